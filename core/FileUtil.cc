@@ -1,0 +1,196 @@
+#include "core/FileUtil.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace core {
+namespace {
+
+constexpr size_t kWriteBuffer = size_t{1} << 20;
+
+bool IsDelimiter(char c) { return c == '/' || c == '\\'; }
+
+bool WriteAll(int fd, const char* p, size_t n, int* err) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      *err = errno;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FileExistsWait(const std::string& path) {
+  std::error_code ec;
+  const bool found = !path.empty() && std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return found && !ec;
+}
+
+std::string DirectoryPart(std::string_view path) {
+  size_t i = path.size();
+  while (i > 0 && !IsDelimiter(path[i - 1])) --i;
+  if (i == 0) return {};
+  if (i == 1) return std::string(path.substr(0, 1));  // the root directory
+  return std::string(path.substr(0, i - 1));
+}
+
+std::string NamePart(std::string_view path) {
+  size_t i = path.size();
+  while (i > 0 && !IsDelimiter(path[i - 1])) --i;
+  return std::string(path.substr(i));
+}
+
+std::string UpperExt(std::string_view path) {
+  if (path.empty()) return {};
+  const size_t i = path.find_last_of(".\\/:");
+  if (i == std::string_view::npos || path[i] != '.') return {};
+  std::string ext(path.substr(i));
+  for (char& c : ext) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return ext;
+}
+
+AtomicFileWriter::~AtomicFileWriter() { Abort(); }
+
+bool AtomicFileWriter::Open(const std::string& target, std::string* error) {
+  Abort();
+  failed_ = false;
+  error_ = 0;
+  used_ = 0;
+  target_ = target;
+  std::string real = target;
+  struct stat st{};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    in_place_ = true;
+    fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd_ < 0) {
+      if (error) *error = std::strerror(errno);
+      return false;
+    }
+    buffer_.resize(kWriteBuffer);
+    return true;
+  }
+  if (exists) {
+    // Replace what a link points to, not the link.
+    std::error_code ec;
+    auto canonical = std::filesystem::canonical(target, ec);
+    if (!ec) real = canonical.string();
+  }
+  in_place_ = false;
+  std::string dir = DirectoryPart(real);
+  if (dir.empty()) dir = ".";
+  std::string pattern = (dir == "/" ? std::string("/") : dir + "/") + "." + NamePart(real) + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  temp_ = name.data();
+  // mkstemp makes the file private; give it the mode the target has, or the
+  // mode a newly created file would get.
+  mode_t mode;
+  if (exists) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd_, mode);
+  target_ = real;
+  buffer_.resize(kWriteBuffer);
+  return true;
+}
+
+bool AtomicFileWriter::Flush() {
+  if (failed_) return false;
+  if (used_ && !WriteAll(fd_, buffer_.data(), used_, &error_)) failed_ = true;
+  used_ = 0;
+  return !failed_;
+}
+
+bool AtomicFileWriter::WriteSlow(const char* data, size_t n) {
+  if (fd_ < 0) return false;
+  if (!Flush()) return false;
+  if (n >= buffer_.size()) {
+    if (!WriteAll(fd_, data, n, &error_)) failed_ = true;
+    return !failed_;
+  }
+  std::memcpy(buffer_.data(), data, n);
+  used_ = n;
+  return true;
+}
+
+bool AtomicFileWriter::Commit(bool sync, std::string* error) {
+  if (fd_ < 0) return false;
+  bool ok = Flush();
+  if (ok && sync && !in_place_ && ::fsync(fd_) != 0) {
+    error_ = errno;
+    ok = false;
+  }
+  if (::close(fd_) != 0 && ok) {
+    error_ = errno;
+    ok = false;
+  }
+  fd_ = -1;
+  if (ok && !in_place_ && ::rename(temp_.c_str(), target_.c_str()) != 0) {
+    error_ = errno;
+    ok = false;
+  }
+  if (!ok) {
+    if (!in_place_ && !temp_.empty()) ::unlink(temp_.c_str());
+    if (error) *error = std::strerror(error_ ? error_ : EIO);
+  }
+  temp_.clear();
+  return ok;
+}
+
+void AtomicFileWriter::Abort() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  out->clear();
+  char buf[65536];
+  for (;;) {
+    const ssize_t r = ::read(fd, buf, sizeof buf);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return false;
+    }
+    if (r == 0) break;
+    out->append(buf, static_cast<size_t>(r));
+  }
+  ::close(fd);
+  return true;
+}
+
+}  // namespace core

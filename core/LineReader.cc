@@ -1,0 +1,116 @@
+#include "core/LineReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace core {
+namespace {
+constexpr size_t kChunk = size_t{1} << 20;
+}
+
+FileReader::~FileReader() { Close(); }
+
+bool FileReader::Open(const std::string& path) {
+  Close();
+  failed_ = false;
+  error_.clear();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  struct stat st{};
+  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    error_ = std::strerror(EISDIR);
+    Close();
+    return false;
+  }
+  file_size_ = (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<uint64_t>(st.st_size) : 0;
+  if (buf_.size() < kChunk + kPadding) buf_.assign(kChunk + kPadding, 0);
+  pos_ = end_ = 0;
+  return true;
+}
+
+bool FileReader::Rewind() {
+  if (fd_ < 0) return false;
+  if (::lseek(fd_, 0, SEEK_SET) != 0) {
+    failed_ = true;
+    error_ = std::strerror(errno);
+    return false;
+  }
+  pos_ = end_ = 0;
+  failed_ = false;
+  return true;
+}
+
+void FileReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  pos_ = end_ = 0;
+}
+
+bool FileReader::Fill() {
+  if (fd_ < 0 || failed_) return false;
+  if (pos_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  if (end_ + kPadding >= buf_.size()) {
+    // A line longer than the buffer: make room for it.
+    buf_.resize((buf_.size() - kPadding) * 2 + kPadding);
+  }
+  for (;;) {
+    const ssize_t r = ::read(fd_, buf_.data() + end_, buf_.size() - kPadding - end_);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      failed_ = true;
+      error_ = std::strerror(errno);
+      return false;
+    }
+    if (r == 0) return false;
+    end_ += static_cast<size_t>(r);
+    std::memset(buf_.data() + end_, 0, kPadding);
+    return true;
+  }
+}
+
+bool FileReader::AtEof() {
+  if (pos_ == end_ && !Fill()) return true;
+  return buf_[pos_] == kCtrlZ;
+}
+
+void FileReader::ReadLine(std::string* line) {
+  line->clear();
+  if (AtEof()) return;
+  bool skipping = false;  // behind a Ctrl-Z: the rest of the line is dropped
+  for (;;) {
+    if (pos_ == end_ && !Fill()) return;
+    const char* p = buf_.data() + pos_;
+    const size_t avail = end_ - pos_;
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', avail));
+    const size_t seg = lf ? static_cast<size_t>(lf - p) : avail;
+    if (!skipping) {
+      const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, seg));
+      const size_t take = z ? static_cast<size_t>(z - p) : seg;
+      for (size_t i = 0; i < take;) {
+        const char* cr = static_cast<const char*>(std::memchr(p + i, '\r', take - i));
+        const size_t stop = cr ? static_cast<size_t>(cr - p) : take;
+        line->append(p + i, stop - i);
+        i = stop + 1;
+      }
+      if (z) skipping = true;
+    }
+    pos_ += seg;
+    if (lf) {
+      ++pos_;
+      return;
+    }
+  }
+}
+
+}  // namespace core

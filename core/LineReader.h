@@ -1,0 +1,67 @@
+// Buffered reading of 8-bit text files with the program's line rules: a line
+// ends at LF; CR is dropped wherever it stands; Ctrl-Z (26) ends the line's
+// text (the rest up to the LF is skipped) and, at the start of a line, the
+// file. The last line needs no line end; lines may be of any length.
+#ifndef MARVESK_CORE_LINEREADER_H_
+#define MARVESK_CORE_LINEREADER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace core {
+
+inline constexpr char kCtrlZ = 26;
+
+class FileReader {
+ public:
+  // Bytes after the buffered data that are always readable (and zero), so
+  // block-wise scanners may read past the end.
+  static constexpr size_t kPadding = 64;
+
+  FileReader() = default;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  ~FileReader();
+
+  // False when the file cannot be opened; error() then says why.
+  bool Open(const std::string& path);
+  // Reads from the start again.
+  bool Rewind();
+  void Close();
+  bool is_open() const { return fd_ >= 0; }
+
+  // True at the end of the file or before a Ctrl-Z.
+  bool AtEof();
+  // The next line under the rules above; the empty text at the end.
+  void ReadLine(std::string* line);
+
+  // A read error happened (the reading then behaves as at the end).
+  bool failed() const { return failed_; }
+  const std::string& error() const { return error_; }
+  uint64_t file_size() const { return file_size_; }
+
+  // Raw access for fast scanners: the unread bytes are data()[pos()..end()).
+  const char* data() const { return buf_.data(); }
+  size_t pos() const { return pos_; }
+  size_t end() const { return end_; }
+  void set_pos(size_t pos) { pos_ = pos; }
+  // Reads more bytes behind end(), moving the unread bytes to the front of the
+  // buffer first (so positions change) and growing it when it is full.
+  // False when nothing more could be read: end of file or a read error.
+  bool Fill();
+
+ private:
+  int fd_ = -1;
+  std::vector<char> buf_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+  bool failed_ = false;
+  std::string error_;
+  uint64_t file_size_ = 0;
+};
+
+}  // namespace core
+
+#endif  // MARVESK_CORE_LINEREADER_H_

@@ -1,0 +1,65 @@
+// Loading a delimited text file into a table.
+//
+// Every non-empty line becomes one row, its fields the cells of that row,
+// with the running row number in column 0. The separator is either detected
+// from the first lines (';', ',' then TAB: the first that splits a line into
+// three or more fields wins, and row 0 gets the column numbers) or the
+// configured one. The caller has emptied the table (ClearGrid) before.
+#ifndef MARVESK_CORE_LOADER_H_
+#define MARVESK_CORE_LOADER_H_
+
+#include <cstdint>
+#include <string>
+
+#include "core/Table.h"
+
+namespace core {
+
+// What the load needs of its caller, called on the caller's thread.
+class LoadObserver {
+ public:
+  virtual ~LoadObserver() = default;
+  // The configured separator; asked only when no detection runs, after the
+  // file has been opened.
+  virtual char ConfiguredSeparator() = 0;
+  // The reading pass starts (status texts, progress maximum 10000).
+  virtual void ReadingStarted() = 0;
+  // Every 100 lines read: the wrapping line counter (0..10000) and the number
+  // of rows stored so far.
+  virtual void Progress(int position, int64_t stored_rows) = 0;
+  // Polled after every line.
+  virtual bool EscapePressed() = 0;
+  // Asked when Escape was pressed; false stops the reading.
+  virtual bool ConfirmContinue() = 0;
+};
+
+struct LoadResult {
+  enum class Status {
+    kLoaded,        // read to the end, or stopped by the user
+    kOpenFailed,    // the file could not be opened or read before the reading pass
+    kOutOfMemory,   // the table ran out of memory; the rows before stay
+    kReadFailed,    // reading failed during the reading pass; the rows before stay
+  };
+  Status status = Status::kLoaded;
+  char separator = '\t';
+  bool detected = false;     // a detection candidate decided
+  bool stopped = false;      // the user answered No to the continue question
+  int64_t stored_rows = 0;   // k
+  int64_t lines_read = 0;    // every line read, empty ones too
+  std::string error;         // the system's reason for kOpenFailed / kReadFailed
+};
+
+// `auto_detect`: detection is in force (the "Automatisch" box is ticked and
+// shown).
+LoadResult LoadTable(const std::string& path, bool auto_detect, Table& table,
+                     LoadObserver& observer);
+
+// The line-by-line form of the reading pass, without the block scanner: the
+// reference the fast path is tested against, and the path taken for
+// separators that are themselves line characters (LF, CR, Ctrl-Z).
+LoadResult LoadTableSimple(const std::string& path, bool auto_detect, Table& table,
+                           LoadObserver& observer);
+
+}  // namespace core
+
+#endif  // MARVESK_CORE_LOADER_H_

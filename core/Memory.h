@@ -1,0 +1,31 @@
+// Memory headroom checks for the table's storage.
+//
+// Linux overcommits memory, so a table that outgrows the machine is usually
+// killed by the system instead of seeing a failed allocation. The table's
+// allocators therefore ask here before they take a new block, and throw
+// std::bad_alloc themselves while there is still room to report it.
+#ifndef MARVESK_CORE_MEMORY_H_
+#define MARVESK_CORE_MEMORY_H_
+
+#include <cstdint>
+#include <functional>
+
+namespace core {
+
+// Bytes the process may still take without pushing the system into swapping or
+// the out-of-memory killer: the smaller of the kernel's MemAvailable, the
+// cgroup's remaining limit and the address-space limit.
+uint64_t AvailableMemoryBytes();
+
+// Replaces the check made by ReserveMemory: the function answers whether
+// `bytes` more may be taken (tests inject small budgets with it). An empty
+// function restores the system check.
+void SetMemoryProbe(std::function<bool(uint64_t bytes)> probe);
+
+// Throws std::bad_alloc when `bytes` more would leave less than the safety
+// reserve. Cheap enough to call once per allocated block, not per cell.
+void ReserveMemory(uint64_t bytes);
+
+}  // namespace core
+
+#endif  // MARVESK_CORE_MEMORY_H_

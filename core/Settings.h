@@ -1,0 +1,46 @@
+// The settings file: eight lines next to the executable.
+//
+//   1 last directory        5 "Anderes" character
+//   2 banner off ("1")      6 open dialog filter index
+//   3 row/column moving     7 save dialog filter index (optional)
+//   4 separator choice      8 "Automatisch" ("1", optional)
+#ifndef MARVESK_CORE_SETTINGS_H_
+#define MARVESK_CORE_SETTINGS_H_
+
+#include <string>
+
+namespace core {
+
+inline constexpr const char kSettingsFileName[] = "Einstel_QZR.FRB";
+
+struct SettingsValues {
+  std::string last_dir;
+  bool hide_banner = false;
+  bool allow_row_col_move = true;
+  std::string separator_choice = "Semikolon";
+  std::string other_separator = " ";
+  int open_filter_index = 2;
+  int save_filter_index = 2;
+  bool auto_detect = true;
+};
+
+// Reads the file into `values`: both filter indices are set to 2 first, then
+// every line read is applied in order. A missing file leaves the rest as it
+// is; a line 6 or 7 that is no whole number ends the reading there. Returns
+// false when the file was not there or could not be opened.
+bool LoadSettingsFile(const std::string& path, SettingsValues& values);
+
+enum class SaveSettingsResult {
+  kWritten,
+  kNotCreated,   // skipped silently: the settings of this run are not kept
+  kWriteFailed,  // the old file is left as it was
+};
+
+// Writes the eight lines with CR LF. *error gets the system's reason when
+// the write failed.
+SaveSettingsResult SaveSettingsFile(const std::string& path, const SettingsValues& values,
+                                    std::string* error);
+
+}  // namespace core
+
+#endif  // MARVESK_CORE_SETTINGS_H_

@@ -1,0 +1,204 @@
+#include "core/Table.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#include "core/Memory.h"
+
+namespace core {
+namespace {
+
+constexpr size_t kFirstPoolBlockCells = 4096;          // 64 KiB
+constexpr size_t kMaxPoolBlockCells = size_t{4} << 20;  // 64 MiB
+constexpr size_t kArenaBlockBytes = size_t{1} << 20;
+
+}  // namespace
+
+const char* ByteArena::Store(std::string_view text) {
+  if (text.size() > left_) {
+    const size_t size = std::max(kArenaBlockBytes, text.size());
+    ReserveMemory(size);
+    blocks_.push_back(std::unique_ptr<char[]>(new char[size]));
+    next_ = blocks_.back().get();
+    left_ = size;
+    reserved_ += size;
+  }
+  char* p = next_;
+  std::memcpy(p, text.data(), text.size());
+  next_ += text.size();
+  left_ -= text.size();
+  return p;
+}
+
+Table::Table() { rows_.resize(2, RowRef{nullptr, 0, 0}); }
+
+Table::~Table() {
+  for (const Block& b : blocks_) std::free(b.cells);
+}
+
+void Table::Reset(int col_count, int row_count) {
+  for (const Block& b : blocks_) std::free(b.cells);
+  blocks_.clear();
+  pool_next_ = nullptr;
+  pool_left_ = 0;
+  pool_bytes_ = 0;
+  own_arena_.reset();
+  arenas_.clear();
+  rows_.clear();
+  rows_.shrink_to_fit();
+  col_count_ = std::max(col_count, 0);
+  rows_.resize(static_cast<size_t>(std::max(row_count, 0)), RowRef{nullptr, 0, 0});
+}
+
+void ClearGrid(Table& table) { table.Reset(table.ColCount(), 2); }
+
+void Table::SetColCount(int n) {
+  n = std::max(n, 0);
+  if (n < col_count_) {
+    for (RowRef& r : rows_) {
+      if (r.size > static_cast<uint32_t>(n)) r.size = static_cast<uint32_t>(n);
+    }
+  }
+  col_count_ = n;
+}
+
+void Table::SetRowCount(int n) {
+  n = std::max(n, 0);
+  rows_.resize(static_cast<size_t>(n), RowRef{nullptr, 0, 0});
+}
+
+void Table::ReserveRows(size_t n) {
+  if (n <= rows_.capacity()) return;
+  ReserveMemory(n * sizeof(RowRef));
+  rows_.reserve(n);
+}
+
+Cell* Table::AllocCells(size_t n) {
+  if (n == 0) return nullptr;
+  if (n > pool_left_) {
+    size_t block = blocks_.empty() ? kFirstPoolBlockCells
+                                   : std::min(blocks_.back().count * 2, kMaxPoolBlockCells);
+    block = std::max(block, n);
+    ReserveMemory(block * sizeof(Cell));
+    // calloc hands out fresh zero pages for large blocks: no initialising pass.
+    auto* cells = static_cast<Cell*>(std::calloc(block, sizeof(Cell)));
+    if (!cells) throw std::bad_alloc();
+    blocks_.push_back(Block{cells, block});
+    pool_bytes_ += block * sizeof(Cell);
+    pool_next_ = cells;
+    pool_left_ = block;
+  }
+  Cell* p = pool_next_;
+  pool_next_ += n;
+  pool_left_ -= n;
+  return p;
+}
+
+ByteArena& Table::OwnArena() {
+  if (!own_arena_) {
+    auto arena = std::make_shared<ByteArena>();
+    arenas_.push_back(arena);
+    own_arena_ = std::move(arena);
+  }
+  return *own_arena_;
+}
+
+Cell Table::MakeLongCell(std::string_view text) {
+  const char* p = OwnArena().Store(text);
+  return Cell::External(p, text.size());
+}
+
+void Table::ShareArenasOf(const Table& other) {
+  for (const auto& a : other.arenas_) {
+    if (std::find(arenas_.begin(), arenas_.end(), a) == arenas_.end()) arenas_.push_back(a);
+  }
+}
+
+Cell* Table::ResizeRow(int row, size_t n) {
+  RowRef& r = rows_[static_cast<size_t>(row)];
+  if (n <= r.capacity) {
+    if (n > r.size) std::memset(static_cast<void*>(r.cells + r.size), 0, (n - r.size) * sizeof(Cell));
+    r.size = static_cast<uint32_t>(n);
+    return r.cells;
+  }
+  // Grow with some slack so that filling a short row cell by cell stays linear.
+  size_t cap = std::max(n, static_cast<size_t>(r.size) + r.size / 2);
+  cap = std::min(cap, static_cast<size_t>(std::max(col_count_, 0)));
+  cap = std::max(cap, n);
+  Cell* fresh = AllocCells(cap);  // zero-filled
+  if (r.size) std::memcpy(static_cast<void*>(fresh), r.cells, r.size * sizeof(Cell));
+  r.cells = fresh;
+  r.size = static_cast<uint32_t>(n);
+  r.capacity = static_cast<uint32_t>(cap);
+  return fresh;
+}
+
+void Table::SetRowCells(int row, const Cell* cells, size_t n) {
+  RowRef& r = rows_[static_cast<size_t>(row)];
+  if (n > r.capacity) {
+    Cell* fresh = AllocCells(n);
+    r.cells = fresh;
+    r.capacity = static_cast<uint32_t>(n);
+  }
+  if (n) std::memcpy(static_cast<void*>(r.cells), cells, n * sizeof(Cell));
+  r.size = static_cast<uint32_t>(n);
+}
+
+void Table::Set(int col, int row, std::string_view text) {
+  if (row < 0 || row >= RowCount() || col < 0 || col >= col_count_) return;
+  RowRef& r = rows_[static_cast<size_t>(row)];
+  if (static_cast<uint32_t>(col) >= r.size) {
+    if (text.empty()) return;  // already reads empty
+    ResizeRow(row, static_cast<size_t>(col) + 1);
+  }
+  const Cell cell = MakeCell(text);
+  rows_[static_cast<size_t>(row)].cells[col] = cell;
+}
+
+void Table::MoveRow(int from, int to) {
+  const int n = RowCount();
+  if (from == to || from < 0 || to < 0 || from >= n || to >= n) return;
+  const int lo = std::min(from, to);
+  const int hi = std::max(from, to);
+  std::vector<std::string> numbers;
+  numbers.reserve(static_cast<size_t>(hi - lo + 1));
+  for (int r = lo; r <= hi; ++r) numbers.emplace_back(Get(0, r));
+  auto first = rows_.begin() + lo;
+  auto last = rows_.begin() + hi + 1;
+  if (from < to) {
+    std::rotate(first, first + 1, last);
+  } else {
+    std::rotate(first, last - 1, last);
+  }
+  for (int r = lo; r <= hi; ++r) {
+    const std::string& number = numbers[static_cast<size_t>(r - lo)];
+    if (StoredLength(r) == 0 && number.empty()) continue;
+    if (StoredLength(r) == 0) ResizeRow(r, 1);
+    rows_[static_cast<size_t>(r)].cells[0] = MakeCell(number);
+  }
+}
+
+void Table::MoveCol(int from, int to) {
+  if (from == to || from < 0 || to < 0 || from >= col_count_ || to >= col_count_) return;
+  const size_t lo = static_cast<size_t>(std::min(from, to));
+  const size_t hi = static_cast<size_t>(std::max(from, to));
+  for (int r = 1; r < RowCount(); ++r) {
+    RowRef& row = rows_[static_cast<size_t>(r)];
+    if (row.size <= lo) continue;  // every cell involved reads empty
+    Cell* cells = row.size <= hi ? ResizeRow(r, hi + 1) : row.cells;
+    if (from < to) {
+      std::rotate(cells + lo, cells + lo + 1, cells + hi + 1);
+    } else {
+      std::rotate(cells + lo, cells + hi, cells + hi + 1);
+    }
+  }
+}
+
+uint64_t Table::StorageBytes() const {
+  uint64_t total = pool_bytes_ + rows_.capacity() * sizeof(RowRef);
+  for (const auto& a : arenas_) total += a->bytes_reserved();
+  return total;
+}
+
+}  // namespace core

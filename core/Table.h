@@ -1,0 +1,204 @@
+// The table held in a grid: ColCount x RowCount cells of bytes, addressed as
+// (column, row) from 0. Row 0 and column 0 are the header cells.
+//
+// Storage is built for files of many millions of cells:
+//  - a Cell is 16 bytes; texts of up to 15 bytes live inside it, longer texts
+//    in a byte arena, so short cells never touch the heap;
+//  - each row is one array of cells taken from a block pool, and a row stores
+//    only as many cells as it has been given (a short row reads as empty
+//    cells up to ColCount), so ragged files cost nothing extra;
+//  - the arenas are shared between tables, so copying cells from one table
+//    into another (transposition) copies 16 bytes per cell and no text.
+// Reading outside the counts gives the empty text; writing there changes
+// nothing. Allocation failures (including the headroom check of Memory.h)
+// surface as std::bad_alloc and leave the table consistent.
+#ifndef MARVESK_CORE_TABLE_H_
+#define MARVESK_CORE_TABLE_H_
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace core {
+
+static_assert(std::endian::native == std::endian::little, "Cell layout assumes little endian");
+
+class Cell {
+ public:
+  static constexpr size_t kInlineMax = 15;
+
+  Cell() { std::memset(bytes_, 0, sizeof bytes_); }
+
+  // A short text; n <= kInlineMax.
+  static Cell Inline(const char* p, size_t n) {
+    Cell c;
+    std::memcpy(c.bytes_, p, n);
+    c.bytes_[15] = static_cast<unsigned char>(n);
+    return c;
+  }
+  // As Inline, but reads 16 bytes from p whatever n is: the caller's buffer
+  // must be readable 16 bytes past p. Bytes past n are never looked at.
+  static Cell InlineFromPadded(const char* p, size_t n) {
+    Cell c(NoInit{});
+    std::memcpy(c.bytes_, p, 16);
+    c.bytes_[15] = static_cast<unsigned char>(n);
+    return c;
+  }
+  // A text stored elsewhere; the caller keeps it alive.
+  static Cell External(const char* p, uint64_t n) {
+    Cell c(NoInit{});
+    const uint64_t meta = n | (uint64_t{kExternalTag} << 56);
+    std::memcpy(c.bytes_, &p, 8);
+    std::memcpy(c.bytes_ + 8, &meta, 8);
+    return c;
+  }
+
+  bool IsInline() const { return bytes_[15] != kExternalTag; }
+  size_t size() const {
+    if (IsInline()) return bytes_[15];
+    uint64_t meta;
+    std::memcpy(&meta, bytes_ + 8, 8);
+    return meta & ((uint64_t{1} << 56) - 1);
+  }
+  bool empty() const { return size() == 0; }
+  std::string_view view() const {
+    if (IsInline()) return {reinterpret_cast<const char*>(bytes_), bytes_[15]};
+    const char* p;
+    std::memcpy(&p, bytes_, 8);
+    return {p, size()};
+  }
+
+ private:
+  struct NoInit {};
+  explicit Cell(NoInit) {}
+  static constexpr unsigned char kExternalTag = 0x80;
+  alignas(8) unsigned char bytes_[16];
+};
+static_assert(sizeof(Cell) == 16);
+
+// Append-only store of cell texts longer than Cell::kInlineMax.
+class ByteArena {
+ public:
+  ByteArena() = default;
+  ByteArena(const ByteArena&) = delete;
+  ByteArena& operator=(const ByteArena&) = delete;
+
+  // Copies the text and returns a pointer that stays valid for the arena's life.
+  const char* Store(std::string_view text);
+  uint64_t bytes_reserved() const { return reserved_; }
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* next_ = nullptr;
+  size_t left_ = 0;
+  uint64_t reserved_ = 0;
+};
+
+class Table {
+ public:
+  Table();
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+  ~Table();
+
+  int ColCount() const { return col_count_; }
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+
+  // Raising a count adds empty cells at the end; lowering it discards the
+  // cells beyond. Counts below 0 are taken as 0.
+  void SetColCount(int n);
+  void SetRowCount(int n);
+
+  std::string_view Get(int col, int row) const {
+    if (row < 0 || row >= RowCount() || col < 0) return {};
+    const RowRef& r = rows_[static_cast<size_t>(row)];
+    if (static_cast<uint32_t>(col) >= r.size) return {};
+    return r.cells[col].view();
+  }
+  void Set(int col, int row, std::string_view text);
+
+  // Empties every cell and sets the counts, freeing all storage at once.
+  void Reset(int col_count, int row_count);
+
+  // Text encoding of the cells, decided by the loader: true when every
+  // loaded byte sequence was valid UTF-8 (plain ASCII included).
+  bool utf8() const { return utf8_; }
+  void set_utf8(bool v) { utf8_ = v; }
+
+  // --- Bulk access for the table algorithms (loader, transposition, ...). ---
+
+  // Makes a cell for `text`; long texts are copied into this table's arena.
+  Cell MakeCell(std::string_view text) {
+    if (text.size() <= Cell::kInlineMax) return Cell::Inline(text.data(), text.size());
+    return MakeLongCell(text);
+  }
+  // As MakeCell, for a text inside a buffer readable 16 bytes past its start.
+  Cell MakeCellPadded(const char* p, size_t n) {
+    if (n <= Cell::kInlineMax) return Cell::InlineFromPadded(p, n);
+    return MakeLongCell({p, n});
+  }
+  // Replaces the stored cells of `row` by cells[0..n). n must not exceed
+  // ColCount(). The cells must come from this table (MakeCell) or from a
+  // table whose arenas this one shares (ShareArenasOf).
+  void SetRowCells(int row, const Cell* cells, size_t n);
+  // Number of cells stored for `row` (<= ColCount); the rest read empty.
+  size_t StoredLength(int row) const { return rows_[static_cast<size_t>(row)].size; }
+  const Cell* StoredCells(int row) const { return rows_[static_cast<size_t>(row)].cells; }
+  // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
+  // empty, and returns them for writing. Existing cells are kept.
+  Cell* ResizeRow(int row, size_t n);
+  // Lets this table hold cells whose texts live in `other`'s arenas.
+  void ShareArenasOf(const Table& other);
+  // Room for n rows without moving the row directory.
+  void ReserveRows(size_t n);
+  // Moves the data cells of row `from` to row `to`, shifting the rows
+  // between; column 0 (the row numbers) stays as it is.
+  void MoveRow(int from, int to);
+  // Moves the data cells of column `from` to column `to` in every row but row
+  // 0 (the column numbers stay).
+  void MoveCol(int from, int to);
+
+  // Storage in bytes taken by cells, rows and arenas (for benchmarks).
+  uint64_t StorageBytes() const;
+
+ private:
+  struct RowRef {
+    Cell* cells;
+    uint32_t size;
+    uint32_t capacity;
+  };
+  Cell MakeLongCell(std::string_view text);
+  Cell* AllocCells(size_t n);
+  ByteArena& OwnArena();
+
+  int col_count_ = 2;
+  std::vector<RowRef> rows_;
+  bool utf8_ = true;
+
+  // Block pool for row arrays. Blocks are zero-filled, and a zero Cell is the
+  // empty text, so fresh rows need no initialisation.
+  struct Block {
+    Cell* cells;
+    size_t count;
+  };
+  std::vector<Block> blocks_;
+  Cell* pool_next_ = nullptr;
+  size_t pool_left_ = 0;
+  uint64_t pool_bytes_ = 0;
+
+  std::shared_ptr<ByteArena> own_arena_;
+  std::vector<std::shared_ptr<ByteArena>> arenas_;  // own_arena_ included
+};
+
+// Empties every cell, header cells included, and sets RowCount to 2;
+// ColCount stays.
+void ClearGrid(Table& table);
+
+}  // namespace core
+
+#endif  // MARVESK_CORE_TABLE_H_
