@@ -156,6 +156,9 @@ class Table {
   void ShareArenasOf(const Table& other);
   // Room for n rows without moving the row directory.
   void ReserveRows(size_t n);
+  // Takes one pool block for n more cells, so that the rows sized next (by
+  // ResizeRow of empty rows) share a single allocation without slack.
+  void ReserveCells(size_t n);
   // Moves the data cells of row `from` to row `to`, shifting the rows
   // between; column 0 (the row numbers) stays as it is.
   void MoveRow(int from, int to);

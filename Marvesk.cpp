@@ -1,0 +1,34 @@
+// Marvesk: turns delimited text tables around.
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "ui/Globals.h"
+#include "ui/ut_About.h"
+#include "ui/ut_EX.h"
+#include "ui/ut_Marvesk.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  // Qt's own dialogs (file dialogs) in German, like the rest of the program.
+  QTranslator qt_german;
+  if (qt_german.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    app.installTranslator(&qt_german);
+  }
+  // The info window and the hidden form exist before the message loop starts,
+  // because the main window's first activation fills the info window.
+  TfrMarvesk main_window;
+  frMarvesk = &main_window;
+  TfrAbout about;
+  frAbout = &about;
+  TfrEX ex;
+  frEX = &ex;
+  main_window.show();
+  const int rc = app.exec();
+  frEX = nullptr;
+  frAbout = nullptr;
+  frMarvesk = nullptr;
+  return rc;
+}

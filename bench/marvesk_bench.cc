@@ -1,0 +1,446 @@
+// marvesk_bench: timing figures for the core's big-file paths (load,
+// transposition, save) on files it generates itself. Each figure is a ratio
+// against a plain baseline measured in the same run, so runs on different
+// machines or days stay comparable. One `name: value` line per figure.
+//
+//   marvesk_bench [--quick] [--dir DIR] [--keep]
+//
+//   --quick  small files: a smoke test, the figures mean little
+//   --dir    create the temporary directory inside DIR (default $TMPDIR or /tmp)
+//   --keep   leave the temporary directory and its files in place
+//
+// Every timed step runs kRepeats times and the best time counts; a warm-up
+// read first puts the file into the page cache.
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "core/FileUtil.h"
+#include "core/Loader.h"
+#include "core/Table.h"
+#if __has_include("core/Transpose.h")
+#include "core/Transpose.h"
+#define MARVESK_BENCH_TRANSPOSE 1
+#else
+#define MARVESK_BENCH_TRANSPOSE 0
+#endif
+#if __has_include("core/Writer.h")
+#include "core/Writer.h"
+#define MARVESK_BENCH_WRITER 1
+#else
+#define MARVESK_BENCH_WRITER 0
+#endif
+
+namespace {
+
+constexpr int kRepeats = 3;
+constexpr char kSep = ';';
+
+struct FileSpec {
+  const char* name;
+  int64_t lines;
+  int fields;
+  int min_len;
+  int max_len;
+  bool digits;  // numbers instead of alphanumeric texts
+  uint64_t seed;
+  std::string path;
+  uint64_t size = 0;
+  int64_t cells() const { return lines * fields; }
+};
+
+// splitmix64: fast, fixed seed, the same files on every machine.
+uint64_t NextRandom(uint64_t& state) {
+  uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+  return z ^ (z >> 31);
+}
+
+uint64_t FileSize(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+bool Generate(FileSpec& spec) {
+  static const char kAlnum[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::FILE* f = std::fopen(spec.path.c_str(), "wb");
+  if (!f) return false;
+  uint64_t state = spec.seed;
+  std::string chunk;
+  bool ok = true;
+  const uint64_t span = static_cast<uint64_t>(spec.max_len - spec.min_len + 1);
+  for (int64_t line = 0; line < spec.lines; ++line) {
+    for (int field = 0; field < spec.fields; ++field) {
+      if (field > 0) chunk.push_back(kSep);
+      const int len = spec.min_len + static_cast<int>(NextRandom(state) % span);
+      for (int i = 0; i < len; ++i) {
+        const uint64_t r = NextRandom(state);
+        const bool lead = i == 0 && len > 1;  // numbers get no leading zero
+        chunk.push_back(!spec.digits ? kAlnum[r % 62]
+                        : lead       ? static_cast<char>('1' + r % 9)
+                                     : static_cast<char>('0' + r % 10));
+      }
+    }
+    chunk.push_back('\n');
+    if (chunk.size() >= (1 << 20) || line + 1 == spec.lines) {
+      ok = std::fwrite(chunk.data(), 1, chunk.size(), f) == chunk.size() && ok;
+      chunk.clear();
+    }
+  }
+  ok = (std::fclose(f) == 0) && ok;
+  spec.size = FileSize(spec.path);
+  return ok && spec.size > 0;
+}
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Best of kRepeats runs of `step`; `prepare` runs before each, untimed.
+double Best(const std::function<void()>& step, const std::function<void()>& prepare = {}) {
+  double best = 1e300;
+  for (int i = 0; i < kRepeats; ++i) {
+    if (prepare) prepare();
+    const double t0 = Now();
+    step();
+    best = std::min(best, Now() - t0);
+  }
+  return best;
+}
+
+struct ScanCounts {
+  uint64_t seps = 0;
+  uint64_t lfs = 0;
+};
+// Counts separators and LFs, 16 bytes a step where SSE2 is there: a plain
+// loop runs at a fraction of memory speed and would flatter every ratio.
+void CountBytes(const unsigned char* p, size_t n, ScanCounts* counts) {
+  uint64_t seps = 0;
+  uint64_t lfs = 0;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i sep = _mm_set1_epi8(kSep);
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  auto sum = [&](__m128i bytes) {
+    const __m128i s = _mm_sad_epu8(bytes, zero);
+    return static_cast<uint64_t>(_mm_cvtsi128_si64(s)) +
+           static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(s, s)));
+  };
+  while (n - i >= 16) {
+    // Byte-wide counters hold up to 255 hits before they are summed up.
+    const size_t steps = std::min<size_t>((n - i) / 16, 255);
+    __m128i seps_acc = zero;
+    __m128i lfs_acc = zero;
+    for (size_t k = 0; k < steps; ++k, i += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      seps_acc = _mm_sub_epi8(seps_acc, _mm_cmpeq_epi8(x, sep));
+      lfs_acc = _mm_sub_epi8(lfs_acc, _mm_cmpeq_epi8(x, lf));
+    }
+    seps += sum(seps_acc);
+    lfs += sum(lfs_acc);
+  }
+#endif
+  for (; i < n; ++i) {
+    seps += p[i] == kSep;
+    lfs += p[i] == '\n';
+  }
+  counts->seps = seps;
+  counts->lfs = lfs;
+}
+
+// The practical limit of any loader: one read of the whole file into a
+// buffer (sized and touched beforehand, so no page faults are timed) and one
+// pass counting separators and line ends.
+bool Scan(const std::string& path, std::vector<char>& buf, ScanCounts* counts) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  size_t got = 0;
+  while (got < buf.size()) {  // read() may return less than asked for
+    const ssize_t n = read(fd, buf.data() + got, buf.size() - got);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  close(fd);
+  CountBytes(reinterpret_cast<const unsigned char*>(buf.data()), got, counts);
+  return got == buf.size();
+}
+
+class QuietObserver final : public core::LoadObserver {
+ public:
+  char ConfiguredSeparator() override { return kSep; }
+  void ReadingStarted() override {}
+  void Progress(int, int64_t) override {}
+  bool EscapePressed() override { return false; }
+  bool ConfirmContinue() override { return true; }
+};
+
+// The core load as the program does it; false when the table is not what
+// the file holds (then the figures would be meaningless).
+bool Load(const FileSpec& spec, core::Table& table) {
+  QuietObserver observer;
+  core::ClearGrid(table);
+  const core::LoadResult r = core::LoadTable(spec.path, /*auto_detect=*/true, table, observer);
+  return r.status == core::LoadResult::Status::kLoaded && r.stored_rows == spec.lines &&
+         table.ColCount() == spec.fields + 1 && r.separator == kSep;
+}
+
+// A "VmRSS:"-like line of /proc/self/status in bytes; -1 when missing.
+int64_t StatusBytes(const char* key) {
+  std::FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return -1;
+  char line[256];
+  long long kb = -1;
+  const size_t n = std::strlen(key);
+  while (kb < 0 && std::fgets(line, sizeof line, f)) {
+    if (std::strncmp(line, key, n) == 0) std::sscanf(line + n, "%lld", &kb);
+  }
+  std::fclose(f);
+  return kb < 0 ? -1 : kb * 1024;
+}
+
+struct MemoryFigures {
+  bool ok = false;
+  int64_t rss_before = 0;
+  int64_t hwm_after = 0;
+  uint64_t storage = 0;
+};
+
+// Peak memory of one load into a fresh table, measured in a forked child so
+// nothing the parent did before (or keeps) is counted: the child resets its
+// peak (clear_refs 5), loads, reads the peak and reports through a pipe.
+bool MeasureLoadMemory(const FileSpec& spec, MemoryFigures* out) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    MemoryFigures m;
+    core::Table table;
+    // Free heap memory inherited from the parent would otherwise be reused
+    // without raising the peak.
+    malloc_trim(0);
+    const int fd = open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+    const bool reset = fd >= 0 && write(fd, "5", 1) == 1;
+    m.rss_before = StatusBytes("VmRSS:");
+    m.ok = reset && m.rss_before > 0 && Load(spec, table);
+    m.hwm_after = StatusBytes("VmHWM:");
+    m.storage = table.StorageBytes();
+    _exit(write(fds[1], &m, sizeof m) == static_cast<ssize_t>(sizeof m) ? 0 : 1);
+  }
+  close(fds[1]);
+  if (pid < 0) {
+    close(fds[0]);
+    return false;
+  }
+  const bool got = read(fds[0], out, sizeof *out) == static_cast<ssize_t>(sizeof *out);
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return got && WIFEXITED(status) && WEXITSTATUS(status) == 0 && out->ok;
+}
+
+// The baseline for saving: the same bytes in one plain buffered write.
+[[maybe_unused]] bool PlainWrite(const std::string& path, const std::string& bytes, bool sync) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (sync) ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
+  return std::fclose(f) == 0 && ok;
+}
+
+// One figure line; flushed, so a long run shows its progress.
+void Print(const FileSpec& spec, const char* figure, int decimals, double value) {
+  std::printf("%s %s: %.*f\n", spec.name, figure, decimals, value);
+  std::fflush(stdout);
+}
+
+bool Fail(const FileSpec& spec, const char* what) {
+  std::fprintf(stderr, "marvesk_bench: %s: %s\n", spec.name, what);
+  return false;
+}
+
+bool RunFile(const FileSpec& spec, [[maybe_unused]] const std::string& dir) {
+  const double cells = static_cast<double>(spec.cells());
+
+  // Memory first, while this process is still small.
+  MemoryFigures mem;
+  if (!MeasureLoadMemory(spec, &mem)) return Fail(spec, "load for the memory figure failed");
+  const double peak_above =
+      static_cast<double>(mem.hwm_after - mem.rss_before) - static_cast<double>(spec.size);
+  Print(spec, "bytes/cell", 1, peak_above / cells);
+  Print(spec, "storage bytes/cell", 1, static_cast<double>(mem.storage) / cells);
+
+  // Scan baseline, after the warm-up read.
+  std::vector<char> buf(spec.size);
+  ScanCounts counts;
+  if (!Scan(spec.path, buf, &counts)) return Fail(spec, "warm-up read failed");
+  if (counts.lfs != static_cast<uint64_t>(spec.lines) ||
+      counts.seps != static_cast<uint64_t>(spec.lines * (spec.fields - 1))) {
+    return Fail(spec, "the scan counted other separators or lines than generated");
+  }
+  const double scan_s = Best([&] { Scan(spec.path, buf, &counts); });
+  buf = std::vector<char>();
+  Print(spec, "scan s", 3, scan_s);
+
+  core::Table loaded;
+  bool ok = true;
+  const double load_s = Best([&] { ok = Load(spec, loaded) && ok; });
+  if (!ok) return Fail(spec, "the load did not give the file's table");
+  Print(spec, "load s", 3, load_s);
+  Print(spec, "load/scan", 2, load_s / scan_s);
+
+#if MARVESK_BENCH_TRANSPOSE
+  {
+    auto target = std::make_unique<core::Table>();
+    const double transpose_s = Best([&] { core::TransposeGrid(loaded, *target, nullptr); },
+                                    [&] { target = std::make_unique<core::Table>(); });
+    if (target->ColCount() != loaded.RowCount() || target->RowCount() != loaded.ColCount()) {
+      return Fail(spec, "the transposed table's counts are not the source's swapped");
+    }
+    Print(spec, "transpose s", 3, transpose_s);
+    Print(spec, "transpose/load", 2, transpose_s / load_s);
+  }
+#else
+  std::printf("# %s transpose: not measured (no core/Transpose.h)\n", spec.name);
+#endif
+
+#if MARVESK_BENCH_WRITER
+  // Saving the loaded table against one plain write of the very same bytes.
+  auto save = [&](const core::Table& table, const std::string& path, bool sync) {
+    ok = core::WriteTable(table, path, kSep, nullptr, sync).status ==
+             core::WriteResult::Status::kSaved &&
+         ok;
+  };
+  {
+    const std::string save_path = dir + "/" + spec.name + ".save.txt";
+    const std::string plain_path = dir + "/" + spec.name + ".plain.txt";
+    save(loaded, save_path, false);  // untimed: gives the bytes for the baseline
+    std::string bytes;
+    if (!ok || !core::ReadWholeFile(save_path, &bytes)) return Fail(spec, "the save failed");
+    double save_s[2];  // [sync]
+    double write_s[2];
+    for (int sync = 0; sync < 2; ++sync) {
+      save_s[sync] =
+          Best([&] { save(loaded, save_path, sync); }, [&] { unlink(save_path.c_str()); });
+      write_s[sync] = Best([&] { ok = PlainWrite(plain_path, bytes, sync) && ok; },
+                           [&] { unlink(plain_path.c_str()); });
+    }
+    if (!ok || FileSize(save_path) != bytes.size() || FileSize(plain_path) != bytes.size()) {
+      return Fail(spec, "a save or plain write did not write the whole file");
+    }
+    unlink(save_path.c_str());
+    unlink(plain_path.c_str());
+    Print(spec, "save s", 3, save_s[0]);
+    Print(spec, "plainwrite s", 3, write_s[0]);
+    Print(spec, "save/write", 2, save_s[0] / write_s[0]);
+    Print(spec, "save+sync s", 3, save_s[1]);
+    Print(spec, "plainwrite+sync s", 3, write_s[1]);
+    Print(spec, "save+sync/write+sync", 2, save_s[1] / write_s[1]);
+  }
+#else
+  std::printf("# %s save: not measured (no core/Writer.h)\n", spec.name);
+#endif
+
+#if MARVESK_BENCH_TRANSPOSE && MARVESK_BENCH_WRITER
+  {
+    // The whole road as a user takes it: load, transpose, write back.
+    loaded.Reset(2, 2);
+    const std::string road_path = dir + "/" + spec.name + ".road.txt";
+    core::Table source;
+    auto target = std::make_unique<core::Table>();
+    const double road_s = Best(
+        [&] {
+          ok = Load(spec, source) && ok;
+          core::TransposeGrid(source, *target, nullptr);
+          save(*target, road_path, false);
+        },
+        [&] {
+          target = std::make_unique<core::Table>();
+          unlink(road_path.c_str());
+        });
+    if (!ok || FileSize(road_path) == 0) return Fail(spec, "the road did not write its file");
+    unlink(road_path.c_str());
+    Print(spec, "road s", 3, road_s);
+    Print(spec, "road/scan", 2, road_s / scan_s);
+  }
+#else
+  std::printf("# %s road: not measured (needs core/Transpose.h and core/Writer.h)\n", spec.name);
+#endif
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool quick = false;
+  bool keep = false;
+  const char* tmp = std::getenv("TMPDIR");
+  std::string parent = tmp && *tmp ? tmp : "/tmp";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--quick") {
+      quick = true;
+    } else if (arg == "--keep") {
+      keep = true;
+    } else if (arg == "--dir" && i + 1 < argc) {
+      parent = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: marvesk_bench [--quick] [--dir DIR] [--keep]\n");
+      return 2;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(parent, ec);
+  std::string templ = parent + "/marvesk_bench.XXXXXX";
+  if (!mkdtemp(templ.data())) {
+    std::fprintf(stderr, "marvesk_bench: cannot create a directory in %s: %s\n", parent.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  const std::string dir = templ;
+
+  const int64_t narrow_lines = quick ? 100000 : 1000000;
+  const int square_side = quick ? 500 : 2000;
+  std::vector<FileSpec> files = {
+      {"narrow", narrow_lines, 10, 3, 12, false, 20261208, dir + "/narrow.txt"},
+      {"square", square_side, square_side, 1, 6, true, 4242, dir + "/square.txt"},
+  };
+
+  bool ok = true;
+  for (FileSpec& spec : files) ok = ok && (Generate(spec) || Fail(spec, "cannot write the file"));
+  if (ok) {
+    std::printf("machine: nproc %ld, narrow %.1f MB (%lld x %d), square %.1f MB (%lld x %d)%s\n",
+                sysconf(_SC_NPROCESSORS_ONLN), static_cast<double>(files[0].size) / 1e6,
+                static_cast<long long>(files[0].lines), files[0].fields,
+                static_cast<double>(files[1].size) / 1e6, static_cast<long long>(files[1].lines),
+                files[1].fields, quick ? ", quick run" : "");
+    std::fflush(stdout);  // before any fork, so no child holds a copy
+    for (const FileSpec& spec : files) ok = RunFile(spec, dir) && ok;
+  }
+
+  if (keep) {
+    std::printf("# files kept in %s\n", dir.c_str());
+  } else {
+    std::filesystem::remove_all(dir, ec);
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,142 @@
+#include "core/Writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "core/FileUtil.h"
+
+namespace core {
+namespace {
+
+// Bigger than AtomicFileWriter's own buffer, so full chunks go straight to
+// write() instead of being copied a second time.
+constexpr size_t kChunk = size_t{4} << 20;
+// Room a short cell takes at most: its 16 bytes copied whole, then the separator.
+constexpr size_t kShortRoom = sizeof(Cell) + 1;
+
+// Rows are short and each sits elsewhere in the pool, beyond the reach of the
+// hardware prefetcher at page ends; asking for a row a few rows early keeps the
+// loop running at memory speed.
+constexpr int kPrefetchRows = 8;
+constexpr size_t kPrefetchBytes = 256;
+
+void PrefetchRow(const Cell* cells, size_t n) {
+  const char* p = reinterpret_cast<const char*>(cells);
+  const size_t bytes = std::min(n * sizeof(Cell), kPrefetchBytes);
+  for (size_t i = 0; i < bytes; i += 64) __builtin_prefetch(p + i);
+}
+
+// Formats rows into a large buffer that is handed to the file in chunks.
+class RowFormatter {
+ public:
+  RowFormatter(AtomicFileWriter& out, char separator)
+      : out_(out), buf_(new char[kChunk]), sep_(separator) {
+    pos_ = buf_.get();
+    end_ = buf_.get() + kChunk;
+  }
+
+  // Appends one line; false once the file reported a failure.
+  bool Row(const Cell* cells, size_t stored, size_t col_count) {
+    const size_t stored_end = std::min(stored, col_count);
+    for (size_t c = 1; c < stored_end; ++c) {
+      const Cell& cell = cells[c];
+      if (static_cast<size_t>(end_ - pos_) < kShortRoom && !Flush()) return false;
+      const std::string_view text = cell.view();
+      if (cell.IsInline()) {
+        // A fixed 16-byte copy is cheaper than one of variable length; the
+        // bytes past the text are overwritten by what follows.
+        std::memcpy(pos_, text.data(), sizeof(Cell));
+        pos_ += text.size();
+      } else if (!Append(text)) {
+        return false;
+      }
+      *pos_++ = sep_;
+    }
+    // Columns past the stored cells are empty: separators only.
+    size_t empty = col_count > 1 ? col_count - std::max<size_t>(stored_end, 1) : 0;
+    while (empty > 0) {
+      if (pos_ == end_ && !Flush()) return false;
+      const size_t n = std::min(empty, static_cast<size_t>(end_ - pos_));
+      std::memset(pos_, sep_, n);
+      pos_ += n;
+      empty -= n;
+    }
+    if (end_ - pos_ < 2 && !Flush()) return false;
+    pos_[0] = '\r';
+    pos_[1] = '\n';
+    pos_ += 2;
+    return true;
+  }
+
+  bool Flush() {
+    const size_t n = static_cast<size_t>(pos_ - buf_.get());
+    pos_ = buf_.get();
+    return out_.Write(buf_.get(), n);
+  }
+
+ private:
+  // A long text; leaves room for the separator after it.
+  bool Append(std::string_view text) {
+    if (text.size() + 1 > static_cast<size_t>(end_ - pos_)) {
+      if (!Flush()) return false;
+      if (text.size() + 1 > kChunk) return out_.Write(text);
+    }
+    std::memcpy(pos_, text.data(), text.size());
+    pos_ += text.size();
+    return true;
+  }
+
+  AtomicFileWriter& out_;
+  std::unique_ptr<char[]> buf_;
+  char* pos_;
+  char* end_;
+  char sep_;
+};
+
+}  // namespace
+
+WriteResult WriteTable(const Table& table, const std::string& path, char separator,
+                       WriteObserver* observer, bool sync) {
+  WriteResult result;
+  AtomicFileWriter out;
+  if (!out.Open(path, &result.error)) {
+    result.status = WriteResult::Status::kCreateFailed;
+    return result;
+  }
+  const size_t col_count = static_cast<size_t>(std::max(table.ColCount(), 0));
+  bool ok = true;
+  {
+    RowFormatter formatter(out, separator);
+    for (int r = 1; r < table.RowCount(); ++r) {
+      if (r + kPrefetchRows < table.RowCount()) {
+        PrefetchRow(table.StoredCells(r + kPrefetchRows), table.StoredLength(r + kPrefetchRows));
+      }
+      if (!formatter.Row(table.StoredCells(r), table.StoredLength(r), col_count)) {
+        ok = false;
+        break;
+      }
+      result.rows_written = r;
+      if (observer) {
+        observer->Progress(r);
+        if (observer->EscapePressed()) {
+          result.status = WriteResult::Status::kStopped;
+          break;
+        }
+      }
+    }
+    if (ok) ok = formatter.Flush();
+  }
+  // Commit also reports a failed earlier write, and then leaves the target
+  // untouched.
+  if (!out.Commit(sync, &result.error) || !ok) {
+    if (result.error.empty()) result.error = std::strerror(EIO);
+    result.status = WriteResult::Status::kWriteFailed;
+    result.rows_written = 0;
+  }
+  return result;
+}
+
+}  // namespace core

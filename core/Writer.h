@@ -1,0 +1,48 @@
+// Writing a table as delimited text.
+//
+// One line per data row (rows 1 .. RowCount-1), holding the cells of columns
+// 1 .. ColCount-1 byte for byte, each followed by the separator, the last one
+// too, then CR LF. Nothing is quoted or escaped, so a cell holding the
+// separator splits into two fields when the file is loaded again.
+#ifndef MARVESK_CORE_WRITER_H_
+#define MARVESK_CORE_WRITER_H_
+
+#include <string>
+
+#include "core/Table.h"
+
+namespace core {
+
+// What the writing needs of its caller, called on the caller's thread.
+class WriteObserver {
+ public:
+  virtual ~WriteObserver() = default;
+  // Row `row` (1 .. RowCount-1) has been written completely.
+  virtual void Progress(int row) = 0;
+  // Polled after every row; true stops the writing after that row.
+  virtual bool EscapePressed() = 0;
+};
+
+struct WriteResult {
+  enum class Status {
+    kSaved,         // every row written and the file put in place
+    kStopped,       // stopped by Escape; the complete rows so far are in place
+    kCreateFailed,  // the file could not be created; nothing changed
+    kWriteFailed,   // writing or putting the file in place failed; nothing changed
+  };
+  Status status = Status::kSaved;
+  int rows_written = 0;  // rows in the file put in place; 0 on failure
+  std::string error;     // the system's reason for kCreateFailed / kWriteFailed
+};
+
+// Writes `table` to `path` through AtomicFileWriter: an earlier file of that
+// name is replaced only once the new one is complete, and stays byte for byte
+// as it was on any failure. RowCount 1 gives an empty file, ColCount 1 lines
+// of only CR LF. `observer` may be null. `sync`: fsync before the file is put
+// in place.
+WriteResult WriteTable(const Table& table, const std::string& path, char separator,
+                       WriteObserver* observer, bool sync = true);
+
+}  // namespace core
+
+#endif  // MARVESK_CORE_WRITER_H_

@@ -1,0 +1,364 @@
+// The main window driven through its real controls on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "UiTestSupport.h"
+#include "core/Memory.h"
+#include "ui/Globals.h"
+#include "ui/StatusBar.h"
+#include "ui/StringGrid.h"
+#include "ui/ut_About.h"
+#include "ui/ut_EX.h"
+#include "ui/ut_Marvesk.h"
+
+namespace {
+
+using uitest::WindowTest;
+using ui::Prompter;
+
+class MainWindowTest : public WindowTest {};
+
+TEST_F(MainWindowTest, StartViewShowsOnlyLoadExcelInfoExit) {
+  Start();
+  for (QWidget* w : std::initializer_list<QWidget*>{main_->sbLaden_TXT, main_->sbExcel,
+                                                    main_->sbAbout, main_->sbExit, main_->plMenu}) {
+    EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+  }
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           main_->StringGrid1, main_->StringGrid2, main_->tbRow_Col, main_->sbSpeichern,
+           main_->edBreite, main_->edSuchen, main_->sbSuchen, main_->sbLoeschen, main_->plLoeschen,
+           main_->StatusBar1, main_->ProgressBar1}) {
+    EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+  }
+  EXPECT_TRUE(main_->plWerbung->isVisible());  // banner on by default
+  EXPECT_EQ(main_->windowTitle(), QStringLiteral(" Marvesk"));
+  EXPECT_EQ(main_->edBreite->text(), QStringLiteral("80"));
+  EXPECT_EQ(main_->StringGrid1->ColWidth(0), 50);
+  EXPECT_EQ(main_->StringGrid2->ColWidth(0), 30);
+  EXPECT_TRUE(main_->lbX->text().isEmpty());
+  EXPECT_TRUE(main_->lbY->text().isEmpty());
+  // No settings file: both dialogs on their second filter.
+  EXPECT_EQ(main_->OpenDialog1.filter_index, 2);
+  EXPECT_EQ(main_->SaveDialog1.filter_index, 2);
+  EXPECT_TRUE(ui::ProgramDir.endsWith(QLatin1Char('/')));
+}
+
+TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
+  Start();
+  const QString path = WriteFile(QStringLiteral("daten.csv"), "a;b;c\r\n1;2;3;4\n\nx\n");
+  LoadThroughButton(path);
+
+  ASSERT_EQ(prompter_.open_requests.size(), 1u);
+  EXPECT_EQ(prompter_.open_requests[0].filter,
+            QStringLiteral(
+                "Text-Datei (*.TXT)|*.txt|CSV-Dateien (*.CSV)|*.csv|Alle-Dateien (*.*)|*.*"));
+  ui::StringGrid* g = main_->StringGrid1;
+  EXPECT_TRUE(g->isVisible());
+  EXPECT_FALSE(main_->StringGrid2->isVisible());
+  EXPECT_TRUE(g->hasFocus());
+  EXPECT_FALSE(main_->plWerbung->isVisible());
+  EXPECT_FALSE(main_->StatusBar1->isVisible());
+  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  for (QWidget* w : std::initializer_list<QWidget*>{main_->tbRow_Col, main_->sbSpeichern,
+                                                    main_->edBreite, main_->edSuchen,
+                                                    main_->sbSuchen, main_->sbLoeschen}) {
+    EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+  }
+  EXPECT_FALSE(main_->tbRow_Col->isChecked());
+  EXPECT_EQ(main_->lbX->text(), QStringLiteral("Anzahl Spalten:4"));
+  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: 3"));
+  EXPECT_EQ(g->ColCount(), 5);
+  EXPECT_EQ(g->RowCount(), 4);
+  // Detected: column numbers in row 0 up to the deciding line's fields.
+  EXPECT_EQ(g->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("1"));
+  EXPECT_EQ(g->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("3"));
+  EXPECT_EQ(g->model()->headerData(3, Qt::Horizontal).toString(), QString());
+  EXPECT_EQ(g->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
+  EXPECT_EQ(g->Cells(4, 2), QStringLiteral("4"));
+  EXPECT_EQ(g->Cells(1, 3), QStringLiteral("x"));
+  EXPECT_EQ(ui::LastDir, dir_.path());
+  EXPECT_EQ(main_->OpenDialog1.file_name, path);
+  EXPECT_EQ(ui::SearchCol, 1);
+  EXPECT_EQ(ui::SearchRow, 1);
+  EXPECT_TRUE(prompter_.messages.empty());
+}
+
+TEST_F(MainWindowTest, OpenDialogStartsInLastDirAndCancelKeepsView) {
+  Start();
+  ui::LastDir = dir_.path();
+  prompter_.open_answers.push_back(std::nullopt);
+  QTest::mouseClick(main_->sbLaden_TXT, Qt::LeftButton);
+  ASSERT_EQ(prompter_.open_requests.size(), 1u);
+  EXPECT_EQ(prompter_.open_requests[0].initial_dir, dir_.path());
+  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_FALSE(main_->StringGrid1->isVisible());
+  EXPECT_FALSE(main_->sbSpeichern->isVisible());
+
+  LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n4;5;6\n"));
+  main_->StringGrid1->SetCells(2, 1, QStringLiteral("geändert"));
+  ui::SearchCol = 3;
+  prompter_.open_answers.push_back(std::nullopt);
+  QTest::mouseClick(main_->sbLaden_TXT, Qt::LeftButton);
+  EXPECT_TRUE(main_->StringGrid1->isVisible());
+  EXPECT_EQ(main_->StringGrid1->Cells(2, 1), QStringLiteral("geändert"));
+  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: 2"));
+  EXPECT_EQ(ui::SearchCol, 1);  // reset even by a cancelled load
+}
+
+TEST_F(MainWindowTest, FileThatCannotBeOpenedWarnsAndShowsStartView) {
+  Start();
+  LoadThroughButton(WriteFile(QStringLiteral("ok.txt"), "1;2;3\n"));
+  const QString missing = dir_.path() + QStringLiteral("/fehlt.txt");
+  LoadThroughButton(missing);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  const auto& m = prompter_.messages[0];
+  EXPECT_EQ(m.kind, Prompter::Kind::kWarning);
+  EXPECT_EQ(m.title, QStringLiteral("Warnung"));
+  EXPECT_EQ(m.buttons, Prompter::Buttons::kOk);
+  EXPECT_EQ(m.text.toUtf8().toStdString(),
+            "Datei " + missing.toStdString() + " ist schon von anderem Programm ge\xC3\xB6" "ffnet");
+  EXPECT_FALSE(main_->StringGrid1->isVisible());
+  EXPECT_FALSE(main_->sbSpeichern->isVisible());
+  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_EQ(main_->StringGrid1->RowCount(), 2);  // the earlier table is gone
+  EXPECT_EQ(ui::LastDir, dir_.path());
+  EXPECT_EQ(main_->edBreite->text(), QStringLiteral("80"));
+}
+
+TEST_F(MainWindowTest, ExitAskedNoKeepsEverythingYesClosesAndWritesSettings) {
+  Start();
+  LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n"));
+  prompter_.answers = {Prompter::kResultNo};
+  QTest::mouseClick(main_->sbExit, Qt::LeftButton);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Programm beenden?"));
+  EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Informationen"));
+  EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::kInformation);
+  EXPECT_EQ(prompter_.messages[0].buttons, Prompter::Buttons::kYesNo);
+  EXPECT_TRUE(main_->isVisible());
+  EXPECT_TRUE(main_->StringGrid1->isVisible());
+  EXPECT_FALSE(QFile::exists(ui::ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
+
+  prompter_.answers = {Prompter::kResultYes};
+  QTest::mouseClick(main_->sbExit, Qt::LeftButton);
+  EXPECT_FALSE(main_->isVisible());
+  EXPECT_TRUE(QFile::exists(ui::ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
+}
+
+TEST_F(MainWindowTest, CloseBoxWritesSettingsWithoutAsking) {
+  Start();
+  LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n"));
+  main_->OpenDialog1.filter_index = 3;
+  about_->cbTrZAutom->setChecked(false);
+  main_->close();
+  EXPECT_TRUE(prompter_.messages.empty());
+  EXPECT_EQ(ReadFile(ui::ProgramDir + QStringLiteral("Einstel_QZR.FRB")),
+            dir_.path().toStdString() + "\r\n0\r\n1\r\nSemikolon\r\n \r\n3\r\n2\r\n\r\n");
+  EXPECT_EQ(main_->WebBrowser1, nullptr);
+}
+
+TEST_F(MainWindowTest, SettingsFileIsReadOnceAtActivation) {
+  WriteFile(QStringLiteral("Einstel_QZR.FRB"),
+            "/daten\r\n1\r\n0\r\nAnderes\r\n|x\r\n3\r\n1\r\n\r\n");
+  Start();
+  EXPECT_EQ(ui::LastDir, QStringLiteral("/daten"));
+  EXPECT_TRUE(ui::HideBanner);
+  EXPECT_FALSE(ui::AllowRowColMove);
+  EXPECT_FALSE(main_->plWerbung->isVisible());
+  EXPECT_FALSE(main_->StringGrid1->RowColMoving());
+  EXPECT_EQ(about_->SeparatorChoice(), QStringLiteral("Anderes"));
+  EXPECT_EQ(about_->edTrennzeichen->text(), QStringLiteral("|"));
+  EXPECT_FALSE(about_->edTrennzeichen->isHidden());
+  EXPECT_TRUE(about_->cbTrZAutom->isHidden());
+  EXPECT_FALSE(about_->cbTrZAutom->isChecked());
+  EXPECT_EQ(main_->OpenDialog1.filter_index, 3);
+  EXPECT_EQ(main_->SaveDialog1.filter_index, 1);
+
+  // "Anderes" means no detection: split by '|', row 0 stays empty.
+  LoadThroughButton(WriteFile(QStringLiteral("p.txt"), "a|b|c;d\n"));
+  EXPECT_EQ(main_->StringGrid1->ColCount(), 4);
+  EXPECT_EQ(main_->StringGrid1->Cells(3, 1), QStringLiteral("c;d"));
+  EXPECT_EQ(main_->StringGrid1->Cells(1, 0), QString());
+  // Coming back to the window does not read the settings again.
+  ui::LastDir = QStringLiteral("/anders");
+  QApplication::setActiveWindow(nullptr);
+  main_->activateWindow();
+  QApplication::processEvents();
+  EXPECT_EQ(ui::LastDir, QStringLiteral("/anders"));
+}
+
+TEST_F(MainWindowTest, SeparatorHintsFollowTheSetting) {
+  Start();
+  QTest::mouseMove(main_->sbLaden_TXT);
+  QApplication::processEvents();
+  main_->sbLaden_TXTMouseMove();
+  EXPECT_EQ(main_->sbLaden_TXT->property("hint").toString(),
+            QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: \";\""));
+  about_->SetSeparatorChoice(QStringLiteral("Tab"));
+  main_->sbSpeichernMouseMove();
+  EXPECT_EQ(main_->sbSpeichern->property("hint").toString(),
+            QStringLiteral("Speichern in TXT-Excel Datei\rLinke-Maus  Trennzeichen: "
+                           "Tab\rRechte-Maus Trennzeichen: Tab"));
+  EXPECT_EQ(main_->sbSpeichern->toolTip(),
+            QStringLiteral("Speichern in TXT-Excel Datei\nLinke-Maus  Trennzeichen: "
+                           "Tab\nRechte-Maus Trennzeichen: Tab"));
+  // A real mouse move over the button builds the hint too.
+  about_->SetSeparatorChoice(QStringLiteral("Komma"));
+  QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(main_->sbLaden_TXT, &move);
+  EXPECT_EQ(main_->sbLaden_TXT->property("hint").toString(),
+            QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: \",\""));
+}
+
+TEST_F(MainWindowTest, StatusPanelIsHalfTheWindowWidth) {
+  Start();
+  main_->resize(1000, 550);
+  QApplication::processEvents();
+  EXPECT_EQ(main_->StatusBar1->PanelWidth(0), main_->frameGeometry().width() / 2);
+}
+
+// Escape during a load: the question comes back while Escape is held, and the
+// answer decides whether the reading goes on.
+class EscapeTest : public WindowTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EscapeTest, ContinueQuestion) {
+  const bool go_on = GetParam();
+  Start();
+  std::string text;
+  for (int i = 1; i <= 500; ++i) text += std::to_string(i) + ";b;c\n";
+  const QString path = WriteFile(QStringLiteral("lang.txt"), text);
+  // Escape goes down before the reading starts; the first repaint sees it.
+  QApplication::postEvent(main_.get(),
+                          new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  int asked = 0;
+  prompter_.answers = {Prompter::kResultYes, go_on ? Prompter::kResultYes : Prompter::kResultNo};
+  prompter_.on_message = [&](const uitest::ScriptedPrompter::Asked&) {
+    // Still held at the first question; let go before the second.
+    if (++asked == 2) QTest::keyRelease(main_.get(), Qt::Key_Escape);
+  };
+  LoadThroughButton(path);
+  ASSERT_EQ(prompter_.messages.size(), 2u);
+  for (const auto& m : prompter_.messages) {
+    EXPECT_EQ(m.text, QStringLiteral("Laden lang.txt ist noch nicht beendet\rFortsetzen?"));
+    EXPECT_EQ(m.kind, Prompter::Kind::kWarning);
+    EXPECT_EQ(m.buttons, Prompter::Buttons::kYesNo);
+  }
+  EXPECT_EQ(main_->StringGrid1->RowCount() - 1, go_on ? 500 : 1);
+  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: ") + (go_on ? "500" : "1"));
+  EXPECT_TRUE(main_->StringGrid1->isVisible());
+  EXPECT_FALSE(main_->StatusBar1->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(YesAndNo, EscapeTest, ::testing::Bool());
+
+TEST_F(MainWindowTest, OutOfMemoryKeepsTheRowsStoredBefore) {
+  Start();
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "eins;zwei;drei\n";
+  const QString path = WriteFile(QStringLiteral("gross.txt"), text);
+  uint64_t budget = 300000;
+  core::SetMemoryProbe([&](uint64_t bytes) {
+    if (bytes > budget) return false;
+    budget -= bytes;
+    return true;
+  });
+  LoadThroughButton(path);
+  core::SetMemoryProbe({});
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Speicherplatz zu klein"));
+  const int rows = main_->StringGrid1->RowCount() - 1;
+  EXPECT_GT(rows, 0);
+  EXPECT_LT(rows, 20000);
+  EXPECT_EQ(main_->StringGrid1->Cells(3, rows), QStringLiteral("drei"));
+  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: ") + QString::number(rows));
+  EXPECT_TRUE(main_->StringGrid1->isVisible());
+  EXPECT_TRUE(main_->plMenu->isVisible());
+}
+
+TEST_F(MainWindowTest, CellsAreEditedInPlaceAndKeepTheirBytes) {
+  Start();
+  // Windows-1252 bytes (not UTF-8): shown as such, written back as such.
+  LoadThroughButton(WriteFile(QStringLiteral("w.txt"), "gr\xFC\xDF;b;c\nd;e;f\n"));
+  ui::StringGrid* g = main_->StringGrid1;
+  EXPECT_EQ(g->Cells(1, 1), QStringLiteral("grüß"));
+  QAbstractItemModelTester tester(g->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+  g->SetRow(2);
+  g->SetCol(2);
+  // Typing starts the editor; the following keys go to it.
+  QTest::keyClicks(g, QStringLiteral("Ö"));
+  QWidget* editor = QApplication::focusWidget();
+  ASSERT_NE(editor, g);
+  QTest::keyClicks(editor, QStringLiteral("l"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(g->Cells(2, 2), QStringLiteral("Öl"));
+  EXPECT_EQ(g->table().Get(2, 2), "\xD6l");
+  EXPECT_EQ(g->table().Get(1, 1), "gr\xFC\xDF");
+}
+
+TEST_F(MainWindowTest, DraggingARowMovesTheDataNotTheNumbers) {
+  Start();
+  LoadThroughButton(WriteFile(QStringLiteral("m.txt"), "a;1;x\nb;2;y\nc;3;z\n"));
+  ui::StringGrid* g = main_->StringGrid1;
+  ASSERT_TRUE(g->RowColMoving());
+  g->verticalHeader()->moveSection(0, 2);  // what a drag of the first row header does
+  EXPECT_EQ(g->Cells(1, 1), QStringLiteral("b"));
+  EXPECT_EQ(g->Cells(1, 3), QStringLiteral("a"));
+  EXPECT_EQ(g->Cells(0, 1), QStringLiteral("1"));
+  EXPECT_EQ(g->Cells(0, 3), QStringLiteral("3"));
+  EXPECT_EQ(g->verticalHeader()->visualIndex(0), 0);
+  g->horizontalHeader()->moveSection(2, 0);
+  EXPECT_EQ(g->Cells(1, 1), QStringLiteral("y"));
+  EXPECT_EQ(g->Cells(2, 1), QStringLiteral("b"));
+  EXPECT_EQ(g->Cells(1, 0), QStringLiteral("1"));
+}
+
+TEST_F(MainWindowTest, GridClickMovesSearchCursorAndFillsRangeField) {
+  Start();
+  LoadThroughButton(WriteFile(QStringLiteral("k.txt"), "a;b;c\nd;e;f\ng;h;i\n"));
+  ui::StringGrid* g = main_->StringGrid1;
+  ui::SearchHit = true;
+  const QRect cell = g->visualRect(g->model()->index(2, 1));
+  QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+  EXPECT_EQ(ui::SearchCol, 2);
+  EXPECT_EQ(ui::SearchRow, 3);
+  EXPECT_FALSE(ui::SearchHit);
+  EXPECT_EQ(main_->edAb->text(), QStringLiteral("2"));
+  main_->rbZeile->setChecked(true);
+  QTest::keyClick(g, Qt::Key_Up);
+  EXPECT_EQ(ui::SearchRow, 2);
+  EXPECT_EQ(main_->edAb->text(), QStringLiteral("2"));
+}
+
+// Writes docs/screenshot.png when MARVESK_SCREENSHOT names the file.
+TEST_F(MainWindowTest, Screenshot) {
+  const QByteArray out = qgetenv("MARVESK_SCREENSHOT");
+  if (out.isEmpty()) GTEST_SKIP() << "set MARVESK_SCREENSHOT to write a screenshot";
+  Start();
+  std::string text;
+  const char* names[] = {"Müller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer", "Wagner"};
+  const char* cities[] = {"Köln", "Hamburg", "München", "Berlin", "Dresden", "Kiel", "Ulm"};
+  for (int i = 0; i < 60; ++i) {
+    text += std::string(names[i % 7]) + ";" + cities[(i * 3) % 7] + ";" + std::to_string(1000 + i * 37) +
+            ";" + std::to_string(i % 12 + 1) + "." + std::to_string(2020 + i % 6) + ";" +
+            (i % 2 ? "ja" : "nein") + ";" + std::to_string(i * 1.5) + "\n";
+  }
+  LoadThroughButton(WriteFile(QStringLiteral("kunden.csv"), text));
+  QApplication::processEvents();
+  main_->grab().save(QString::fromLocal8Bit(out));
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#include "UiTestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QToolButton>
+
+#include "ui/Globals.h"
+#include "ui/ut_About.h"
+#include "ui/ut_EX.h"
+#include "ui/ut_Marvesk.h"
+
+namespace uitest {
+
+int ScriptedPrompter::Message(QWidget*, Kind kind, const QString& title, const QString& text,
+                              Buttons buttons) {
+  const Asked m{kind, title, text, buttons};
+  messages.push_back(m);
+  if (on_message) on_message(m);
+  if (!answers.empty()) {
+    const int a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  if (buttons == Buttons::kOk) return kResultOk;
+  ADD_FAILURE() << "unexpected question: " << text.toStdString();
+  return kResultNo;
+}
+
+bool ScriptedPrompter::OpenFile(QWidget*, ui::FileDialogState& state) {
+  open_requests.push_back(state);
+  if (open_answers.empty()) {
+    ADD_FAILURE() << "unexpected open dialog";
+    return false;
+  }
+  const std::optional<QString> answer = open_answers.front();
+  open_answers.pop_front();
+  if (!answer) return false;
+  state.file_name = *answer;
+  return true;
+}
+
+bool ScriptedPrompter::SaveFile(QWidget*, ui::FileDialogState& state) {
+  save_requests.push_back(state);
+  if (save_answers.empty()) {
+    ADD_FAILURE() << "unexpected save dialog";
+    return false;
+  }
+  const std::optional<QString> answer = save_answers.front();
+  save_answers.pop_front();
+  if (!answer) return false;
+  state.file_name = *answer;
+  if (!save_filter_answers.empty()) {
+    state.filter_index = save_filter_answers.front();
+    save_filter_answers.pop_front();
+  }
+  return true;
+}
+
+void WindowTest::SetUp() {
+  ASSERT_TRUE(dir_.isValid());
+  ui::ResetGlobals();
+  ui::SetPrompter(&prompter_);
+  main_ = std::make_unique<TfrMarvesk>();
+  frMarvesk = main_.get();
+  about_ = std::make_unique<TfrAbout>();
+  frAbout = about_.get();
+  ex_ = std::make_unique<TfrEX>();
+  frEX = ex_.get();
+  ui::ProgramDir = dir_.path() + QLatin1Char('/');
+}
+
+void WindowTest::TearDown() {
+  main_.reset();
+  about_.reset();
+  ex_.reset();
+  frMarvesk = nullptr;
+  frAbout = nullptr;
+  frEX = nullptr;
+  ui::SetPrompter(nullptr);
+}
+
+void WindowTest::Start() {
+  main_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(main_.get()));
+  QTRY_VERIFY_WITH_TIMEOUT(main_->activated(), 2000);
+}
+
+QString WindowTest::WriteFile(const QString& name, const std::string& bytes) {
+  const QString path = dir_.path() + QLatin1Char('/') + name;
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  return path;
+}
+
+std::string WindowTest::ReadFile(const QString& path) const {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll().toStdString();
+}
+
+void WindowTest::LoadThroughButton(const QString& path) {
+  prompter_.open_answers.push_back(path);
+  QTest::mouseClick(main_->sbLaden_TXT, Qt::LeftButton);
+}
+
+}  // namespace uitest

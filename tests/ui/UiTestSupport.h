@@ -1,0 +1,77 @@
+// Shared pieces of the UI tests: a prompter that answers from a script and
+// records every question, and a fixture with the three real windows.
+#ifndef MARVESK_TESTS_UI_UITESTSUPPORT_H_
+#define MARVESK_TESTS_UI_UITESTSUPPORT_H_
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/platform/Prompter.h"
+
+class TfrMarvesk;
+class TfrAbout;
+class TfrEX;
+
+namespace uitest {
+
+class ScriptedPrompter : public ui::Prompter {
+ public:
+  struct Asked {
+    Kind kind;
+    QString title;
+    QString text;
+    Buttons buttons;
+  };
+  // Answers for message boxes, in order. With none left an OK box is
+  // answered OK and a Yes/No question counts as a test failure (answered No).
+  std::deque<int> answers;
+  // Runs before each message box is answered (e.g. to release a key).
+  std::function<void(const Asked&)> on_message;
+  // Open and save dialogs: a path chooses it, nullopt cancels.
+  std::deque<std::optional<QString>> open_answers;
+  std::deque<std::optional<QString>> save_answers;
+  std::deque<int> save_filter_answers;  // filter index the user picks (optional)
+
+  std::vector<Asked> messages;
+  std::vector<ui::FileDialogState> open_requests;
+  std::vector<ui::FileDialogState> save_requests;
+
+  int Message(QWidget* parent, Kind kind, const QString& title, const QString& text,
+              Buttons buttons) override;
+  bool OpenFile(QWidget* parent, ui::FileDialogState& state) override;
+  bool SaveFile(QWidget* parent, ui::FileDialogState& state) override;
+};
+
+// The three windows as the program creates them, a scripted prompter and a
+// temporary program directory (so the settings file lands there).
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Shows the main window and lets its activation run.
+  void Start();
+  // Writes a file into the temporary directory and returns its path.
+  QString WriteFile(const QString& name, const std::string& bytes);
+  std::string ReadFile(const QString& path) const;
+  // Loads `path` through the Laden button with the open dialog answered.
+  void LoadThroughButton(const QString& path);
+
+  QTemporaryDir dir_;
+  ScriptedPrompter prompter_;
+  std::unique_ptr<TfrMarvesk> main_;
+  std::unique_ptr<TfrAbout> about_;
+  std::unique_ptr<TfrEX> ex_;
+};
+
+}  // namespace uitest
+
+#endif  // MARVESK_TESTS_UI_UITESTSUPPORT_H_

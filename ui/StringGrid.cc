@@ -1,0 +1,297 @@
+#include "ui/StringGrid.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <algorithm>
+
+#include "ui/Codec.h"
+
+namespace ui {
+
+GridModel::GridModel(core::Table* table, int fixed, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), fixed_(fixed) {}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return std::max(table_->RowCount() - fixed_, 0);
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return std::max(table_->ColCount() - fixed_, 0);
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+  const std::string_view bytes = table_->Get(index.column() + fixed_, index.row() + fixed_);
+  if (role == Qt::DisplayRole) return DisplayCell(bytes, table_->utf8());
+  return DecodeCell(bytes, table_->utf8());
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || role != Qt::EditRole) return false;
+  table_->Set(index.column() + fixed_, index.row() + fixed_,
+              EncodeCell(value.toString(), table_->utf8()));
+  emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+  return true;
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || !fixed_) return {};
+  const std::string_view bytes = orientation == Qt::Horizontal ? table_->Get(section + 1, 0)
+                                                               : table_->Get(0, section + 1);
+  return DisplayCell(bytes, table_->utf8(), 100);
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+void GridModel::CellsChanged(int left, int top, int right, int bottom) {
+  const int l = std::max(left - fixed_, 0);
+  const int t = std::max(top - fixed_, 0);
+  const int r = std::min(right - fixed_, columnCount() - 1);
+  const int b = std::min(bottom - fixed_, rowCount() - 1);
+  if (l > r || t > b) return;
+  emit dataChanged(index(t, l), index(b, r), {Qt::DisplayRole, Qt::EditRole});
+}
+
+StringGrid::StringGrid(QWidget* parent, bool fixed)
+    : QTableView(parent), table_(std::make_unique<core::Table>()), fixed_(fixed) {
+  model_ = new GridModel(table_.get(), fixed ? 1 : 0, this);
+  setModel(model_);
+  QHeaderView* h = horizontalHeader();
+  QHeaderView* v = verticalHeader();
+  h->setDefaultSectionSize(default_col_width_);
+  h->setMinimumSectionSize(0);
+  h->setSectionResizeMode(QHeaderView::Interactive);
+  h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  h->setHighlightSections(false);
+  h->setFixedHeight(20);
+  v->setDefaultSectionSize(20);
+  v->setMinimumSectionSize(0);
+  v->setSectionResizeMode(QHeaderView::Fixed);
+  v->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  v->setHighlightSections(false);
+  v->setFixedWidth(50);
+  setWordWrap(false);
+  setTextElideMode(Qt::ElideNone);
+  setSelectionMode(QAbstractItemView::ContiguousSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                  QAbstractItemView::AnyKeyPressed);
+  setTabKeyNavigation(true);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  if (!fixed) {
+    h->hide();
+    v->hide();
+  }
+  // The fixed cells in the pale blue of inactive captions.
+  setStyleSheet(QStringLiteral(
+      "QHeaderView::section { background-color: #d7e4f2; color: black; padding: 0px 2px;"
+      " border: none; border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }"
+      "QTableCornerButton::section { background-color: #d7e4f2; border: none;"
+      " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }"));
+  setCornerButtonEnabled(false);
+  connect(h, &QHeaderView::sectionMoved, this, [this](int l, int o, int n) {
+    OnSectionMoved(Qt::Horizontal, l, o, n);
+  });
+  connect(v, &QHeaderView::sectionMoved, this, [this](int l, int o, int n) {
+    OnSectionMoved(Qt::Vertical, l, o, n);
+  });
+  connect(h, &QHeaderView::sectionResized, this, &StringGrid::OnSectionResized);
+  SetCurrent(1, 1, false);
+}
+
+StringGrid::~StringGrid() = default;
+
+void StringGrid::BeginUpdate() {
+  if (update_depth_++ == 0) {
+    saved_col_ = Col();
+    saved_row_ = Row();
+    model_->BeginReset();
+  }
+}
+
+void StringGrid::EndUpdate() {
+  if (update_depth_ == 0 || --update_depth_ > 0) return;
+  model_->EndReset();
+  ApplyWidths();
+  SetCurrent(saved_col_, saved_row_, false);
+}
+
+void StringGrid::SetColCount(int n) {
+  BeginUpdate();
+  table_->SetColCount(n);
+  EndUpdate();
+}
+
+void StringGrid::SetRowCount(int n) {
+  BeginUpdate();
+  table_->SetRowCount(n);
+  EndUpdate();
+}
+
+QString StringGrid::Cells(int col, int row) const {
+  return DecodeCell(table_->Get(col, row), table_->utf8());
+}
+
+void StringGrid::SetCells(int col, int row, const QString& text) {
+  table_->Set(col, row, EncodeCell(text, table_->utf8()));
+  if (update_depth_ == 0) model_->CellsChanged(col, row, col, row);
+}
+
+int StringGrid::Col() const {
+  const QModelIndex i = currentIndex();
+  const int off = fixed_ ? 1 : 0;
+  return i.isValid() ? i.column() + off : (update_depth_ ? saved_col_ : off);
+}
+
+int StringGrid::Row() const {
+  const QModelIndex i = currentIndex();
+  const int off = fixed_ ? 1 : 0;
+  return i.isValid() ? i.row() + off : (update_depth_ ? saved_row_ : off);
+}
+
+void StringGrid::SetCurrent(int col, int row, bool notify) {
+  const int off = fixed_ ? 1 : 0;
+  const int cols = model_->columnCount();
+  const int rows = model_->rowCount();
+  if (cols == 0 || rows == 0) return;
+  const int c = std::clamp(col - off, 0, cols - 1);
+  const int r = std::clamp(row - off, 0, rows - 1);
+  const QModelIndex target = model_->index(r, c);
+  if (target == currentIndex()) return;
+  quiet_ = !notify;
+  selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+  quiet_ = false;
+  if (notify) scrollTo(target);
+}
+
+void StringGrid::SetCol(int col) {
+  if (col == Col()) return;
+  SetCurrent(col, Row(), true);
+}
+
+void StringGrid::SetRow(int row) {
+  if (row == Row()) return;
+  SetCurrent(Col(), row, true);
+}
+
+void StringGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  if (quiet_ || update_depth_ || !current.isValid()) return;
+  if (mouse_pressing_) {
+    clicked_by_press_ = true;  // reported on release, like a click
+    return;
+  }
+  emit cellClicked();
+}
+
+void StringGrid::mousePressEvent(QMouseEvent* event) {
+  mouse_pressing_ = true;
+  clicked_by_press_ = false;
+  QTableView::mousePressEvent(event);
+  mouse_pressing_ = false;
+}
+
+void StringGrid::mouseReleaseEvent(QMouseEvent* event) {
+  QTableView::mouseReleaseEvent(event);
+  const bool on_cell = indexAt(event->position().toPoint()).isValid();
+  if (event->button() == Qt::LeftButton && (on_cell || clicked_by_press_)) emit cellClicked();
+  clicked_by_press_ = false;
+}
+
+int StringGrid::ColWidth(int i) const {
+  if (fixed_ && i == 0) return verticalHeader()->width();
+  auto it = widths_.find(i);
+  return it == widths_.end() ? default_col_width_ : it->second;
+}
+
+void StringGrid::SetColWidth(int i, int width) {
+  width = std::max(width, 0);
+  if (fixed_ && i == 0) {
+    verticalHeader()->setFixedWidth(width);
+    return;
+  }
+  if (width == default_col_width_) {
+    widths_.erase(i);
+  } else {
+    widths_[i] = width;
+  }
+  const int section = i - (fixed_ ? 1 : 0);
+  if (section >= 0 && section < model_->columnCount()) {
+    horizontalHeader()->resizeSection(section, width);
+  }
+}
+
+int StringGrid::RowHeight0() const { return horizontalHeader()->height(); }
+
+void StringGrid::SetRowHeight0(int height) { horizontalHeader()->setFixedHeight(height); }
+
+void StringGrid::ApplyWidths() {
+  // A reset gives every section the default size again.
+  const int off = fixed_ ? 1 : 0;
+  const int cols = model_->columnCount();
+  QHeaderView* h = horizontalHeader();
+  const bool blocked = h->blockSignals(true);
+  for (const auto& [col, width] : widths_) {
+    if (col - off >= cols) break;
+    if (col - off >= 0) h->resizeSection(col - off, width);
+  }
+  h->blockSignals(blocked);
+}
+
+void StringGrid::OnSectionResized(int logical, int, int new_size) {
+  const int col = logical + (fixed_ ? 1 : 0);
+  if (new_size == default_col_width_) {
+    widths_.erase(col);
+  } else {
+    widths_[col] = new_size;
+  }
+}
+
+void StringGrid::SetRowColMoving(bool on) {
+  moving_ = on;
+  horizontalHeader()->setSectionsMovable(on);
+  verticalHeader()->setSectionsMovable(on);
+}
+
+void StringGrid::OnSectionMoved(Qt::Orientation o, int, int old_visual, int new_visual) {
+  // Keep the view's order the identity and move the data instead, so what is
+  // shown is what a later save writes; the header numbers stay in place.
+  QHeaderView* header = o == Qt::Horizontal ? horizontalHeader() : verticalHeader();
+  const bool blocked = header->blockSignals(true);
+  header->moveSection(new_visual, old_visual);
+  header->blockSignals(blocked);
+  const int off = fixed_ ? 1 : 0;
+  const int from = old_visual + off;
+  const int to = new_visual + off;
+  if (o == Qt::Horizontal) {
+    // The column's width travels with it.
+    std::vector<int> widths;
+    const int lo = std::min(from, to), hi = std::max(from, to);
+    for (int c = lo; c <= hi; ++c) widths.push_back(ColWidth(c));
+    table_->MoveCol(from, to);
+    if (from < to) {
+      std::rotate(widths.begin(), widths.begin() + 1, widths.end());
+    } else {
+      std::rotate(widths.begin(), widths.end() - 1, widths.end());
+    }
+    for (int c = lo; c <= hi; ++c) SetColWidth(c, widths[static_cast<size_t>(c - lo)]);
+    model_->CellsChanged(lo, 0, hi, RowCount() - 1);
+  } else {
+    table_->MoveRow(from, to);
+    model_->CellsChanged(0, std::min(from, to), ColCount() - 1, std::max(from, to));
+  }
+  if (o == Qt::Horizontal) {
+    SetCurrent(to, Row(), false);
+  } else {
+    SetCurrent(Col(), to, false);
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,118 @@
+// The grid widget: a QTableView over a model that reads a core::Table.
+//
+// The table's header row 0 and header column 0 are shown by the view's
+// header sections; data cell (c, r) of the table is model index (r-1, c-1).
+// There is no item per cell: the model answers from the table on demand, and
+// rows have one fixed height, so a table of millions of rows opens and
+// scrolls like a small one. Column widths belong to the grid, not the table,
+// and survive reloads the way a string grid keeps them.
+#ifndef MARVESK_UI_STRINGGRID_H_
+#define MARVESK_UI_STRINGGRID_H_
+
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <map>
+#include <memory>
+
+#include "core/Table.h"
+
+namespace ui {
+
+class GridModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  GridModel(core::Table* table, int fixed, QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  // Brackets a change of the table that did not go through the model.
+  void BeginReset() { beginResetModel(); }
+  void EndReset() { endResetModel(); }
+  void CellsChanged(int left, int top, int right, int bottom);
+
+ private:
+  core::Table* table_;
+  int fixed_;  // 1: row 0 and column 0 are headers; 0: every cell is data
+};
+
+class StringGrid : public QTableView {
+  Q_OBJECT
+
+ public:
+  // `fixed`: one fixed header row and column (the table grids), or none (the
+  // hidden block clipboard).
+  explicit StringGrid(QWidget* parent = nullptr, bool fixed = true);
+  ~StringGrid() override;
+
+  core::Table& table() { return *table_; }
+  const core::Table& table() const { return *table_; }
+  GridModel* gridModel() const { return model_; }
+
+  int ColCount() const { return table_->ColCount(); }
+  int RowCount() const { return table_->RowCount(); }
+  void SetColCount(int n);
+  void SetRowCount(int n);
+  QString Cells(int col, int row) const;
+  void SetCells(int col, int row, const QString& text);
+
+  // The current cell, in table coordinates (data cells start at 1).
+  int Col() const;
+  int Row() const;
+  // Moving the current cell to another cell runs the click handling
+  // (cellClicked), as a click on it would; the same cell runs nothing.
+  void SetCol(int col);
+  void SetRow(int row);
+
+  // Width of column i in pixels; column 0 is the header column.
+  int ColWidth(int i) const;
+  void SetColWidth(int i, int width);
+  int DefaultColWidth() const { return default_col_width_; }
+  int RowHeight0() const;
+  void SetRowHeight0(int height);
+
+  // Row and column dragging (moves the data, as a string grid does).
+  void SetRowColMoving(bool on);
+  bool RowColMoving() const { return moving_; }
+
+  // Around changes made to table() directly: the view forgets nothing else.
+  void BeginUpdate();
+  void EndUpdate();
+
+ signals:
+  // The current cell was chosen: by a click, by keys or by the program.
+  void cellClicked();
+
+ protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  void OnSectionMoved(Qt::Orientation o, int logical, int old_visual, int new_visual);
+  void OnSectionResized(int logical, int old_size, int new_size);
+  void ApplyWidths();
+  void SetCurrent(int col, int row, bool notify);
+
+  std::unique_ptr<core::Table> table_;
+  GridModel* model_;
+  bool fixed_;
+  bool moving_ = false;
+  int default_col_width_ = 80;
+  std::map<int, int> widths_;  // columns (1-based) whose width differs from the default
+  int update_depth_ = 0;
+  int saved_col_ = 1;
+  int saved_row_ = 1;
+  bool quiet_ = false;         // current-cell changes made by the grid itself
+  bool mouse_pressing_ = false;
+  bool clicked_by_press_ = false;
+};
+
+}  // namespace ui
+
+#endif  // MARVESK_UI_STRINGGRID_H_

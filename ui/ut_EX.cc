@@ -1,0 +1,39 @@
+#include "ui/ut_EX.h"
+
+#include <QFile>
+
+#include "core/Convert.h"
+#include "core/FileUtil.h"
+#include "core/Table.h"
+#include "ui/StringGrid.h"
+#include "ui/platform/Prompter.h"
+
+TfrEX::TfrEX(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("frEX")); }
+
+void TfrEX::ShowWarning(const QString& message) {
+  ui::ShowMessage(window()->isVisible() ? window() : nullptr, ui::Prompter::Kind::kWarning,
+                  message, ui::Prompter::Buttons::kOk);
+}
+
+bool TfrEX::FileExistsWait(const QString& path) {
+  return core::FileExistsWait(QFile::encodeName(path).toStdString());
+}
+
+char TfrEX::FilterNumericKey(char key, char decimal) { return core::FilterNumericKey(key, decimal); }
+
+void TfrEX::ClearGrid(ui::StringGrid& grid) {
+  grid.BeginUpdate();
+  core::ClearGrid(grid.table());
+  grid.EndUpdate();
+}
+
+int32_t TfrEX::ToInt(const QString& text) { return core::ToInt(text.toLatin1().toStdString()); }
+
+core::TArrayOfString TfrEX::SplitText(const std::string& separator, const std::string& text,
+                                      int limit) {
+  return core::SplitText(separator, text, limit);
+}
+
+QString TfrEX::UpperExt(const QString& file_name) {
+  return QString::fromStdString(core::UpperExt(file_name.toStdString()));
+}

@@ -1,0 +1,33 @@
+// The hidden form that hosts the shared utility routines. It is created at
+// start-up, never shown, and keeps no state of its own.
+#ifndef MARVESK_UI_UT_EX_H_
+#define MARVESK_UI_UT_EX_H_
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+#include "core/Separator.h"
+
+namespace ui {
+class StringGrid;
+}
+
+class TfrEX : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TfrEX(QWidget* parent = nullptr);
+
+  // A warning box ("Warnung", exclamation icon, "OK").
+  void ShowWarning(const QString& message);
+  bool FileExistsWait(const QString& path);
+  char FilterNumericKey(char key, char decimal);
+  // Empties every cell of the grid, headers included; RowCount becomes 2.
+  void ClearGrid(ui::StringGrid& grid);
+  int32_t ToInt(const QString& text);
+  core::TArrayOfString SplitText(const std::string& separator, const std::string& text, int limit);
+  QString UpperExt(const QString& file_name);
+};
+
+#endif  // MARVESK_UI_UT_EX_H_
