@@ -191,6 +191,28 @@ void StringGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
   emit cellClicked();
 }
 
+void StringGrid::setVisible(bool visible) {
+  hiding_ = !visible;
+  QTableView::setVisible(visible);
+  hiding_ = false;
+}
+
+bool StringGrid::focusNextPrevChild(bool next) {
+  // Hiding a focused widget passes the focus on through here; a table view
+  // would take that for a Tab key and move its current cell.
+  if (hiding_) return QWidget::focusNextPrevChild(next);
+  return QTableView::focusNextPrevChild(next);
+}
+
+void StringGrid::changeEvent(QEvent* event) {
+  QTableView::changeEvent(event);
+  // The fixed cells use the grid's font, as the data cells do.
+  if (event->type() == QEvent::FontChange) {
+    horizontalHeader()->setFont(font());
+    verticalHeader()->setFont(font());
+  }
+}
+
 void StringGrid::mousePressEvent(QMouseEvent* event) {
   mouse_pressing_ = true;
   clicked_by_press_ = false;

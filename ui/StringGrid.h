@@ -84,12 +84,16 @@ class StringGrid : public QTableView {
   void BeginUpdate();
   void EndUpdate();
 
+  void setVisible(bool visible) override;
+
  signals:
   // The current cell was chosen: by a click, by keys or by the program.
   void cellClicked();
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void changeEvent(QEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -110,6 +114,7 @@ class StringGrid : public QTableView {
   int saved_row_ = 1;
   bool quiet_ = false;         // current-cell changes made by the grid itself
   bool mouse_pressing_ = false;
+  bool hiding_ = false;
   bool clicked_by_press_ = false;
 };
 

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QStyle>
@@ -22,10 +24,13 @@
 #include "core/FileUtil.h"
 #include "core/Separator.h"
 #include "core/Settings.h"
+#include "core/Transpose.h"
+#include "core/Writer.h"
 #include "ui/Globals.h"
 #include "ui/StatusBar.h"
 #include "ui/StringGrid.h"
 #include "ui/platform/EscapeWatch.h"
+#include "ui/platform/Shell.h"
 #include "ui/ut_About.h"
 #include "ui/ut_EX.h"
 
@@ -88,6 +93,16 @@ QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, Q
   r->setChecked(checked);
   return r;
 }
+
+// The transposition button: its mark is the view state, changed by the
+// handler itself rather than by the click.
+class MarkButton final : public QToolButton {
+ public:
+  using QToolButton::QToolButton;
+
+ protected:
+  void nextCheckState() override {}
+};
 
 template <typename F>
 void Guarded(QWidget* w, F&& f) {
@@ -246,7 +261,7 @@ void TfrMarvesk::BuildControls() {
                             {373, 4, 70, 24});
   ToolBar1 = Panel(plMenu, "ToolBar1", false);
   ToolBar1->setGeometry(446, 2, 72, 28);
-  tbRow_Col = new QToolButton(ToolBar1);
+  tbRow_Col = new MarkButton(ToolBar1);
   tbRow_Col->setObjectName(QStringLiteral("tbRow_Col"));
   tbRow_Col->setGeometry(0, 2, 70, 24);
   tbRow_Col->setCheckable(true);
@@ -275,6 +290,12 @@ void TfrMarvesk::BuildControls() {
   }
   connect(sbLaden_TXT, &QToolButton::clicked, this,
           [this] { Guarded(this, [this] { sbLaden_TXTClick(); }); });
+  connect(tbRow_Col, &QToolButton::clicked, this,
+          [this] { Guarded(this, [this] { tbRow_ColClick(); }); });
+  connect(sbExcel, &QToolButton::clicked, this,
+          [this] { Guarded(this, [this] { sbExcelClick(); }); });
+  // Speichern starts on the press itself, which tells the mouse button; the
+  // press is taken in eventFilter, so no click follows and one press saves once.
   connect(sbExit, &QToolButton::clicked, this, [this] { Guarded(this, [this] { sbExitClick(); }); });
 
   // The floating deletion panel.
@@ -429,6 +450,12 @@ void TfrMarvesk::closeEvent(QCloseEvent* event) {
 }
 
 bool TfrMarvesk::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == sbSpeichern && (event->type() == QEvent::MouseButtonPress ||
+                                 event->type() == QEvent::MouseButtonDblClick)) {
+    const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+    Guarded(this, [this, button] { sbSpeichernMouseDown(button); });
+    return true;
+  }
   if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
     if (watched == sbLaden_TXT) sbLaden_TXTMouseMove();
     if (watched == sbSpeichern) sbSpeichernMouseMove();
@@ -594,4 +621,148 @@ void TfrMarvesk::SaveSettings() {
     throw std::runtime_error(
         ("Die Einstellungen konnten nicht in " + Bytes(path) + " geschrieben werden").c_str());
   }
+}
+
+ui::StringGrid* TfrMarvesk::SavingGrid() const {
+  return tbRow_Col->isChecked() ? StringGrid2 : StringGrid1;
+}
+
+namespace {
+
+// The progress bar of a transposition. No other window events run during the
+// copy, so the bar is painted directly, at most every 30 ms.
+class WindowTransposeObserver final : public core::TransposeObserver {
+ public:
+  WindowTransposeObserver(QProgressBar* bar, QLayout* layout) : bar_(bar), layout_(layout) {}
+  void Started(int maximum) override {
+    bar_->show();
+    bar_->setMaximum(maximum);
+    bar_->setValue(0);
+    layout_->activate();
+    bar_->repaint();
+    painted_.start();
+  }
+  void Progress(int position) override {
+    bar_->setValue(position);
+    if (painted_.elapsed() >= ui::EscapeWatch::kIntervalMs) {
+      bar_->repaint();
+      painted_.start();
+    }
+  }
+  void Finished() override { bar_->hide(); }
+
+ private:
+  QProgressBar* bar_;
+  QLayout* layout_;
+  QElapsedTimer painted_;
+};
+
+class WindowWriteObserver final : public core::WriteObserver {
+ public:
+  WindowWriteObserver(QProgressBar* bar, ui::EscapeWatch& watch) : bar_(bar), watch_(watch) {}
+  void Progress(int row) override {
+    if (!watch_.Due()) return;
+    bar_->setValue(row);
+    watch_.Pump();
+  }
+  bool EscapePressed() override { return watch_.IsPressed(); }
+
+ private:
+  QProgressBar* bar_;
+  ui::EscapeWatch& watch_;
+};
+
+}  // namespace
+
+void TfrMarvesk::TransposeGrid(ui::StringGrid* source, ui::StringGrid* target) {
+  WindowTransposeObserver observer(ProgressBar1, layout_);
+  target->BeginUpdate();
+  try {
+    core::TransposeGrid(source->table(), target->table(), &observer);
+  } catch (...) {
+    target->EndUpdate();
+    throw;
+  }
+  target->EndUpdate();
+}
+
+void TfrMarvesk::tbRow_ColClick() {
+  ui::SearchRow = 1;
+  ui::SearchCol = 1;
+  const bool transposed = !tbRow_Col->isChecked();
+  tbRow_Col->setChecked(transposed);
+  ui::StringGrid* source = transposed ? StringGrid1 : StringGrid2;
+  ui::StringGrid* target = transposed ? StringGrid2 : StringGrid1;
+  const int r = source->Row();
+  const int c = source->Col();
+  if (transposed) {
+    StringGrid1->hide();
+    StringGrid2->show();
+  } else {
+    StringGrid1->show();
+    StringGrid2->hide();
+  }
+  try {
+    TransposeGrid(source, target);
+  } catch (const std::bad_alloc&) {
+    // The copy did not fit: stay with the table that was shown, unchanged.
+    tbRow_Col->setChecked(!transposed);
+    source->show();
+    target->hide();
+    frEX->ShowWarning(QStringLiteral("Speicherplatz zu klein"));
+    source->setFocus();
+    return;
+  }
+  SetCounters(*target);
+  edBreite->setText(QString::number(target->ColWidth(1)));
+  target->setFocus();
+  target->SetRow(c);
+  target->SetCol(r);
+}
+
+void TfrMarvesk::sbSpeichernMouseDown(Qt::MouseButton button) {
+  ui::SaveWithTab = button != Qt::RightButton;
+  sbSpeichernClick();
+}
+
+void TfrMarvesk::sbSpeichernClick() { SaveTable(SavingGrid()); }
+
+void TfrMarvesk::SaveTable(ui::StringGrid* grid) {
+  char separator = ui::SaveWithTab ? '\t' : SeparatorChar();
+  SaveDialog1.default_ext = QStringLiteral("csv");
+  SaveDialog1.initial_dir = ui::LastDir;
+  if (!ui::GetPrompter().SaveFile(this, SaveDialog1)) return;
+  const QString path = SaveDialog1.file_name;
+  if (frEX->UpperExt(path) == QLatin1String(".CSV")) separator = ';';
+  ui::LastDir = FromBytes(core::DirectoryPart(Bytes(path)));
+  OpenDialog1.file_name = path;
+
+  ui::EscapeWatch watch(this);
+  plMenu->hide();
+  StatusBar1->SetPanelText(0, QStringLiteral("Laden ") + path);
+  StatusBar1->show();
+  ProgressBar1->show();
+  ProgressBar1->setMaximum(std::max(grid->RowCount() - 1, 0));
+  ProgressBar1->setValue(0);
+  RepaintWindow();
+  WindowWriteObserver observer(ProgressBar1, watch);
+  const core::WriteResult result =
+      core::WriteTable(grid->table(), Bytes(path), separator, &observer, /*sync=*/true);
+  ProgressBar1->hide();
+  StatusBar1->hide();
+  plMenu->show();
+  if (result.status == core::WriteResult::Status::kCreateFailed ||
+      result.status == core::WriteResult::Status::kWriteFailed) {
+    frEX->ShowWarning(QStringLiteral("Datei ") + path +
+                      QStringLiteral(" konnte nicht gespeichert werden. Eine vorhandene Datei "
+                                     "dieses Namens bleibt unverändert"));
+  }
+}
+
+void TfrMarvesk::sbExcelClick() {
+  OpenDialog1.initial_dir = ui::LastDir;
+  if (!ui::GetPrompter().OpenFile(this, OpenDialog1)) return;
+  const QString file = OpenDialog1.file_name;
+  ui::LastDir = FromBytes(core::DirectoryPart(Bytes(file)));
+  ui::GetShell().OpenInSpreadsheet(this, file, ui::LastDir);
 }

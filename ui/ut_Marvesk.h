@@ -38,16 +38,26 @@ class TfrMarvesk : public QWidget {
   void sbSpeichernMouseMove();
   void StringGrid1Click();
   void StringGrid2Click();
+  void tbRow_ColClick();
+  void sbSpeichernMouseDown(Qt::MouseButton button);
+  void sbSpeichernClick();
+  void sbExcelClick();
 
   // Loads the file chosen in the open dialog, or with `reload` the file the
   // open dialog already holds.
   void LoadTable(bool reload);
   char SeparatorChar();
+  // Copies `source` transposed into `target`, with the progress bar.
+  void TransposeGrid(ui::StringGrid* source, ui::StringGrid* target);
+  // Writes `grid` into a file named in the save dialog.
+  void SaveTable(ui::StringGrid* grid);
   void LoadSettings();
   void SaveSettings();
 
   // The grid that deletion, search and the width field act on.
   ui::StringGrid* VisibleGrid() const;
+  // The grid that Speichern writes.
+  ui::StringGrid* SavingGrid() const;
   bool activated() const { return activated_; }
 
   // Controls.

@@ -1,0 +1,66 @@
+#include "ui/platform/Shell.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QWidget>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace ui {
+namespace {
+
+QString FindOnPath(const QString& name) { return QStandardPaths::findExecutable(name); }
+
+class PlatformShell final : public Shell {
+ public:
+  void OpenInSpreadsheet(QWidget* window, const QString& file,
+                         const QString& working_dir) override {
+#ifdef Q_OS_WIN
+    const std::wstring params = QDir::toNativeSeparators(file).toStdWString();
+    const std::wstring dir = QDir::toNativeSeparators(working_dir).toStdWString();
+    ShellExecuteW(window ? reinterpret_cast<HWND>(window->winId()) : nullptr, L"open",
+                  L"excel.exe", params.c_str(), dir.c_str(), SW_SHOWMAXIMIZED);
+#else
+    (void)window;
+    const Launch launch = SpreadsheetLaunch(file, &FindOnPath);
+    if (launch.program.isEmpty()) {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+      return;
+    }
+    // Detached: the spreadsheet lives on its own and the window never waits.
+    QProcess::startDetached(launch.program, launch.arguments, working_dir);
+#endif
+  }
+};
+
+Shell* g_shell = nullptr;
+
+}  // namespace
+
+Launch SpreadsheetLaunch(const QString& file, QString (*find)(const QString& name)) {
+  // Each path is one argument, blanks and all; no shell is involved.
+  const QString localc = find(QStringLiteral("localc"));
+  if (!localc.isEmpty()) return {localc, {file}};
+  const QString libreoffice = find(QStringLiteral("libreoffice"));
+  if (!libreoffice.isEmpty()) return {libreoffice, {QStringLiteral("--calc"), file}};
+  const QString soffice = find(QStringLiteral("soffice"));
+  if (!soffice.isEmpty()) return {soffice, {QStringLiteral("--calc"), file}};
+  const QString gnumeric = find(QStringLiteral("gnumeric"));
+  if (!gnumeric.isEmpty()) return {gnumeric, {file}};
+  return {};
+}
+
+Shell& GetShell() {
+  static PlatformShell platform_shell;
+  return g_shell ? *g_shell : platform_shell;
+}
+
+void SetShell(Shell* s) { g_shell = s; }
+
+}  // namespace ui

@@ -1,0 +1,39 @@
+// Hand-offs to other programs. They never block the window and report
+// nothing: whether the other program starts is its own business.
+#ifndef MARVESK_UI_PLATFORM_SHELL_H_
+#define MARVESK_UI_PLATFORM_SHELL_H_
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace ui {
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // Opens `file` in the spreadsheet program, with `working_dir` as its
+  // working directory.
+  virtual void OpenInSpreadsheet(QWidget* window, const QString& file,
+                                 const QString& working_dir) = 0;
+};
+
+// The shell in use; the platform's unless a test installed another.
+Shell& GetShell();
+// Installs `s` (not owned); nullptr restores the platform's shell.
+void SetShell(Shell* s);
+
+// The program and arguments that open `file` in a spreadsheet on this
+// machine: LibreOffice Calc, then Gnumeric, then the desktop's default
+// application for the file. `find` looks a program up on the PATH (empty
+// when missing). Exposed for tests.
+struct Launch {
+  QString program;
+  QStringList arguments;
+};
+Launch SpreadsheetLaunch(const QString& file, QString (*find)(const QString& name));
+
+}  // namespace ui
+
+#endif  // MARVESK_UI_PLATFORM_SHELL_H_
