@@ -638,22 +638,24 @@ class WindowTransposeObserver final : public core::TransposeObserver {
     bar_->show();
     bar_->setMaximum(maximum);
     bar_->setValue(0);
-    layout_->activate();
-    bar_->repaint();
-    painted_.start();
+    started_.start();
   }
   void Progress(int position) override {
     bar_->setValue(position);
-    if (painted_.elapsed() >= ui::EscapeWatch::kIntervalMs) {
-      bar_->repaint();
-      painted_.start();
-    }
+    // Short copies end before anyone could see a bar: paint only once the
+    // copy has run a while, and then at most every 30 ms.
+    if (started_.elapsed() < ui::EscapeWatch::kIntervalMs) return;
+    if (painted_.isValid() && painted_.elapsed() < ui::EscapeWatch::kIntervalMs) return;
+    if (!painted_.isValid()) layout_->activate();
+    bar_->repaint();
+    painted_.start();
   }
   void Finished() override { bar_->hide(); }
 
  private:
   QProgressBar* bar_;
   QLayout* layout_;
+  QElapsedTimer started_;
   QElapsedTimer painted_;
 };
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
+#include <algorithm>
 
 namespace ui {
 namespace {
@@ -51,8 +52,11 @@ bool EscapeWatch::IsPressed() {
 
 void EscapeWatch::Pump(bool force) {
   if (!force && !Due()) return;
-  pumped_.start();
+  QElapsedTimer cost;
+  cost.start();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  interval_ms_ = std::max<qint64>(kIntervalMs, cost.elapsed() * 10);
+  pumped_.start();
 }
 
 bool EscapeWatch::eventFilter(QObject* watched, QEvent* event) {

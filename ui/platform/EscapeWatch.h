@@ -27,7 +27,7 @@ class EscapeWatch : public QObject {
   // True when Escape is down, or was pressed since the last call.
   bool IsPressed();
   // True when the throttle interval has passed since the last Pump.
-  bool Due() const { return !pumped_.isValid() || pumped_.elapsed() >= kIntervalMs; }
+  bool Due() const { return !pumped_.isValid() || pumped_.elapsed() >= interval_ms_; }
   // Processes pending events (repaints, Escape) when due, or always with force.
   void Pump(bool force = false);
 
@@ -45,6 +45,9 @@ class EscapeWatch : public QObject {
   bool down_ = false;
   bool latched_ = false;
   QElapsedTimer pumped_;
+  // Grows when processing events is slow, so that repainting never takes
+  // more than about a tenth of the operation's time.
+  qint64 interval_ms_ = kIntervalMs;
 };
 
 }  // namespace ui

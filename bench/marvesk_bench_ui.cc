@@ -1,0 +1,194 @@
+// marvesk_bench_ui: what the window adds on top of the core. Loads the same
+// generated file once through the core alone and once through the main
+// window's Laden button (grid shown and painted afterwards), and switches the
+// view of a 2,000 x 2,000 table there and back against the core
+// transposition. One `name: value` line per figure.
+//
+//   marvesk_bench_ui [--quick] [--dir DIR]
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/Loader.h"
+#include "core/Table.h"
+#include "core/Transpose.h"
+#include "ui/Globals.h"
+#include "ui/StringGrid.h"
+#include "ui/platform/Prompter.h"
+#include "ui/ut_About.h"
+#include "ui/ut_EX.h"
+#include "ui/ut_Marvesk.h"
+
+namespace {
+
+constexpr int kRepeats = 3;
+
+uint64_t NextRandom(uint64_t& state) {
+  uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+  return z ^ (z >> 31);
+}
+
+// lines x fields, ';' separated; alphanumeric fields of 3..12 characters or
+// numbers of 1..6 digits.
+bool Generate(const QString& path, int lines, int fields, bool digits) {
+  static const char kAlnum[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::FILE* f = std::fopen(path.toLocal8Bit().constData(), "wb");
+  if (!f) return false;
+  uint64_t state = digits ? 2 : 1;
+  std::string line;
+  for (int i = 0; i < lines; ++i) {
+    line.clear();
+    for (int j = 0; j < fields; ++j) {
+      if (j) line += ';';
+      const int len = digits ? 1 + static_cast<int>(NextRandom(state) % 6)
+                             : 3 + static_cast<int>(NextRandom(state) % 10);
+      for (int k = 0; k < len; ++k) {
+        line += digits ? static_cast<char>('0' + NextRandom(state) % 10)
+                       : kAlnum[NextRandom(state) % 62];
+      }
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), f);
+  }
+  return std::fclose(f) == 0;
+}
+
+class NullObserver final : public core::LoadObserver {
+ public:
+  char ConfiguredSeparator() override { return ';'; }
+  void ReadingStarted() override {}
+  void Progress(int, int64_t) override {}
+  bool EscapePressed() override { return false; }
+  bool ConfirmContinue() override { return true; }
+};
+
+class BenchPrompter final : public ui::Prompter {
+ public:
+  QString next_file;
+  int Message(QWidget*, Kind, const QString&, const QString& text, Buttons) override {
+    std::fprintf(stderr, "unexpected message: %s\n", text.toLocal8Bit().constData());
+    return kResultNo;
+  }
+  bool OpenFile(QWidget*, ui::FileDialogState& s) override {
+    s.file_name = next_file;
+    return true;
+  }
+  bool SaveFile(QWidget*, ui::FileDialogState&) override { return false; }
+};
+
+template <typename F>
+double Best(F&& f) {
+  double best = 1e300;
+  for (int i = 0; i < kRepeats; ++i) {
+    QElapsedTimer t;
+    t.start();
+    f();
+    best = std::min(best, static_cast<double>(t.nsecsElapsed()) / 1e9);
+  }
+  return best;
+}
+
+double CoreLoad(const QString& path) {
+  core::Table table;
+  NullObserver obs;
+  return Best([&] {
+    core::ClearGrid(table);
+    core::LoadTable(path.toStdString(), true, table, obs);
+  });
+}
+
+void Settle(TfrMarvesk& w) {
+  QApplication::processEvents();
+  w.VisibleGrid()->viewport()->repaint();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Marvesk"));
+  bool quick = false;
+  QString parent = QDir::tempPath();
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--quick") {
+      quick = true;
+    } else if (arg == "--dir" && i + 1 < argc) {
+      parent = QString::fromLocal8Bit(argv[++i]);
+    } else {
+      std::fprintf(stderr, "usage: marvesk_bench_ui [--quick] [--dir DIR]\n");
+      return 2;
+    }
+  }
+  QTemporaryDir dir(parent + QStringLiteral("/marvesk_bench_ui-XXXXXX"));
+  if (!dir.isValid()) return 1;
+  const QString narrow = dir.filePath(QStringLiteral("narrow.csv"));
+  const QString square = dir.filePath(QStringLiteral("square.csv"));
+  const int narrow_lines = quick ? 20000 : 1000000;
+  const int square_n = quick ? 200 : 2000;
+  if (!Generate(narrow, narrow_lines, 10, false) || !Generate(square, square_n, square_n, true)) {
+    std::fprintf(stderr, "cannot write the test files\n");
+    return 1;
+  }
+  std::printf("machine: %ld cores; narrow %d x 10, square %d x %d\n", sysconf(_SC_NPROCESSORS_ONLN),
+              narrow_lines, square_n, square_n);
+
+  BenchPrompter prompter;
+  ui::SetPrompter(&prompter);
+  ui::ResetGlobals();
+  TfrMarvesk window;
+  frMarvesk = &window;
+  TfrAbout about;
+  frAbout = &about;
+  TfrEX ex;
+  frEX = &ex;
+  ui::ProgramDir = dir.path() + QLatin1Char('/');
+  window.show();
+  QApplication::processEvents();
+  window.FormActivate();
+
+  // Loading: core alone against the whole road through the window.
+  CoreLoad(narrow);  // warm-up: the file into the page cache
+  const double core_load = CoreLoad(narrow);
+  prompter.next_file = narrow;
+  const double window_load = Best([&] {
+    window.sbLaden_TXTClick();
+    Settle(window);
+  });
+  std::printf("narrow core load s: %.3f\n", core_load);
+  std::printf("narrow window load s: %.3f\n", window_load);
+  std::printf("narrow window/core load: %.2f\n", window_load / core_load);
+
+  // The view switch: there and back is two transpositions.
+  prompter.next_file = square;
+  window.sbLaden_TXTClick();
+  Settle(window);
+  core::Table target;
+  const double core_transpose =
+      Best([&] { core::TransposeGrid(window.StringGrid1->table(), target, nullptr); });
+  const double window_switch = Best([&] {
+    window.tbRow_ColClick();
+    Settle(window);
+    window.tbRow_ColClick();
+    Settle(window);
+  });
+  std::printf("square core transpose s: %.4f\n", core_transpose);
+  std::printf("square window switch there+back s: %.4f\n", window_switch);
+  std::printf("square switch/transpose: %.2f\n", window_switch / (2 * core_transpose));
+
+  frEX = nullptr;
+  frAbout = nullptr;
+  frMarvesk = nullptr;
+  ui::SetPrompter(nullptr);
+  return 0;
+}
