@@ -281,55 +281,88 @@ class Loader {
     size_t line_start = b;
     size_t field_start = b;
     size_t i = b;
+    // The UTF-8 check covers exactly the bytes the line-by-line reading
+    // loads: [unchecked, to) is checked at each point where bytes are stepped
+    // over (behind a Ctrl-Z; lines with a stray CR, which SlowLine checks
+    // cleaned) and before every early return, so that a stop keeps the flag
+    // right for the rows stored.
+    size_t unchecked = b;
+    auto check = [&](size_t to) {
+      if (high && !utf8_bad_ && to > unchecked && !IsValidUtf8({buf + unchecked, to - unchecked})) {
+        utf8_bad_ = true;
+      }
+      unchecked = to;
+    };
     nfields_ = 0;
-    while (i < e) {
-      uint64_t m = SpecialMask(buf + i, v, &high);
-      if (e - i < 64) m &= (uint64_t{1} << (e - i)) - 1;
-      size_t jump = 0;  // non-zero: continue the scan there
-      while (m) {
-        const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
-        m &= m - 1;
-        const char c = buf[pos];
-        if (c == sep_) {
-          PushField(buf + field_start, pos - field_start);
-          field_start = pos + 1;
-        } else if (c == '\n') {
-          if (pos > line_start) PushField(buf + field_start, pos - field_start);
-          if (!EndLine()) return false;
-          line_start = field_start = pos + 1;
-        } else if (c == '\r') {
-          if ((pos + 1 < e && buf[pos + 1] == '\n') || (pos + 1 == e && final)) {
+    try {
+      while (i < e) {
+        uint64_t m = SpecialMask(buf + i, v, &high);
+        if (e - i < 64) m &= (uint64_t{1} << (e - i)) - 1;
+        size_t jump = 0;  // non-zero: continue the scan there
+        while (m) {
+          const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
+          m &= m - 1;
+          const char c = buf[pos];
+          if (c == sep_) {
+            PushField(buf + field_start, pos - field_start);
+            field_start = pos + 1;
+          } else if (c == '\n') {
             if (pos > line_start) PushField(buf + field_start, pos - field_start);
-            if (!EndLine()) return false;
-            jump = std::min(pos + 2, e);
-          } else {
+            if (!EndLine()) {
+              check(pos);
+              return false;
+            }
+            line_start = field_start = pos + 1;
+          } else if (c == '\r') {
+            if ((pos + 1 < e && buf[pos + 1] == '\n') || (pos + 1 == e && final)) {
+              if (pos > line_start) PushField(buf + field_start, pos - field_start);
+              if (!EndLine()) {
+                check(pos);
+                return false;
+              }
+              jump = std::min(pos + 2, e);
+            } else {
+              const char* lf = static_cast<const char*>(std::memchr(buf + pos, '\n', e - pos));
+              const size_t line_end = lf ? static_cast<size_t>(lf - buf) : e;
+              jump = lf ? line_end + 1 : e;
+              check(line_start);
+              const bool go_on = SlowLine(buf + line_start, line_end - line_start);
+              unchecked = jump;
+              if (!go_on) return false;
+            }
+            line_start = field_start = jump;
+            break;
+          } else {  // Ctrl-Z
+            if (pos == line_start) {
+              check(pos);
+              eof_ = true;  // Ctrl-Z at the start of a line ends the file
+              return false;
+            }
+            PushField(buf + field_start, pos - field_start);
+            const bool go_on = EndLine();
+            check(pos);
             const char* lf = static_cast<const char*>(std::memchr(buf + pos, '\n', e - pos));
-            const size_t line_end = lf ? static_cast<size_t>(lf - buf) : e;
-            if (!SlowLine(buf + line_start, line_end - line_start)) return false;
-            jump = lf ? line_end + 1 : e;
+            jump = lf ? static_cast<size_t>(lf - buf) + 1 : e;
+            unchecked = jump;
+            if (!go_on) return false;
+            line_start = field_start = jump;
+            break;
           }
-          line_start = field_start = jump;
-          break;
-        } else {  // Ctrl-Z
-          if (pos == line_start) {
-            eof_ = true;  // Ctrl-Z at the start of a line ends the file
-            return false;
-          }
-          PushField(buf + field_start, pos - field_start);
-          if (!EndLine()) return false;
-          const char* lf = static_cast<const char*>(std::memchr(buf + pos, '\n', e - pos));
-          jump = lf ? static_cast<size_t>(lf - buf) + 1 : e;
-          line_start = field_start = jump;
-          break;
+        }
+        i = jump ? jump : i + 64;
+      }
+      if (final && line_start < e) {
+        PushField(buf + field_start, e - field_start);
+        if (!EndLine()) {
+          check(e);
+          return false;
         }
       }
-      i = jump ? jump : i + 64;
+    } catch (const std::bad_alloc&) {
+      check(line_start);  // the line that did not fit is not loaded
+      throw;
     }
-    if (final && line_start < e) {
-      PushField(buf + field_start, e - field_start);
-      if (!EndLine()) return false;
-    }
-    if (high && !utf8_bad_ && !IsValidUtf8({buf + b, e - b})) utf8_bad_ = true;
+    check(e);
     return true;
   }
 

@@ -69,7 +69,8 @@ TEST_P(LineRulesTest, BothPathsStoreTheLines) {
       EXPECT_EQ(t.ColCount(), static_cast<int>(widest) + 1);
       EXPECT_EQ(DataRows(t), Padded(c.rows, widest));
     }
-    for (int col = 0; col < t.ColCount(); ++col) EXPECT_EQ(t.Get(col, 0), "") << "row 0 stays empty";
+    for (int col = 0; col < t.ColCount(); ++col)
+      EXPECT_EQ(t.Get(col, 0), "") << "row 0 stays empty";
   }
 }
 
@@ -82,27 +83,41 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"CrBeforeTheSeparator", "a\r;b\n", {{"a", "b"}}, 1},
         LineCase{"SeveralCrsInARow", "a\r\r\r\nb\n", {{"a"}, {"b"}}, 2},
         LineCase{"CrAtTheEndOfTheFile", "a;b\r", {{"a", "b"}}, 1},
-        LineCase{"CtrlZMidLineSkipsToTheLf", "ab\x1a" "cd;e\nf;g\n", {{"ab"}, {"f", "g"}}, 2},
+        LineCase{"CtrlZMidLineSkipsToTheLf",
+                 "ab\x1a"
+                 "cd;e\nf;g\n",
+                 {{"ab"}, {"f", "g"}},
+                 2},
         LineCase{"CtrlZAfterASeparator", "a;\x1a;;;\nb\n", {{"a", ""}, {"b"}}, 2},
         LineCase{"CtrlZMidLastLine", "a\nb\x1a;c", {{"a"}, {"b"}}, 2},
-        LineCase{"CtrlZAtALineStartEndsTheFile", "a\n\x1a" "b\nc\n", {{"a"}}, 1},
-        LineCase{"CtrlZAtTheFileStart", "\x1a" "a;b\nc\n", {}, 1},
+        LineCase{"CtrlZAtALineStartEndsTheFile",
+                 "a\n\x1a"
+                 "b\nc\n",
+                 {{"a"}},
+                 1},
+        LineCase{"CtrlZAtTheFileStart",
+                 "\x1a"
+                 "a;b\nc\n",
+                 {},
+                 1},
         LineCase{"CtrlZAfterCrLf", "a\r\n\x1a\r\nb\n", {{"a"}}, 1},
         LineCase{"LastLineWithoutLf", "a\nb;c", {{"a"}, {"b", "c"}}, 2},
         LineCase{"EmptyLinesAreSkipped", "a\n\n\nb\n\r\n\nc", {{"a"}, {"b"}, {"c"}}, 7},
         LineCase{"LineOfBlanksIsNotEmpty", "a\n  \nb\n", {{"a"}, {"  "}, {"b"}}, 3},
         LineCase{"TrailingSeparatorGivesEmptyField", "a;\n;\n", {{"a", ""}, {"", ""}}, 2},
-        LineCase{"NulBytesAreData", std::string("a\0b;\0\n\0\n", 8),
-                 {{std::string("a\0b", 3), std::string(1, '\0')}, {std::string(1, '\0')}}, 2},
+        LineCase{"NulBytesAreData",
+                 std::string("a\0b;\0\n\0\n", 8),
+                 {{std::string("a\0b", 3), std::string(1, '\0')}, {std::string(1, '\0')}},
+                 2},
         LineCase{"QuotesAreNotInterpreted", "\"a;b\";c\n", {{"\"a", "b\"", "c"}}, 1},
-        LineCase{"EmptyFile", "", {}, 1},
-        LineCase{"OnlyALf", "\n", {}, 1},
+        LineCase{"EmptyFile", "", {}, 1}, LineCase{"OnlyALf", "\n", {}, 1},
         LineCase{"OnlyEmptyLines", "\n\n\r\n", {}, 3},
         LineCase{"TrailingEmptyLine", "a\n\n", {{"a"}}, 2},
-        LineCase{"LongFieldsAndShortFields",
-                 std::string(40, 'x') + ";" + std::string(15, 'y') + ";" + std::string(16, 'z') +
-                     "\n",
-                 {{std::string(40, 'x'), std::string(15, 'y'), std::string(16, 'z')}}, 1}),
+        LineCase{
+            "LongFieldsAndShortFields",
+            std::string(40, 'x') + ";" + std::string(15, 'y') + ";" + std::string(16, 'z') + "\n",
+            {{std::string(40, 'x'), std::string(15, 'y'), std::string(16, 'z')}},
+            1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class LoaderTest : public TempDirTest {
@@ -160,13 +175,18 @@ TEST_F(LoaderTest, Utf8FlagFollowsTheBytes) {
     bool utf8;
   };
   const Case cases[] = {{"plain;ascii\n", true},
-                        {"M\xC3\xBCller;Stra\xC3\x9F" "e\n", true},
+                        {"M\xC3\xBCller;Stra\xC3\x9F"
+                         "e\n",
+                         true},
                         {"\xE2\x82\xAC;\xF0\x9F\x98\x80\n", true},
                         {"M\xFCller;x\n", false},
                         {"ok\nok\nbad \xE4\n", false},
-                        {"\xC3\n\xA4\n", false},          // a sequence cut by the line end
-                        {"\xC0\xAF\n", false},            // overlong
-                        {"\xED\xA0\x80\n", false},        // surrogate
+                        {"\xC3\n\xA4\n", false},    // a sequence cut by the line end
+                        {"\xC0\xAF\n", false},      // overlong
+                        {"\xED\xA0\x80\n", false},  // surrogate
+                        {"a\x1a\xE4\n", true},      // skipped behind Ctrl-Z: not loaded
+                        {"\xC3\r\xA4\n", true},     // the dropped CR joins the sequence
+                        {"\xE4\n\x1a\n", false},    // stored before the end of the file
                         {"", true}};
   for (const auto& c : cases) {
     const std::string path = WriteFile("u.txt", c.bytes);
@@ -177,6 +197,19 @@ TEST_F(LoaderTest, Utf8FlagFollowsTheBytes) {
       Load(path, false, t, obs, p.load);
       EXPECT_EQ(t.utf8(), c.utf8) << p.name << " on '" << c.bytes << "'";
     }
+  }
+}
+
+TEST_F(LoaderTest, Utf8FlagCoversTheRowsStoredBeforeAStop) {
+  const std::string path = WriteFile("u.txt", "ok\n\xE4\nok\n");
+  for (const auto& p : kPaths) {
+    Table t;
+    RecordingObserver obs(';');
+    obs.escape_at_poll = 2;
+    obs.confirm_answer = false;
+    Load(path, false, t, obs, p.load);
+    EXPECT_EQ(t.RowCount(), 3) << p.name;
+    EXPECT_FALSE(t.utf8()) << p.name;
   }
 }
 

@@ -30,8 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"TrailingSeparatorGivesEmptyLastField", ";", "a;b;", 0, {"a", "b", ""}},
         SplitCase{"LeadingSeparatorGivesEmptyFirstField", ";", ";a", 0, {"", "a"}},
         SplitCase{"SeparatorAlone", ";", ";", 0, {"", ""}},
-        SplitCase{"NoSeparator", ";", "abc", 0, {"abc"}},
-        SplitCase{"EmptyText", ";", "", 0, {}},
+        SplitCase{"NoSeparator", ";", "abc", 0, {"abc"}}, SplitCase{"EmptyText", ";", "", 0, {}},
         SplitCase{"QuotesMeanNothing", ";", "\"x;y\"", 0, {"\"x", "y\""}},
         SplitCase{"LimitCutsAndDropsTheRest", ";", "a;b;c;d", 2, {"a", "b"}},
         SplitCase{"LimitAboveTheFieldCount", ";", "a;b", 5, {"a", "b"}},
@@ -42,19 +41,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     MoreCases, SplitTextTest,
-    ::testing::Values(
-        SplitCase{"LimitOne", ";", "a;b;c", 1, {"a"}},
-        SplitCase{"LimitEqualToFieldCount", ";", "a;b;c", 3, {"a", "b", "c"}},
-        SplitCase{"LimitOneWithoutSeparator", ";", "abc", 1, {"abc"}},
-        SplitCase{"EmptyTextEmptySeparator", "", "", 0, {}},
-        SplitCase{"TextShorterThanSeparator", ";;;", "a;", 0, {"a;"}},
-        SplitCase{"BlanksStayInTheirFields", ";", " a ; b ", 0, {" a ", " b "}},
-        SplitCase{"CaseSensitive", "X", "axbXc", 0, {"axb", "c"}},
-        SplitCase{"OnlySeparators", ",", ",,,", 0, {"", "", "", ""}},
-        SplitCase{"LongSeparatorAtTheEnd", "::", "a::", 0, {"a", ""}},
-        SplitCase{"PartialLongSeparatorAtTheEnd", "::", "a:", 0, {"a:"}},
-        SplitCase{"TabSeparator", "\t", "1\t\t2", 0, {"1", "", "2"}},
-        SplitCase{"HighBytes", "\xE4", "a\xE4\xE4z", 0, {"a", "", "z"}}),
+    ::testing::Values(SplitCase{"LimitOne", ";", "a;b;c", 1, {"a"}},
+                      SplitCase{"LimitEqualToFieldCount", ";", "a;b;c", 3, {"a", "b", "c"}},
+                      SplitCase{"LimitOneWithoutSeparator", ";", "abc", 1, {"abc"}},
+                      SplitCase{"EmptyTextEmptySeparator", "", "", 0, {}},
+                      SplitCase{"TextShorterThanSeparator", ";;;", "a;", 0, {"a;"}},
+                      SplitCase{"BlanksStayInTheirFields", ";", " a ; b ", 0, {" a ", " b "}},
+                      SplitCase{"CaseSensitive", "X", "axbXc", 0, {"axb", "c"}},
+                      SplitCase{"OnlySeparators", ",", ",,,", 0, {"", "", "", ""}},
+                      SplitCase{"LongSeparatorAtTheEnd", "::", "a::", 0, {"a", ""}},
+                      SplitCase{"PartialLongSeparatorAtTheEnd", "::", "a:", 0, {"a:"}},
+                      SplitCase{"TabSeparator", "\t", "1\t\t2", 0, {"1", "", "2"}},
+                      SplitCase{"HighBytes", "\xE4", "a\xE4\xE4z", 0, {"a", "", "z"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SplitText, LongTextsSplitLikeShortOnes) {
@@ -72,7 +70,8 @@ TEST(SplitText, LongTextsSplitLikeShortOnes) {
   const auto limited = SplitText(";", text, 3);
   EXPECT_EQ(limited, (std::vector<std::string>{"0", "7", "14"}));
   EXPECT_EQ(SplitText("::", std::string(70000, ':') + "x", 0).size(), 35001u);
-  EXPECT_EQ(SplitText(";", std::string(70000, 'a'), 0), std::vector<std::string>{std::string(70000, 'a')});
+  EXPECT_EQ(SplitText(";", std::string(70000, 'a'), 0),
+            std::vector<std::string>{std::string(70000, 'a')});
 }
 
 TEST(SeparatorChar, EachChoiceGivesItsCharacter) {

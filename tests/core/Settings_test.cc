@@ -267,8 +267,11 @@ TEST_F(SettingsTest, FileExistsWaitFindsEveryKindOfEntryAndPauses) {
     std::string path;
     bool exists;
   };
-  const Case cases[] = {{dir_.string(), true}, {file, true}, {PathOf("missing"), false},
-                        {PathOf("missing/deeper"), false}, {file + "/below", false}};
+  const Case cases[] = {{dir_.string(), true},
+                        {file, true},
+                        {PathOf("missing"), false},
+                        {PathOf("missing/deeper"), false},
+                        {file + "/below", false}};
   for (const auto& c : cases) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(FileExistsWait(c.path), c.exists) << c.path;

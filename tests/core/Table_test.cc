@@ -131,9 +131,14 @@ TEST(ClearGrid, EmptiesEveryCellKeepsColumnsAndSetsTwoRows) {
 TEST(Table, CellTextsOfEveryLengthRoundTrip) {
   Table t;
   t.Reset(8, 3);
-  const std::vector<std::string> texts = {
-      "", "x", std::string(15, 'a'), std::string(16, 'b'), std::string(17, 'c'),
-      std::string("nul\0inside", 10), std::string(1000, 'd'), std::string(3u << 20, 'e')};
+  const std::vector<std::string> texts = {"",
+                                          "x",
+                                          std::string(15, 'a'),
+                                          std::string(16, 'b'),
+                                          std::string(17, 'c'),
+                                          std::string("nul\0inside", 10),
+                                          std::string(1000, 'd'),
+                                          std::string(3u << 20, 'e')};
   for (size_t i = 0; i < texts.size(); ++i) t.Set(static_cast<int>(i), 1, texts[i]);
   for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(t.Get(static_cast<int>(i), 1), texts[i]) << i;
   // Overwriting switches between inline and long storage in both directions.
@@ -148,7 +153,9 @@ TEST(Table, ManyLongCellsStayIntactAcrossArenaBlocks) {
   Table t;
   constexpr int kRows = 3000;
   t.Reset(3, kRows);
-  auto text = [](int r, int c) { return std::string(500 + r % 7, static_cast<char>('A' + c)) + std::to_string(r); };
+  auto text = [](int r, int c) {
+    return std::string(500 + r % 7, static_cast<char>('A' + c)) + std::to_string(r);
+  };
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < 3; ++c) t.Set(c, r, text(r, c));
   }
@@ -162,8 +169,11 @@ TEST(Table, MoveRowMovesDataAndKeepsRowNumbers) {
     int from, to;
     std::vector<int> order;  // source row of each row 1..5 afterwards
   };
-  const Case cases[] = {{1, 4, {2, 3, 4, 1, 5}}, {4, 1, {4, 1, 2, 3, 5}}, {2, 2, {1, 2, 3, 4, 5}},
-                        {5, 1, {5, 1, 2, 3, 4}}, {1, 5, {2, 3, 4, 5, 1}}};
+  const Case cases[] = {{1, 4, {2, 3, 4, 1, 5}},
+                        {4, 1, {4, 1, 2, 3, 5}},
+                        {2, 2, {1, 2, 3, 4, 5}},
+                        {5, 1, {5, 1, 2, 3, 4}},
+                        {1, 5, {2, 3, 4, 5, 1}}};
   for (const auto& c : cases) {
     Table t;
     FillNumbered(t, 4, 6);
@@ -208,8 +218,8 @@ TEST(Table, MoveColMovesDataAndKeepsColumnNumbers) {
     int from, to;
     std::vector<int> order;  // source column of each column 1..4 afterwards
   };
-  const Case cases[] = {{1, 3, {2, 3, 1, 4}}, {4, 2, {1, 4, 2, 3}}, {3, 3, {1, 2, 3, 4}},
-                        {1, 4, {2, 3, 4, 1}}};
+  const Case cases[] = {
+      {1, 3, {2, 3, 1, 4}}, {4, 2, {1, 4, 2, 3}}, {3, 3, {1, 2, 3, 4}}, {1, 4, {2, 3, 4, 1}}};
   for (const auto& c : cases) {
     Table t;
     FillNumbered(t, 5, 4);
