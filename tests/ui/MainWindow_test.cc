@@ -343,6 +343,55 @@ TEST_F(MainWindowTest, GridClickMovesSearchCursorAndFillsRangeField) {
   EXPECT_EQ(main_->edAb->text(), QStringLiteral("2"));
 }
 
+TEST_F(MainWindowTest, GeneralErrorDisplayAddsAFullStopWhenNeeded) {
+  Start();
+  const struct {
+    const char* text;
+    const char* shown;
+  } cases[] = {{"Fehler", "Fehler."}, {"Fehler.", "Fehler."}, {"Fehler!", "Fehler!"},
+               {"Wert 7", "Wert 7."}, {"", ""}};
+  for (const auto& c : cases) {
+    prompter_.messages.clear();
+    ui::ShowGeneralError(main_.get(), QString::fromUtf8(c.text));
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_EQ(prompter_.messages[0].text, QString::fromUtf8(c.shown));
+    EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Marvesk"));
+    EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::kError);
+    EXPECT_EQ(prompter_.messages[0].buttons, Prompter::Buttons::kOk);
+  }
+}
+
+TEST_F(MainWindowTest, SettingsWriteFailureKeepsTheWindowOpen) {
+  Start();
+  // The settings file points at a device that is always full.
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), ui::ProgramDir + "Einstel_QZR.FRB"));
+  main_->close();
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Marvesk"));
+  EXPECT_TRUE(prompter_.messages[0].text.startsWith(QStringLiteral("Die Einstellungen konnten nicht")));
+  EXPECT_TRUE(main_->isVisible());
+  // Closing again asks again; the browser is not destroyed twice.
+  main_->close();
+  EXPECT_EQ(prompter_.messages.size(), 2u);
+  QFile::remove(ui::ProgramDir + "Einstel_QZR.FRB");
+  main_->close();
+  EXPECT_FALSE(main_->isVisible());
+}
+
+TEST_F(MainWindowTest, ControlBytesAndLongCellsAreShownNotLost) {
+  Start();
+  std::string text("a\0b;x\x01y;", 8);
+  text += std::string(5000, 'L') + "\n";
+  LoadThroughButton(WriteFile(QStringLiteral("bin.txt"), text));
+  ui::StringGrid* g = main_->StringGrid1;
+  EXPECT_EQ(g->model()->data(g->model()->index(0, 0)).toString(), QStringLiteral("a\u2400b"));
+  EXPECT_EQ(g->model()->data(g->model()->index(0, 1)).toString(), QStringLiteral("x\u2401y"));
+  const QString shown = g->model()->data(g->model()->index(0, 2)).toString();
+  EXPECT_LT(shown.size(), 5000);  // the grid shows a part of a huge cell
+  EXPECT_EQ(g->model()->data(g->model()->index(0, 2), Qt::EditRole).toString().size(), 5000);
+  EXPECT_EQ(g->table().Get(1, 1), std::string_view("a\0b", 3));
+}
+
 // Writes docs/screenshot.png when MARVESK_SCREENSHOT names the file.
 TEST_F(MainWindowTest, Screenshot) {
   const QByteArray out = qgetenv("MARVESK_SCREENSHOT");

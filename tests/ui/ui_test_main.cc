@@ -3,7 +3,19 @@
 
 #include <QApplication>
 
+namespace {
+QtMessageHandler g_default_handler = nullptr;
+
+// The offscreen platform warns about window hints it cannot pass on; that
+// says nothing about the program.
+void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& msg) {
+  if (msg.contains(QLatin1String("does not support propagateSizeHints"))) return;
+  if (g_default_handler) g_default_handler(type, context, msg);
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+  g_default_handler = qInstallMessageHandler(FilterMessages);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marvesk"));
