@@ -19,8 +19,8 @@ void Copy(const Table& source, Table& target, TransposeObserver* observer) {
   target.ShareArenasOf(source);
 
   // Target row c needs room up to the last source row that stores column c;
-  // the cells after it read empty anyway. mark[c] collects the rows whose
-  // stored part ends at column c, a suffix maximum then gives every length.
+  // the cells after it read empty anyway. First length[c] := the last row
+  // whose stored part ends at column c, then a suffix maximum gives them all.
   std::vector<uint32_t> length(static_cast<size_t>(src_cols), 0);
   for (int r = 0; r < src_rows; ++r) {
     const size_t n = std::min(source.StoredLength(r), static_cast<size_t>(src_cols));

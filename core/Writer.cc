@@ -41,16 +41,24 @@ class RowFormatter {
   // Appends one line; false once the file reported a failure.
   bool Row(const Cell* cells, size_t stored, size_t col_count) {
     const size_t stored_end = std::min(stored, col_count);
-    for (size_t c = 1; c < stored_end; ++c) {
+    size_t c = 1;
+    if (stored_end > 1 && static_cast<size_t>(end_ - pos_) >= (stored_end - 1) * kShortRoom) {
+      // The usual row: short cells only, and room for all of them, so the
+      // loop needs no checks. A long cell hands over to the careful loop.
+      char* pos = pos_;
+      const char sep = sep_;
+      for (; c < stored_end && cells[c].IsInline(); ++c) {
+        pos = CopyShort(cells[c], pos);
+        *pos++ = sep;
+      }
+      pos_ = pos;
+    }
+    for (; c < stored_end; ++c) {
       const Cell& cell = cells[c];
       if (static_cast<size_t>(end_ - pos_) < kShortRoom && !Flush()) return false;
-      const std::string_view text = cell.view();
       if (cell.IsInline()) {
-        // A fixed 16-byte copy is cheaper than one of variable length; the
-        // bytes past the text are overwritten by what follows.
-        std::memcpy(pos_, text.data(), sizeof(Cell));
-        pos_ += text.size();
-      } else if (!Append(text)) {
+        pos_ = CopyShort(cell, pos_);
+      } else if (!Append(cell.view())) {
         return false;
       }
       *pos_++ = sep_;
@@ -69,6 +77,14 @@ class RowFormatter {
     pos_[1] = '\n';
     pos_ += 2;
     return true;
+  }
+
+  // A fixed 16-byte copy is cheaper than one of variable length; the bytes
+  // past the text are overwritten by what follows.
+  static char* CopyShort(const Cell& cell, char* pos) {
+    const std::string_view text = cell.view();
+    std::memcpy(pos, text.data(), sizeof(Cell));
+    return pos + text.size();
   }
 
   bool Flush() {

@@ -1,0 +1,292 @@
+#include "core/Transpose.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/Memory.h"
+#include "core/Table.h"
+
+namespace core {
+namespace {
+
+// A table as the loader leaves it: row numbers in column 0, column numbers in
+// row 0, and `cell(c, r)` in every data cell.
+template <typename CellText>
+void FillNumbered(Table& t, int data_cols, int data_rows, CellText cell) {
+  t.Reset(data_cols + 1, data_rows + 1);
+  for (int c = 1; c <= data_cols; ++c) t.Set(c, 0, std::to_string(c));
+  for (int r = 1; r <= data_rows; ++r) {
+    t.Set(0, r, std::to_string(r));
+    for (int c = 1; c <= data_cols; ++c) t.Set(c, r, cell(c, r));
+  }
+}
+
+std::string Name(int c, int r) { return "c" + std::to_string(c) + "r" + std::to_string(r); }
+
+// Every cell of `target` inside its counts, and a margin beyond them, against
+// the exchanged cell of `source`.
+void ExpectTransposed(const Table& source, const Table& target) {
+  ASSERT_EQ(target.ColCount(), source.RowCount());
+  ASSERT_EQ(target.RowCount(), source.ColCount());
+  for (int r = 0; r < target.RowCount() + 2; ++r) {
+    for (int c = 0; c < target.ColCount() + 2; ++c) {
+      ASSERT_EQ(target.Get(c, r), source.Get(r, c)) << "target cell (" << c << ", " << r << ")";
+    }
+  }
+}
+
+std::vector<std::vector<std::string>> Snapshot(const Table& t) {
+  std::vector<std::vector<std::string>> cells(static_cast<size_t>(t.RowCount()));
+  for (int r = 0; r < t.RowCount(); ++r) {
+    for (int c = 0; c < t.ColCount(); ++c) cells[static_cast<size_t>(r)].emplace_back(t.Get(c, r));
+  }
+  return cells;
+}
+
+class RecordingObserver : public TransposeObserver {
+ public:
+  void Started(int maximum) override {
+    events.push_back("started");
+    this->maximum = maximum;
+  }
+  void Progress(int position) override {
+    events.push_back("progress");
+    positions.push_back(position);
+  }
+  void Finished() override { events.push_back("finished"); }
+
+  std::vector<std::string> events;
+  std::vector<int> positions;
+  int maximum = -100;
+};
+
+TEST(TransposeGrid, ThreeByFiveBecomesFiveByThreeWithHeaders) {
+  Table source;
+  FillNumbered(source, 3, 5, Name);
+  ASSERT_EQ(source.ColCount(), 4);
+  ASSERT_EQ(source.RowCount(), 6);
+  Table target;
+  TransposeGrid(source, target, nullptr);
+
+  EXPECT_EQ(target.ColCount(), 6);
+  EXPECT_EQ(target.RowCount(), 4);
+  // The row numbers have become the column numbers and the other way round.
+  for (int k = 1; k <= 5; ++k) EXPECT_EQ(target.Get(k, 0), std::to_string(k));
+  for (int k = 1; k <= 3; ++k) EXPECT_EQ(target.Get(0, k), std::to_string(k));
+  EXPECT_EQ(target.Get(0, 0), "");
+  EXPECT_EQ(target.Get(5, 3), "c3r5");
+  EXPECT_EQ(target.Get(2, 1), "c1r2");
+  ExpectTransposed(source, target);
+}
+
+TEST(TransposeGrid, TwiceGivesTheOriginalBack) {
+  // Lengths around the inline limit, embedded NUL and high bytes included.
+  const std::vector<std::string> texts = {"",
+                                          "x",
+                                          std::string(15, 'a'),
+                                          std::string(16, 'b'),
+                                          std::string(100, 'c'),
+                                          std::string("n\0l", 3),
+                                          "\xe4\xf6\xfc"};
+  Table source;
+  FillNumbered(source, 7, 30, [&](int c, int r) {
+    return texts[static_cast<size_t>(c * 3 + r) % texts.size()] + std::to_string(c * r % 4);
+  });
+  Table once, twice;
+  TransposeGrid(source, once, nullptr);
+  TransposeGrid(once, twice, nullptr);
+  EXPECT_EQ(twice.ColCount(), source.ColCount());
+  EXPECT_EQ(twice.RowCount(), source.RowCount());
+  EXPECT_EQ(Snapshot(twice), Snapshot(source));
+}
+
+TEST(TransposeGrid, OneDataColumnGivesOneDataRow) {
+  Table source;
+  FillNumbered(source, 1, 4, Name);
+  Table target;
+  TransposeGrid(source, target, nullptr);
+  EXPECT_EQ(target.ColCount(), 5);
+  EXPECT_EQ(target.RowCount(), 2);
+  EXPECT_EQ(target.Get(4, 1), "c1r4");
+  ExpectTransposed(source, target);
+}
+
+TEST(TransposeGrid, SingleRowAndEmptyTables) {
+  struct Case {
+    int cols, rows;
+  };
+  for (const Case& k :
+       {Case{2, 2}, Case{1, 1}, Case{1000, 1}, Case{1, 1000}, Case{0, 3}, Case{5, 0}}) {
+    SCOPED_TRACE(testing::Message() << k.cols << " x " << k.rows);
+    Table source;
+    source.Reset(k.cols, k.rows);
+    for (int r = 0; r < k.rows; ++r) {
+      for (int c = 0; c < k.cols; ++c) source.Set(c, r, Name(c, r));
+    }
+    Table target;
+    TransposeGrid(source, target, nullptr);
+    ExpectTransposed(source, target);
+  }
+}
+
+TEST(TransposeGrid, RaggedRowsReadEmptyWhereNothingWasStored) {
+  Table source;
+  source.Reset(6, 7);
+  source.Set(5, 0, "head5");  // only the far column of row 0
+  source.Set(0, 1, "1");      // a row of only its number
+  source.Set(3, 2, "mid");    // a hole before it
+  source.Set(5, 4, "end");    // a full-width row further down
+  source.Set(1, 4, "first");
+  source.Set(2, 6, "lastrow");  // the last row, short
+  // Row 3 and row 5 store nothing.
+  Table target;
+  TransposeGrid(source, target, nullptr);
+  ExpectTransposed(source, target);
+  EXPECT_EQ(target.Get(4, 5), "end");
+  EXPECT_EQ(target.Get(6, 2), "lastrow");
+  EXPECT_EQ(target.Get(6, 5), "");
+}
+
+TEST(TransposeGrid, SparseColumnsDoNotCostADenseCopy) {
+  // As a loaded ragged file: row 0 numbers all 2000 columns, but the data
+  // rows are short. A dense copy would need 20000 x 2000 cells (640 MB).
+  Table source;
+  source.Reset(2001, 20001);
+  for (int c = 1; c <= 2000; ++c) source.Set(c, 0, std::to_string(c));
+  for (int r = 1; r <= 20000; ++r) {
+    source.Set(0, r, std::to_string(r));
+    source.Set(1, r, "v");
+  }
+  source.Set(2000, 7, "far");
+  Table target;
+  TransposeGrid(source, target, nullptr);
+  EXPECT_EQ(target.Get(7, 2000), "far");
+  EXPECT_EQ(target.Get(20000, 1), "v");
+  EXPECT_EQ(target.Get(20000, 1999), "");
+  EXPECT_LT(target.StorageBytes(), uint64_t{16} << 20);
+}
+
+TEST(TransposeGrid, LongCellsOutliveTheSource) {
+  auto long_text = [](int c, int r) { return std::string(40, 'L') + Name(c, r); };
+  Table target;
+  {
+    Table source;
+    FillNumbered(source, 4, 50, long_text);
+    TransposeGrid(source, target, nullptr);
+    source.Reset(2, 2);
+    // Fresh long texts that may take the memory the source gave up.
+    Table other;
+    FillNumbered(other, 4, 50, [](int, int) { return std::string(56, 'X'); });
+  }
+  for (int c = 1; c <= 4; ++c) {
+    for (int r = 1; r <= 50; ++r) ASSERT_EQ(target.Get(r, c), long_text(c, r));
+  }
+}
+
+TEST(TransposeGrid, NothingOfTheTargetsEarlierTableRemains) {
+  Table target;
+  FillNumbered(target, 40, 60, [](int, int) { return std::string(20, 'o'); });
+  Table source;
+  FillNumbered(source, 2, 3, Name);
+  TransposeGrid(source, target, nullptr);
+  ExpectTransposed(source, target);
+  // Raising the counts again must show empty cells, not the old texts.
+  target.SetColCount(41);
+  target.SetRowCount(61);
+  for (int r = 0; r < 61; ++r) {
+    for (int c = 0; c < 41; ++c) {
+      if (c < 4 && r < 3) continue;
+      ASSERT_EQ(target.Get(c, r), "") << "cell (" << c << ", " << r << ")";
+    }
+  }
+}
+
+TEST(TransposeProgress, EveryHundredthSourceColumn) {
+  struct Case {
+    int col_count;
+    int maximum;
+    std::vector<int> positions;
+  };
+  const std::vector<Case> cases = {
+      {251, 250, {0, 100, 200}}, {2, 1, {0}}, {100, 99, {0}}, {101, 100, {0, 100}},
+      {201, 200, {0, 100, 200}}, {0, -1, {}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << "ColCount " << k.col_count);
+    Table source;
+    source.Reset(k.col_count, 3);
+    for (int c = 0; c < k.col_count; ++c) source.Set(c, 1, Name(c, 1));
+    RecordingObserver observer;
+    Table target;
+    TransposeGrid(source, target, &observer);
+    EXPECT_EQ(observer.maximum, k.maximum);
+    EXPECT_EQ(observer.positions, k.positions);
+    ASSERT_GE(observer.events.size(), 2u);
+    EXPECT_EQ(observer.events.front(), "started");
+    EXPECT_EQ(observer.events.back(), "finished");
+    EXPECT_EQ(observer.events.size(), k.positions.size() + 2);
+    ExpectTransposed(source, target);
+  }
+}
+
+// Allows `budget` bytes in all, then refuses.
+class MemoryBudget {
+ public:
+  explicit MemoryBudget(uint64_t budget) {
+    SetMemoryProbe([this, budget](uint64_t bytes) {
+      if (used_ + bytes > budget) return false;
+      used_ += bytes;
+      return true;
+    });
+  }
+  ~MemoryBudget() { SetMemoryProbe({}); }
+  uint64_t used() const { return used_; }
+
+ private:
+  uint64_t used_ = 0;
+};
+
+TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
+  Table source;
+  FillNumbered(source, 11, 3000, [](int c, int r) {
+    return (c + r) % 5 == 0 ? std::string(30, 'q') + Name(c, r) : Name(c, r);
+  });
+  const auto before = Snapshot(source);
+  const uint64_t needed = 12 * 3001 * sizeof(Cell);
+  // Nothing at all, a little, and almost all of what the copy needs.
+  for (uint64_t budget : {uint64_t{0}, uint64_t{4096}, needed / 2, needed - 1}) {
+    SCOPED_TRACE(testing::Message() << "budget " << budget);
+    Table target;
+    FillNumbered(target, 30, 30, Name);  // an earlier table
+    RecordingObserver observer;
+    {
+      MemoryBudget limit(budget);
+      EXPECT_THROW(TransposeGrid(source, target, &observer), std::bad_alloc);
+    }
+    EXPECT_EQ(target.ColCount(), 2);
+    EXPECT_EQ(target.RowCount(), 2);
+    for (int r = 0; r < 4; ++r) {
+      for (int c = 0; c < 4; ++c) EXPECT_EQ(target.Get(c, r), "");
+    }
+    EXPECT_EQ(Snapshot(source), before);
+    EXPECT_EQ(observer.events.back(), "finished");
+    // Both tables stay usable.
+    target.Set(1, 1, "after");
+    EXPECT_EQ(target.Get(1, 1), "after");
+    TransposeGrid(source, target, nullptr);
+    ExpectTransposed(source, target);
+  }
+  {
+    MemoryBudget limit(needed);
+    Table target;
+    TransposeGrid(source, target, nullptr);
+    ExpectTransposed(source, target);
+  }
+}
+
+}  // namespace
+}  // namespace core
