@@ -27,6 +27,7 @@ test: build
 
 bench: build
 	./$(BUILD_DIR)/bench/marvesk_bench $(BENCH_ARGS)
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/marvesk_bench_ui $(BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR)
