@@ -36,18 +36,8 @@
 #include "core/FileUtil.h"
 #include "core/Loader.h"
 #include "core/Table.h"
-#if __has_include("core/Transpose.h")
 #include "core/Transpose.h"
-#define MARVESK_BENCH_TRANSPOSE 1
-#else
-#define MARVESK_BENCH_TRANSPOSE 0
-#endif
-#if __has_include("core/Writer.h")
 #include "core/Writer.h"
-#define MARVESK_BENCH_WRITER 1
-#else
-#define MARVESK_BENCH_WRITER 0
-#endif
 
 namespace {
 
@@ -259,7 +249,7 @@ bool MeasureLoadMemory(const FileSpec& spec, MemoryFigures* out) {
 }
 
 // The baseline for saving: the same bytes in one plain buffered write.
-[[maybe_unused]] bool PlainWrite(const std::string& path, const std::string& bytes, bool sync) {
+bool PlainWrite(const std::string& path, const std::string& bytes, bool sync) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
@@ -278,7 +268,7 @@ bool Fail(const FileSpec& spec, const char* what) {
   return false;
 }
 
-bool RunFile(const FileSpec& spec, [[maybe_unused]] const std::string& dir) {
+bool RunFile(const FileSpec& spec, const std::string& dir) {
   const double cells = static_cast<double>(spec.cells());
 
   // Memory first, while this process is still small.
@@ -308,7 +298,6 @@ bool RunFile(const FileSpec& spec, [[maybe_unused]] const std::string& dir) {
   Print(spec, "load s", 3, load_s);
   Print(spec, "load/scan", 2, load_s / scan_s);
 
-#if MARVESK_BENCH_TRANSPOSE
   {
     auto target = std::make_unique<core::Table>();
     const double transpose_s = Best([&] { core::TransposeGrid(loaded, *target, nullptr); },
@@ -319,11 +308,7 @@ bool RunFile(const FileSpec& spec, [[maybe_unused]] const std::string& dir) {
     Print(spec, "transpose s", 3, transpose_s);
     Print(spec, "transpose/load", 2, transpose_s / load_s);
   }
-#else
-  std::printf("# %s transpose: not measured (no core/Transpose.h)\n", spec.name);
-#endif
 
-#if MARVESK_BENCH_WRITER
   // Saving the loaded table against one plain write of the very same bytes.
   auto save = [&](const core::Table& table, const std::string& path, bool sync) {
     ok = core::WriteTable(table, path, kSep, nullptr, sync).status ==
@@ -356,11 +341,7 @@ bool RunFile(const FileSpec& spec, [[maybe_unused]] const std::string& dir) {
     Print(spec, "plainwrite+sync s", 3, write_s[1]);
     Print(spec, "save+sync/write+sync", 2, save_s[1] / write_s[1]);
   }
-#else
-  std::printf("# %s save: not measured (no core/Writer.h)\n", spec.name);
-#endif
 
-#if MARVESK_BENCH_TRANSPOSE && MARVESK_BENCH_WRITER
   {
     // The whole road as a user takes it: load, transpose, write back.
     loaded.Reset(2, 2);
@@ -382,9 +363,6 @@ bool RunFile(const FileSpec& spec, [[maybe_unused]] const std::string& dir) {
     Print(spec, "road s", 3, road_s);
     Print(spec, "road/scan", 2, road_s / scan_s);
   }
-#else
-  std::printf("# %s road: not measured (needs core/Transpose.h and core/Writer.h)\n", spec.name);
-#endif
   return true;
 }
 
