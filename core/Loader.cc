@@ -138,16 +138,28 @@ class Loader {
     }
   }
 
+  // The fields of the line being read go straight into the table's pool, at
+  // row_[1..nfields_]; row_[0] is kept for the row number.
+  void OpenRow() {
+    row_ = table_.OpenRow();
+    room_ = table_.OpenRowRoom();
+  }
+  void GrowRow() {
+    // Cells 1..nfields_ are written (none while the pool is still empty).
+    const size_t used = room_ ? nfields_ + 1 : 0;
+    row_ = table_.GrowOpenRow(used, std::max<size_t>((nfields_ + 2) * 2, 64));
+    room_ = table_.OpenRowRoom();
+  }
   void PushField(const char* p, size_t n) {
-    if (nfields_ + 1 >= scratch_.size()) scratch_.resize(scratch_.size() * 2);
-    scratch_[++nfields_] = table_.MakeCellPadded(p, n);
+    if (nfields_ + 1 >= room_) GrowRow();
+    row_[++nfields_] = table_.MakeCellPadded(p, n);
   }
   void PushFieldSafe(const char* p, size_t n) {
-    if (nfields_ + 1 >= scratch_.size()) scratch_.resize(scratch_.size() * 2);
-    scratch_[++nfields_] = table_.MakeCell({p, n});
+    if (nfields_ + 1 >= room_) GrowRow();
+    row_[++nfields_] = table_.MakeCell({p, n});
   }
 
-  // One line has been read; its fields (if any) are in scratch_[1..n].
+  // One line has been read; its fields (if any) are in row_[1..n].
   // Returns false when the reading is to stop.
   bool EndLine() {
     ++result_.lines_read;
@@ -174,17 +186,17 @@ class Loader {
       return false;
     }
     try {
-      table_.SetRowCount(static_cast<int>(k + 1));
-      if (table_.ColCount() < static_cast<int>(n + 1)) table_.SetColCount(static_cast<int>(n + 1));
-      char num[24];
-      scratch_[0] = Cell::Inline(num, FormatNumber(k, num));
-      table_.SetRowCells(static_cast<int>(k), scratch_.data(), n + 1);
+      if (table_.RowCount() < k + 1) table_.AppendRow();
     } catch (const std::bad_alloc&) {
       // The line whose storing failed is dropped.
-      table_.SetRowCount(static_cast<int>(k));
       result_.status = LoadResult::Status::kOutOfMemory;
       return false;
     }
+    if (table_.ColCount() < static_cast<int>(n + 1)) table_.SetColCount(static_cast<int>(n + 1));
+    char num[24];
+    row_[0] = Cell::Inline(num, FormatNumber(k, num));
+    table_.CommitOpenRow(static_cast<int>(k), n + 1);
+    OpenRow();
     result_.stored_rows = k;
     if (n > widest_) widest_ = n;
     return true;
@@ -204,6 +216,7 @@ class Loader {
   }
 
   void ReadSimple() {
+    OpenRow();
     std::string line;
     while (!stop_) {
       reader_.ReadLine(&line);
@@ -367,6 +380,7 @@ class Loader {
   }
 
   void ReadFast() {
+    OpenRow();
     try {
       while (!stop_) {
         if (reader_.pos() == reader_.end() && !reader_.Fill()) break;
@@ -411,7 +425,8 @@ class Loader {
   int counter_ = 0;
   size_t widest_ = 0;
   bool stop_ = false;
-  std::vector<Cell> scratch_ = std::vector<Cell>(64);
+  Cell* row_ = nullptr;
+  size_t room_ = 0;
   size_t nfields_ = 0;
   bool utf8_bad_ = false;
   bool eof_ = false;

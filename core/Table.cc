@@ -95,6 +95,42 @@ void Table::ReserveRows(size_t n) {
   if (n <= rows_.capacity()) return;
   ReserveMemory(n * sizeof(RowRef));
   rows_.reserve(n);
+  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
+}
+
+void Table::GrowRows() {
+  const size_t cap = std::max<size_t>(rows_.capacity() * 2, 16);
+  ReserveMemory((cap - rows_.size()) * sizeof(RowRef));
+  rows_.reserve(cap);
+  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
+}
+
+Cell* Table::GrowOpenRow(size_t used, size_t room) {
+  // The row being built moves to a fresh block that has room for it.
+  const Cell* old = pool_next_;
+  size_t block = blocks_.empty() ? kFirstPoolBlockCells
+                                 : std::min(blocks_.back().count * 2, kMaxPoolBlockCells);
+  block = std::max(block, room * 2);
+  ReserveMemory(block * sizeof(Cell));
+  blocks_.reserve(blocks_.size() + 1);
+  auto* cells = static_cast<Cell*>(std::calloc(block, sizeof(Cell)));
+  if (!cells) throw std::bad_alloc();
+  AdviseHugePages(cells, block * sizeof(Cell));
+  blocks_.push_back(Block{cells, block});
+  pool_bytes_ += block * sizeof(Cell);
+  if (used) std::memcpy(static_cast<void*>(cells), old, used * sizeof(Cell));
+  pool_next_ = cells;
+  pool_left_ = block;
+  return cells;
+}
+
+void Table::CommitOpenRow(int row, size_t n) {
+  RowRef& r = rows_[static_cast<size_t>(row)];
+  r.cells = n ? pool_next_ : nullptr;
+  r.size = static_cast<uint32_t>(n);
+  r.capacity = static_cast<uint32_t>(n);
+  pool_next_ += n;
+  pool_left_ -= n;
 }
 
 void Table::ReserveCells(size_t n) {
@@ -118,9 +154,11 @@ Cell* Table::AllocCells(size_t n) {
                                    : std::min(blocks_.back().count * 2, kMaxPoolBlockCells);
     block = std::max(block, n);
     ReserveMemory(block * sizeof(Cell));
+    blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
     // calloc hands out fresh zero pages for large blocks: no initialising pass.
     auto* cells = static_cast<Cell*>(std::calloc(block, sizeof(Cell)));
     if (!cells) throw std::bad_alloc();
+    AdviseHugePages(cells, block * sizeof(Cell));
     blocks_.push_back(Block{cells, block});
     pool_bytes_ += block * sizeof(Cell);
     pool_next_ = cells;

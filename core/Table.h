@@ -154,6 +154,20 @@ class Table {
   Cell* ResizeRow(int row, size_t n);
   // Lets this table hold cells whose texts live in `other`'s arenas.
   void ShareArenasOf(const Table& other);
+  // Building a row in place, for the loader: the cells are written straight
+  // into the pool at OpenRow(), which has room for OpenRowRoom() cells;
+  // GrowOpenRow moves the `used` cells written so far to a block with room
+  // for at least `room` and returns the new place. CommitOpenRow makes the
+  // first n cells the stored cells of `row` (n <= ColCount).
+  Cell* OpenRow() { return pool_next_; }
+  size_t OpenRowRoom() const { return pool_left_; }
+  Cell* GrowOpenRow(size_t used, size_t room);
+  void CommitOpenRow(int row, size_t n);
+  // Appends one empty row (RowCount + 1).
+  void AppendRow() {
+    if (rows_.size() == rows_.capacity()) GrowRows();
+    rows_.push_back(RowRef{nullptr, 0, 0});
+  }
   // Room for n rows without moving the row directory.
   void ReserveRows(size_t n);
   // Takes one pool block for n more cells, so that the rows sized next (by
@@ -176,6 +190,7 @@ class Table {
     uint32_t capacity;
   };
   Cell MakeLongCell(std::string_view text);
+  void GrowRows();
   Cell* AllocCells(size_t n);
   ByteArena& OwnArena();
 
