@@ -1,6 +1,8 @@
 #include "ui/StringGrid.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QMouseEvent>
 #include <algorithm>
 
@@ -58,10 +60,41 @@ void GridModel::CellsChanged(int left, int top, int right, int bottom) {
   emit dataChanged(index(t, l), index(b, r), {Qt::DisplayRole, Qt::EditRole});
 }
 
+namespace {
+
+// Paints a cell as a string grid does: the text from the left edge, one
+// line, cut at the cell's border. Much cheaper than the style's full item
+// rendering, which lays text out for eliding, icons and check boxes.
+class CellDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected) painter->fillRect(option.rect, option.palette.highlight());
+    painter->setPen(selected ? option.palette.highlightedText().color()
+                             : option.palette.text().color());
+    painter->setFont(option.font);
+    const QRect text_rect = option.rect.adjusted(2, 0, -2, 0);
+    painter->drawText(text_rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      index.data(Qt::DisplayRole).toString());
+    if (option.state & QStyle::State_HasFocus) {
+      QPen pen(selected ? option.palette.highlightedText().color() : option.palette.text().color());
+      pen.setStyle(Qt::DotLine);
+      painter->setPen(pen);
+      painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+    }
+  }
+};
+
+}  // namespace
+
 StringGrid::StringGrid(QWidget* parent, bool fixed)
     : QTableView(parent), table_(std::make_unique<core::Table>()), fixed_(fixed) {
   model_ = new GridModel(table_.get(), fixed ? 1 : 0, this);
   setModel(model_);
+  setItemDelegate(new CellDelegate(this));
   QHeaderView* h = horizontalHeader();
   QHeaderView* v = verticalHeader();
   h->setDefaultSectionSize(default_col_width_);
