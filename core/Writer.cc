@@ -24,9 +24,14 @@ constexpr int kPrefetchRows = 8;
 constexpr size_t kPrefetchBytes = 256;
 
 void PrefetchRow(const Cell* cells, size_t n) {
+#if defined(__GNUC__)
   const char* p = reinterpret_cast<const char*>(cells);
   const size_t bytes = std::min(n * sizeof(Cell), kPrefetchBytes);
   for (size_t i = 0; i < bytes; i += 64) __builtin_prefetch(p + i);
+#else
+  (void)cells;
+  (void)n;
+#endif
 }
 
 // Formats rows into a large buffer that is handed to the file in chunks.
