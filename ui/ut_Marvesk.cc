@@ -635,18 +635,20 @@ class WindowTransposeObserver final : public core::TransposeObserver {
  public:
   WindowTransposeObserver(QProgressBar* bar, QLayout* layout) : bar_(bar), layout_(layout) {}
   void Started(int maximum) override {
-    bar_->show();
     bar_->setMaximum(maximum);
     bar_->setValue(0);
+    bar_->show();
     started_.start();
   }
   void Progress(int position) override {
-    bar_->setValue(position);
-    // Short copies end before anyone could see a bar: paint only once the
-    // copy has run a while, and then at most every 30 ms.
-    if (started_.elapsed() < ui::EscapeWatch::kIntervalMs) return;
+    // setValue repaints the bar at once, so it too waits for its turn.
+    // A bar that flashes up for a few hundredths of a second tells nobody
+    // anything and costs a relayout: paint only once the copy has run for a
+    // tenth of a second, and then at most every 30 ms.
+    if (started_.elapsed() < kShowAfterMs) return;
     if (painted_.isValid() && painted_.elapsed() < ui::EscapeWatch::kIntervalMs) return;
     if (!painted_.isValid()) layout_->activate();
+    bar_->setValue(position);
     bar_->repaint();
     painted_.start();
   }
@@ -655,6 +657,7 @@ class WindowTransposeObserver final : public core::TransposeObserver {
  private:
   QProgressBar* bar_;
   QLayout* layout_;
+  static constexpr qint64 kShowAfterMs = 100;
   QElapsedTimer started_;
   QElapsedTimer painted_;
 };
