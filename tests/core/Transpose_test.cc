@@ -151,6 +151,21 @@ TEST(TransposeGrid, RaggedRowsReadEmptyWhereNothingWasStored) {
   EXPECT_EQ(target.Get(6, 5), "");
 }
 
+TEST(TransposeGrid, RaggedRowsAcrossColumnBlocks) {
+  // Stored lengths that end before, on and after the block and stripe edges.
+  Table source;
+  source.Reset(233, 61);
+  for (int r = 0; r < 61; ++r) {
+    const int stored = (r * 37) % 234;
+    for (int c = 0; c < stored; ++c) {
+      if ((c + r) % 5 != 0) source.Set(c, r, Name(c, r));
+    }
+  }
+  Table target;
+  TransposeGrid(source, target, nullptr);
+  ExpectTransposed(source, target);
+}
+
 TEST(TransposeGrid, SparseColumnsDoNotCostADenseCopy) {
   // As a loaded ragged file: row 0 numbers all 2000 columns, but the data
   // rows are short. A dense copy would need 20000 x 2000 cells (640 MB).
