@@ -157,9 +157,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kRepeats; ++i) {
     core_load = std::min(core_load, Best1(core_once));
     window_load = std::min(window_load, Best1([&] {
-      window.sbLaden_TXTClick();
-      Settle();
-    }));
+                             window.sbLaden_TXTClick();
+                             Settle();
+                           }));
   }
   core::ClearGrid(table);
   std::printf("narrow core load s: %.3f\n", core_load);
@@ -174,15 +174,15 @@ int main(int argc, char** argv) {
   double core_transpose = 1e300;
   double window_switch = 1e300;
   for (int i = 0; i < kRepeats; ++i) {
-    core_transpose = std::min(core_transpose, Best1([&] {
-      core::TransposeGrid(window.StringGrid1->table(), target, nullptr);
-    }));
+    core_transpose =
+        std::min(core_transpose,
+                 Best1([&] { core::TransposeGrid(window.StringGrid1->table(), target, nullptr); }));
     window_switch = std::min(window_switch, Best1([&] {
-      window.tbRow_ColClick();
-      Settle();
-      window.tbRow_ColClick();
-      Settle();
-    }));
+                               window.tbRow_ColClick();
+                               Settle();
+                               window.tbRow_ColClick();
+                               Settle();
+                             }));
   }
   std::printf("square core transpose s: %.4f\n", core_transpose);
   std::printf("square window switch there+back s: %.4f\n", window_switch);

@@ -35,7 +35,8 @@ bool WriteAll(int fd, const char* p, size_t n, int* err) {
 
 bool FileExistsWait(const std::string& path) {
   std::error_code ec;
-  const bool found = !path.empty() && std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+  const bool found =
+      !path.empty() && std::filesystem::exists(std::filesystem::symlink_status(path, ec));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   return found && !ec;
 }
@@ -74,7 +75,7 @@ bool AtomicFileWriter::Open(const std::string& target, std::string* error) {
   used_ = 0;
   target_ = target;
   std::string real = target;
-  struct stat st{};
+  struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) {
     in_place_ = true;
@@ -95,7 +96,8 @@ bool AtomicFileWriter::Open(const std::string& target, std::string* error) {
   in_place_ = false;
   std::string dir = DirectoryPart(real);
   if (dir.empty()) dir = ".";
-  std::string pattern = (dir == "/" ? std::string("/") : dir + "/") + "." + NamePart(real) + ".XXXXXX";
+  std::string pattern =
+      (dir == "/" ? std::string("/") : dir + "/") + "." + NamePart(real) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);

@@ -23,13 +23,14 @@ bool FileReader::Open(const std::string& path) {
     error_ = std::strerror(errno);
     return false;
   }
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
     error_ = std::strerror(EISDIR);
     Close();
     return false;
   }
-  file_size_ = (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<uint64_t>(st.st_size) : 0;
+  file_size_ =
+      (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<uint64_t>(st.st_size) : 0;
   if (buf_.size() < kChunk + kPadding) buf_.assign(kChunk + kPadding, 0);
   pos_ = end_ = 0;
   return true;

@@ -9,7 +9,6 @@
 #include "core/LineReader.h"
 #include "core/Text.h"
 
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -129,7 +128,8 @@ class Loader {
     const size_t lfs = static_cast<size_t>(
         std::count(reader_.data() + reader_.pos(), reader_.data() + reader_.end(), '\n'));
     const double estimate = static_cast<double>(size) * static_cast<double>(lfs + 1) /
-                                static_cast<double>(sample) * 1.05 + 16;
+                                static_cast<double>(sample) * 1.05 +
+                            16;
     if (estimate > 1e9) return;
     try {
       table_.ReserveRows(static_cast<size_t>(estimate));
@@ -258,8 +258,9 @@ class Loader {
     int hi = 0;
     for (int k = 0; k < 4; ++k) {
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-      const __m128i e = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
-                                     _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub)));
+      const __m128i e =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
+                       _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub)));
       m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e))) << (16 * k);
       hi |= _mm_movemask_epi8(x);
     }

@@ -13,7 +13,7 @@
 namespace core {
 namespace {
 
-constexpr size_t kFirstPoolBlockCells = 4096;          // 64 KiB
+constexpr size_t kFirstPoolBlockCells = 4096;           // 64 KiB
 constexpr size_t kMaxPoolBlockCells = size_t{4} << 20;  // 64 MiB
 constexpr size_t kArenaBlockBytes = size_t{1} << 20;
 constexpr size_t kHugePageBytes = size_t{2} << 20;
@@ -108,20 +108,9 @@ void Table::GrowRows() {
 Cell* Table::GrowOpenRow(size_t used, size_t room) {
   // The row being built moves to a fresh block that has room for it.
   const Cell* old = pool_next_;
-  size_t block = blocks_.empty() ? kFirstPoolBlockCells
-                                 : std::min(blocks_.back().count * 2, kMaxPoolBlockCells);
-  block = std::max(block, room * 2);
-  ReserveMemory(block * sizeof(Cell));
-  blocks_.reserve(blocks_.size() + 1);
-  auto* cells = static_cast<Cell*>(std::calloc(block, sizeof(Cell)));
-  if (!cells) throw std::bad_alloc();
-  AdviseHugePages(cells, block * sizeof(Cell));
-  blocks_.push_back(Block{cells, block});
-  pool_bytes_ += block * sizeof(Cell);
-  if (used) std::memcpy(static_cast<void*>(cells), old, used * sizeof(Cell));
-  pool_next_ = cells;
-  pool_left_ = block;
-  return cells;
+  NewPoolBlock(NextBlockCells(room * 2));
+  if (used) std::memcpy(static_cast<void*>(pool_next_), old, used * sizeof(Cell));
+  return pool_next_;
 }
 
 void Table::CommitOpenRow(int row, size_t n) {
@@ -133,11 +122,11 @@ void Table::CommitOpenRow(int row, size_t n) {
   pool_left_ -= n;
 }
 
-void Table::ReserveCells(size_t n) {
-  if (n <= pool_left_) return;
+void Table::NewPoolBlock(size_t n) {
   if (n > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
   ReserveMemory(n * sizeof(Cell));
   blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
+  // calloc hands out fresh zero pages for large blocks: no initialising pass.
   auto* cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
   if (!cells) throw std::bad_alloc();
   AdviseHugePages(cells, n * sizeof(Cell));
@@ -147,23 +136,19 @@ void Table::ReserveCells(size_t n) {
   pool_left_ = n;
 }
 
+size_t Table::NextBlockCells(size_t at_least) const {
+  const size_t block = blocks_.empty() ? kFirstPoolBlockCells
+                                       : std::min(blocks_.back().count * 2, kMaxPoolBlockCells);
+  return std::max(block, at_least);
+}
+
+void Table::ReserveCells(size_t n) {
+  if (n > pool_left_) NewPoolBlock(n);
+}
+
 Cell* Table::AllocCells(size_t n) {
   if (n == 0) return nullptr;
-  if (n > pool_left_) {
-    size_t block = blocks_.empty() ? kFirstPoolBlockCells
-                                   : std::min(blocks_.back().count * 2, kMaxPoolBlockCells);
-    block = std::max(block, n);
-    ReserveMemory(block * sizeof(Cell));
-    blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
-    // calloc hands out fresh zero pages for large blocks: no initialising pass.
-    auto* cells = static_cast<Cell*>(std::calloc(block, sizeof(Cell)));
-    if (!cells) throw std::bad_alloc();
-    AdviseHugePages(cells, block * sizeof(Cell));
-    blocks_.push_back(Block{cells, block});
-    pool_bytes_ += block * sizeof(Cell);
-    pool_next_ = cells;
-    pool_left_ = block;
-  }
+  if (n > pool_left_) NewPoolBlock(NextBlockCells(n));
   Cell* p = pool_next_;
   pool_next_ += n;
   pool_left_ -= n;
@@ -193,7 +178,8 @@ void Table::ShareArenasOf(const Table& other) {
 Cell* Table::ResizeRow(int row, size_t n) {
   RowRef& r = rows_[static_cast<size_t>(row)];
   if (n <= r.capacity) {
-    if (n > r.size) std::memset(static_cast<void*>(r.cells + r.size), 0, (n - r.size) * sizeof(Cell));
+    if (n > r.size)
+      std::memset(static_cast<void*>(r.cells + r.size), 0, (n - r.size) * sizeof(Cell));
     r.size = static_cast<uint32_t>(n);
     return r.cells;
   }

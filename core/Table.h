@@ -192,6 +192,9 @@ class Table {
   Cell MakeLongCell(std::string_view text);
   void GrowRows();
   Cell* AllocCells(size_t n);
+  // Takes a fresh zero-filled block of n cells as the pool's current block.
+  void NewPoolBlock(size_t n);
+  size_t NextBlockCells(size_t at_least) const;
   ByteArena& OwnArena();
 
   int col_count_ = 2;

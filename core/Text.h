@@ -19,7 +19,7 @@ class Utf8Validator {
 
  private:
   bool valid_ = true;
-  int need_ = 0;         // continuation bytes still expected
+  int need_ = 0;           // continuation bytes still expected
   uint32_t lower_ = 0x80;  // allowed range of the next continuation byte
   uint32_t upper_ = 0xBF;
 };

@@ -1,9 +1,9 @@
 #include "ui/StringGrid.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
-#include <QMouseEvent>
 #include <algorithm>
 
 #include "ui/Codec.h"
@@ -41,8 +41,8 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || !fixed_) return {};
-  const std::string_view bytes = orientation == Qt::Horizontal ? table_->Get(section + 1, 0)
-                                                               : table_->Get(0, section + 1);
+  const std::string_view bytes =
+      orientation == Qt::Horizontal ? table_->Get(section + 1, 0) : table_->Get(0, section + 1);
   return DisplayCell(bytes, table_->utf8(), 100);
 }
 
@@ -132,12 +132,10 @@ StringGrid::StringGrid(QWidget* parent, bool fixed)
     header->setPalette(pal);
   }
   setCornerButtonEnabled(false);
-  connect(h, &QHeaderView::sectionMoved, this, [this](int l, int o, int n) {
-    OnSectionMoved(Qt::Horizontal, l, o, n);
-  });
-  connect(v, &QHeaderView::sectionMoved, this, [this](int l, int o, int n) {
-    OnSectionMoved(Qt::Vertical, l, o, n);
-  });
+  connect(h, &QHeaderView::sectionMoved, this,
+          [this](int l, int o, int n) { OnSectionMoved(Qt::Horizontal, l, o, n); });
+  connect(v, &QHeaderView::sectionMoved, this,
+          [this](int l, int o, int n) { OnSectionMoved(Qt::Vertical, l, o, n); });
   connect(h, &QHeaderView::sectionResized, this, &StringGrid::OnSectionResized);
   SetCurrent(1, 1, false);
 }

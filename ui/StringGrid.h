@@ -112,7 +112,7 @@ class StringGrid : public QTableView {
   int update_depth_ = 0;
   int saved_col_ = 1;
   int saved_row_ = 1;
-  bool quiet_ = false;         // current-cell changes made by the grid itself
+  bool quiet_ = false;  // current-cell changes made by the grid itself
   bool mouse_pressing_ = false;
   bool hiding_ = false;
   bool clicked_by_press_ = false;

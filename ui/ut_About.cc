@@ -43,7 +43,8 @@ TfrAbout::TfrAbout(QWidget* parent) : QDialog(parent) {
   cbTrennzeichen->setEditable(true);
   cbTrennzeichen->setInsertPolicy(QComboBox::NoInsert);
   cbTrennzeichen->lineEdit()->setReadOnly(true);
-  for (const char* item : core::kSeparatorChoices) cbTrennzeichen->addItem(QString::fromLatin1(item));
+  for (const char* item : core::kSeparatorChoices)
+    cbTrennzeichen->addItem(QString::fromLatin1(item));
   connect(cbTrennzeichen, &QComboBox::activated, this, [this] { cbTrennzeichenChange(); });
 
   edTrennzeichen = new QLineEdit(Panel1);

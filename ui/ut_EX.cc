@@ -11,15 +11,17 @@
 TfrEX::TfrEX(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("frEX")); }
 
 void TfrEX::ShowWarning(const QString& message) {
-  ui::ShowMessage(window()->isVisible() ? window() : nullptr, ui::Prompter::Kind::kWarning,
-                  message, ui::Prompter::Buttons::kOk);
+  ui::ShowMessage(window()->isVisible() ? window() : nullptr, ui::Prompter::Kind::kWarning, message,
+                  ui::Prompter::Buttons::kOk);
 }
 
 bool TfrEX::FileExistsWait(const QString& path) {
   return core::FileExistsWait(QFile::encodeName(path).toStdString());
 }
 
-char TfrEX::FilterNumericKey(char key, char decimal) { return core::FilterNumericKey(key, decimal); }
+char TfrEX::FilterNumericKey(char key, char decimal) {
+  return core::FilterNumericKey(key, decimal);
+}
 
 void TfrEX::ClearGrid(ui::StringGrid& grid) {
   grid.BeginUpdate();

@@ -6,11 +6,11 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QStyle>
@@ -50,11 +50,13 @@ QFont MakeFont(const QStringList& families, int pixel_size, bool bold) {
   return f;
 }
 
-QFont BoldArial9() { return MakeFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 12, true); }
+QFont BoldArial9() {
+  return MakeFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 12, true);
+}
 QFont SansSerif8(bool bold) {
-  return MakeFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"),
-                   QStringLiteral("Liberation Sans")},
-                  11, bold);
+  return MakeFont(
+      {QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+      11, bold);
 }
 
 // A hint's line breaks are CR characters; tool tips break at LF.
@@ -130,7 +132,8 @@ class WindowLoadObserver final : public core::LoadObserver {
     form_.ProgressBar1->setMaximum(10000);
     form_.ProgressBar1->setValue(0);
     form_.StatusBar1->SetPanelText(
-        0, QStringLiteral("Laden ") + FromBytes(core::NamePart(Bytes(form_.OpenDialog1.file_name))));
+        0,
+        QStringLiteral("Laden ") + FromBytes(core::NamePart(Bytes(form_.OpenDialog1.file_name))));
     form_.StatusBar1->SetPanelText(1, QStringLiteral("Mit ESC-Taste abbrechen"));
     watch_.Pump(/*force=*/true);
   }
@@ -147,12 +150,12 @@ class WindowLoadObserver final : public core::LoadObserver {
   bool EscapePressed() override { return watch_.IsPressed(); }
 
   bool ConfirmContinue() override {
-    const QString question =
-        QStringLiteral("Laden ") + FromBytes(core::NamePart(Bytes(form_.OpenDialog1.file_name))) +
-        QStringLiteral(" ist noch nicht beendet\rFortsetzen?");
+    const QString question = QStringLiteral("Laden ") +
+                             FromBytes(core::NamePart(Bytes(form_.OpenDialog1.file_name))) +
+                             QStringLiteral(" ist noch nicht beendet\rFortsetzen?");
     for (;;) {
-      const int answer = ui::ShowMessage(&form_, Prompter::Kind::kWarning, question,
-                                         Prompter::Buttons::kYesNo);
+      const int answer =
+          ui::ShowMessage(&form_, Prompter::Kind::kWarning, question, Prompter::Buttons::kYesNo);
       if (answer != Prompter::kResultYes && answer != Prompter::kResultNo) continue;
       // An Escape still held, or pressed to close the box, is no answer.
       if (watch_.IsPressed()) continue;
@@ -273,17 +276,16 @@ void TfrMarvesk::BuildControls() {
   sbLoeschen = SpeedButton(plMenu, "sbLoeschen", QStringLiteral("Löschen"),
                            QStringLiteral("Löschen-Fenster ein / aus"), QStyle::SP_TrashIcon,
                            {518, 4, 80, 24});
-  sbExcel = SpeedButton(plMenu, "sbExcel", QStringLiteral("Excel"),
-                        QStringLiteral("Excel starten"), QStyle::SP_FileIcon, {600, 4, 70, 24});
+  sbExcel = SpeedButton(plMenu, "sbExcel", QStringLiteral("Excel"), QStringLiteral("Excel starten"),
+                        QStyle::SP_FileIcon, {600, 4, 70, 24});
   sbSpeichern = SpeedButton(plMenu, "sbSpeichern", QStringLiteral("Speichern"),
                             QStringLiteral("Speichern in TXT-Excel Datei"),
                             QStyle::SP_DialogSaveButton, {672, 4, 85, 24});
   sbAbout = SpeedButton(plMenu, "sbAbout", QStringLiteral("Info"),
-                        QStringLiteral("Version und Einstellung"),
-                        QStyle::SP_MessageBoxInformation, {759, 4, 70, 24});
-  sbExit = SpeedButton(plMenu, "sbExit", QStringLiteral("Exit"),
-                       QStringLiteral("Programm beenden"), QStyle::SP_DialogCloseButton,
-                       {831, 4, 70, 24});
+                        QStringLiteral("Version und Einstellung"), QStyle::SP_MessageBoxInformation,
+                        {759, 4, 70, 24});
+  sbExit = SpeedButton(plMenu, "sbExit", QStringLiteral("Exit"), QStringLiteral("Programm beenden"),
+                       QStyle::SP_DialogCloseButton, {831, 4, 70, 24});
   for (QToolButton* b : {sbLaden_TXT, sbSpeichern}) {
     b->setMouseTracking(true);
     b->installEventFilter(this);
@@ -296,7 +298,8 @@ void TfrMarvesk::BuildControls() {
           [this] { Guarded(this, [this] { sbExcelClick(); }); });
   // Speichern starts on the press itself, which tells the mouse button; the
   // press is taken in eventFilter, so no click follows and one press saves once.
-  connect(sbExit, &QToolButton::clicked, this, [this] { Guarded(this, [this] { sbExitClick(); }); });
+  connect(sbExit, &QToolButton::clicked, this,
+          [this] { Guarded(this, [this] { sbExitClick(); }); });
 
   // The floating deletion panel.
   plLoeschen = Panel(this, "plLoeschen", true);
@@ -405,9 +408,9 @@ void TfrMarvesk::InitView() {
   lbX->clear();
   lbY->clear();
   // StringGrid2 fills the client area from here on (it shares the layout slot).
-  for (QWidget* w : std::initializer_list<QWidget*>{StringGrid1, StringGrid2, tbRow_Col, sbSpeichern,
-                                                    edBreite, edSuchen, sbSuchen, plLoeschen,
-                                                    sbLoeschen}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{StringGrid1, StringGrid2, tbRow_Col, sbSpeichern, edBreite,
+                                       edSuchen, sbSuchen, plLoeschen, sbLoeschen}) {
     w->hide();
   }
   edBreite->setText(QString::number(StringGrid1->ColWidth(1)));
@@ -423,13 +426,12 @@ void TfrMarvesk::resizeEvent(QResizeEvent* event) {
   FormResize();
 }
 
-void TfrMarvesk::FormResize() {
-  StatusBar1->SetPanelWidth(0, frameGeometry().width() / 2);
-}
+void TfrMarvesk::FormResize() { StatusBar1->SetPanelWidth(0, frameGeometry().width() / 2); }
 
 void TfrMarvesk::sbExitClick() {
-  const int answer = ui::ShowMessage(this, Prompter::Kind::kInformation,
-                                     QStringLiteral("Programm beenden?"), Prompter::Buttons::kYesNo);
+  const int answer =
+      ui::ShowMessage(this, Prompter::Kind::kInformation, QStringLiteral("Programm beenden?"),
+                      Prompter::Buttons::kYesNo);
   if (answer == Prompter::kResultYes) close();
 }
 
@@ -450,8 +452,8 @@ void TfrMarvesk::closeEvent(QCloseEvent* event) {
 }
 
 bool TfrMarvesk::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == sbSpeichern && (event->type() == QEvent::MouseButtonPress ||
-                                 event->type() == QEvent::MouseButtonDblClick)) {
+  if (watched == sbSpeichern &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
     const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
     Guarded(this, [this, button] { sbSpeichernMouseDown(button); });
     return true;
@@ -586,14 +588,21 @@ void TfrMarvesk::LoadTable(bool reload) {
   plMenu->show();
 }
 
-void TfrMarvesk::LoadSettings() {
+core::SettingsValues TfrMarvesk::CurrentSettings() const {
   core::SettingsValues v;
   v.last_dir = Bytes(ui::LastDir);
   v.hide_banner = ui::HideBanner;
   v.allow_row_col_move = ui::AllowRowColMove;
   v.separator_choice = frAbout->SeparatorChoice().toLatin1().toStdString();
   v.other_separator = frAbout->edTrennzeichen->text().toLatin1().toStdString();
+  v.open_filter_index = OpenDialog1.filter_index;
+  v.save_filter_index = SaveDialog1.filter_index;
   v.auto_detect = frAbout->cbTrZAutom->isChecked();
+  return v;
+}
+
+void TfrMarvesk::LoadSettings() {
+  core::SettingsValues v = CurrentSettings();
   core::LoadSettingsFile(Bytes(SettingsPath()), v);
   ui::LastDir = FromBytes(v.last_dir);
   ui::HideBanner = v.hide_banner;
@@ -606,18 +615,10 @@ void TfrMarvesk::LoadSettings() {
 }
 
 void TfrMarvesk::SaveSettings() {
-  core::SettingsValues v;
-  v.last_dir = Bytes(ui::LastDir);
-  v.hide_banner = ui::HideBanner;
-  v.allow_row_col_move = ui::AllowRowColMove;
-  v.separator_choice = frAbout->SeparatorChoice().toLatin1().toStdString();
-  v.other_separator = frAbout->edTrennzeichen->text().toLatin1().toStdString();
-  v.open_filter_index = OpenDialog1.filter_index;
-  v.save_filter_index = SaveDialog1.filter_index;
-  v.auto_detect = frAbout->cbTrZAutom->isChecked();
   std::string error;
   const QString path = SettingsPath();
-  if (core::SaveSettingsFile(Bytes(path), v, &error) == core::SaveSettingsResult::kWriteFailed) {
+  if (core::SaveSettingsFile(Bytes(path), CurrentSettings(), &error) ==
+      core::SaveSettingsResult::kWriteFailed) {
     throw std::runtime_error(
         ("Die Einstellungen konnten nicht in " + Bytes(path) + " geschrieben werden").c_str());
   }

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "core/Loader.h"
+#include "core/Settings.h"
 #include "ui/platform/Prompter.h"
 
 class QFrame;
@@ -117,6 +118,7 @@ class TfrMarvesk : public QWidget {
   void RepaintWindow();
   void SetCounters(const ui::StringGrid& grid);
   QString SettingsPath() const;
+  core::SettingsValues CurrentSettings() const;
 
   QVBoxLayout* layout_ = nullptr;
   bool activated_ = false;

@@ -24,8 +24,8 @@
 
 namespace {
 
-using uitest::WindowTest;
 using ui::Prompter;
+using uitest::WindowTest;
 
 class MainWindowTest : public WindowTest {};
 
@@ -60,9 +60,9 @@ TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
   LoadThroughButton(path);
 
   ASSERT_EQ(prompter_.open_requests.size(), 1u);
-  EXPECT_EQ(prompter_.open_requests[0].filter,
-            QStringLiteral(
-                "Text-Datei (*.TXT)|*.txt|CSV-Dateien (*.CSV)|*.csv|Alle-Dateien (*.*)|*.*"));
+  EXPECT_EQ(
+      prompter_.open_requests[0].filter,
+      QStringLiteral("Text-Datei (*.TXT)|*.txt|CSV-Dateien (*.CSV)|*.csv|Alle-Dateien (*.*)|*.*"));
   ui::StringGrid* g = main_->StringGrid1;
   EXPECT_TRUE(g->isVisible());
   EXPECT_FALSE(main_->StringGrid2->isVisible());
@@ -70,9 +70,9 @@ TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
   EXPECT_FALSE(main_->plWerbung->isVisible());
   EXPECT_FALSE(main_->StatusBar1->isVisible());
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
-  for (QWidget* w : std::initializer_list<QWidget*>{main_->tbRow_Col, main_->sbSpeichern,
-                                                    main_->edBreite, main_->edSuchen,
-                                                    main_->sbSuchen, main_->sbLoeschen}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{main_->tbRow_Col, main_->sbSpeichern, main_->edBreite,
+                                       main_->edSuchen, main_->sbSuchen, main_->sbLoeschen}) {
     EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
   }
   EXPECT_FALSE(main_->tbRow_Col->isChecked());
@@ -126,8 +126,9 @@ TEST_F(MainWindowTest, FileThatCannotBeOpenedWarnsAndShowsStartView) {
   EXPECT_EQ(m.kind, Prompter::Kind::kWarning);
   EXPECT_EQ(m.title, QStringLiteral("Warnung"));
   EXPECT_EQ(m.buttons, Prompter::Buttons::kOk);
-  EXPECT_EQ(m.text.toUtf8().toStdString(),
-            "Datei " + missing.toStdString() + " ist schon von anderem Programm ge\xC3\xB6" "ffnet");
+  EXPECT_EQ(m.text.toUtf8().toStdString(), "Datei " + missing.toStdString() +
+                                               " ist schon von anderem Programm ge\xC3\xB6"
+                                               "ffnet");
   EXPECT_FALSE(main_->StringGrid1->isVisible());
   EXPECT_FALSE(main_->sbSpeichern->isVisible());
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
@@ -294,7 +295,8 @@ TEST_F(MainWindowTest, CellsAreEditedInPlaceAndKeepTheirBytes) {
   LoadThroughButton(WriteFile(QStringLiteral("w.txt"), "gr\xFC\xDF;b;c\nd;e;f\n"));
   ui::StringGrid* g = main_->StringGrid1;
   EXPECT_EQ(g->Cells(1, 1), QStringLiteral("grüß"));
-  QAbstractItemModelTester tester(g->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+  QAbstractItemModelTester tester(g->model(),
+                                  QAbstractItemModelTester::FailureReportingMode::Warning);
   g->SetRow(2);
   g->SetCol(2);
   // Typing starts the editor; the following keys go to it.
@@ -348,8 +350,11 @@ TEST_F(MainWindowTest, GeneralErrorDisplayAddsAFullStopWhenNeeded) {
   const struct {
     const char* text;
     const char* shown;
-  } cases[] = {{"Fehler", "Fehler."}, {"Fehler.", "Fehler."}, {"Fehler!", "Fehler!"},
-               {"Wert 7", "Wert 7."}, {"", ""}};
+  } cases[] = {{"Fehler", "Fehler."},
+               {"Fehler.", "Fehler."},
+               {"Fehler!", "Fehler!"},
+               {"Wert 7", "Wert 7."},
+               {"", ""}};
   for (const auto& c : cases) {
     prompter_.messages.clear();
     ui::ShowGeneralError(main_.get(), QString::fromUtf8(c.text));
@@ -368,7 +373,8 @@ TEST_F(MainWindowTest, SettingsWriteFailureKeepsTheWindowOpen) {
   main_->close();
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Marvesk"));
-  EXPECT_TRUE(prompter_.messages[0].text.startsWith(QStringLiteral("Die Einstellungen konnten nicht")));
+  EXPECT_TRUE(
+      prompter_.messages[0].text.startsWith(QStringLiteral("Die Einstellungen konnten nicht")));
   EXPECT_TRUE(main_->isVisible());
   // Closing again asks again; the browser is not destroyed twice.
   main_->close();
@@ -401,9 +407,10 @@ TEST_F(MainWindowTest, Screenshot) {
   const char* names[] = {"Müller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer", "Wagner"};
   const char* cities[] = {"Köln", "Hamburg", "München", "Berlin", "Dresden", "Kiel", "Ulm"};
   for (int i = 0; i < 60; ++i) {
-    text += std::string(names[i % 7]) + ";" + cities[(i * 3) % 7] + ";" + std::to_string(1000 + i * 37) +
-            ";" + std::to_string(i % 12 + 1) + "." + std::to_string(2020 + i % 6) + ";" +
-            (i % 2 ? "ja" : "nein") + ";" + std::to_string(i * 1.5) + "\n";
+    text += std::string(names[i % 7]) + ";" + cities[(i * 3) % 7] + ";" +
+            std::to_string(1000 + i * 37) + ";" + std::to_string(i % 12 + 1) + "." +
+            std::to_string(2020 + i % 6) + ";" + (i % 2 ? "ja" : "nein") + ";" +
+            std::to_string(i * 1.5) + "\n";
   }
   LoadThroughButton(WriteFile(QStringLiteral("kunden.csv"), text));
   QApplication::processEvents();

@@ -13,11 +13,11 @@ namespace ui {
 // A file dialog's settings and outcome, kept across showings like a dialog
 // component: filter index, initial directory and the chosen file name.
 struct FileDialogState {
-  QString filter;       // "Description|pattern|Description|pattern..."
+  QString filter;        // "Description|pattern|Description|pattern..."
   int filter_index = 2;  // counts the pairs from 1
   QString initial_dir;
-  QString file_name;     // the current (last chosen) file
-  QString default_ext;   // without the dot
+  QString file_name;    // the current (last chosen) file
+  QString default_ext;  // without the dot
   bool confirm_overwrite = false;
 };
 

@@ -8,8 +8,8 @@
 #include <QWidget>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
 namespace ui {
@@ -24,8 +24,8 @@ class PlatformShell final : public Shell {
 #ifdef Q_OS_WIN
     const std::wstring params = QDir::toNativeSeparators(file).toStdWString();
     const std::wstring dir = QDir::toNativeSeparators(working_dir).toStdWString();
-    ShellExecuteW(window ? reinterpret_cast<HWND>(window->winId()) : nullptr, L"open",
-                  L"excel.exe", params.c_str(), dir.c_str(), SW_SHOWMAXIMIZED);
+    ShellExecuteW(window ? reinterpret_cast<HWND>(window->winId()) : nullptr, L"open", L"excel.exe",
+                  params.c_str(), dir.c_str(), SW_SHOWMAXIMIZED);
 #else
     (void)window;
     const Launch launch = SpreadsheetLaunch(file, &FindOnPath);
