@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QTranslator>
 
 #include "ui/Globals.h"
@@ -25,6 +26,12 @@ int main(int argc, char* argv[]) {
   frAbout = &about;
   TfrEX ex;
   frEX = &ex;
+  // Centred on the screen, as the window opens.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    main_window.move(area.center() - QPoint(main_window.frameGeometry().width() / 2,
+                                            main_window.frameGeometry().height() / 2));
+  }
   main_window.show();
   const int rc = app.exec();
   frEX = nullptr;

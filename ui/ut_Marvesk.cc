@@ -225,6 +225,9 @@ void TfrMarvesk::BuildControls() {
   banner_layout->addWidget(WebBrowser1, 1);
   banner_layout->addWidget(plR);
 
+  // Takes the space above the bars while no grid is shown, so the bars stay
+  // at the bottom; a shown grid (stretch 1) takes it over.
+  layout_->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
   layout_->addWidget(StringGrid1, 1);
   layout_->addWidget(StringGrid2, 1);
   layout_->addWidget(ProgressBar1);
