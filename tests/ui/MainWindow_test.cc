@@ -52,6 +52,12 @@ TEST_F(MainWindowTest, StartViewShowsOnlyLoadExcelInfoExit) {
   EXPECT_EQ(main_->OpenDialog1.filter_index, 2);
   EXPECT_EQ(main_->SaveDialog1.filter_index, 2);
   EXPECT_TRUE(ui::ProgramDir.endsWith(QLatin1Char('/')));
+  // From the bottom up: the banner strip, then the button bar.
+  QApplication::processEvents();
+  EXPECT_EQ(main_->plWerbung->geometry().bottom(), main_->height() - 1);
+  EXPECT_EQ(main_->plWerbung->height(), 34);
+  EXPECT_EQ(main_->plMenu->geometry().bottom() + 1, main_->plWerbung->geometry().top());
+  EXPECT_EQ(main_->plMenu->height(), 32);
 }
 
 TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
