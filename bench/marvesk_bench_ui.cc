@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr int kRepeats = 5;
+constexpr int kRepeats = 7;
 
 uint64_t NextRandom(uint64_t& state) {
   uint64_t z = (state += 0x9e3779b97f4a7c15ull);
