@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ struct LineCase {
   Rows rows;
   int64_t lines_read;
 };
+
+// Names the case in test listings (instead of a dump of its bytes).
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 class LineRulesTest : public TempDirTest, public ::testing::WithParamInterface<LineCase> {};
 

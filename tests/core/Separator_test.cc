@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct SplitCase {
   int limit;
   std::vector<std::string> fields;
 };
+
+// Names the case in test listings (instead of a dump of its bytes).
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 
 class SplitTextTest : public ::testing::TestWithParam<SplitCase> {};
 
