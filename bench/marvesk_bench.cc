@@ -44,7 +44,7 @@ namespace {
 constexpr int kRepeats = 3;
 constexpr char kSep = ';';
 
-struct FileSpec {
+struct InputFile {
   const char* name;
   int64_t lines;
   int fields;
@@ -70,35 +70,35 @@ uint64_t FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
-bool Generate(FileSpec& spec) {
+bool Generate(InputFile& input) {
   static const char kAlnum[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::FILE* f = std::fopen(spec.path.c_str(), "wb");
+  std::FILE* f = std::fopen(input.path.c_str(), "wb");
   if (!f) return false;
-  uint64_t state = spec.seed;
+  uint64_t state = input.seed;
   std::string chunk;
   bool ok = true;
-  const uint64_t span = static_cast<uint64_t>(spec.max_len - spec.min_len + 1);
-  for (int64_t line = 0; line < spec.lines; ++line) {
-    for (int field = 0; field < spec.fields; ++field) {
+  const uint64_t span = static_cast<uint64_t>(input.max_len - input.min_len + 1);
+  for (int64_t line = 0; line < input.lines; ++line) {
+    for (int field = 0; field < input.fields; ++field) {
       if (field > 0) chunk.push_back(kSep);
-      const int len = spec.min_len + static_cast<int>(NextRandom(state) % span);
+      const int len = input.min_len + static_cast<int>(NextRandom(state) % span);
       for (int i = 0; i < len; ++i) {
         const uint64_t r = NextRandom(state);
         const bool lead = i == 0 && len > 1;  // numbers get no leading zero
-        chunk.push_back(!spec.digits ? kAlnum[r % 62]
+        chunk.push_back(!input.digits ? kAlnum[r % 62]
                         : lead       ? static_cast<char>('1' + r % 9)
                                      : static_cast<char>('0' + r % 10));
       }
     }
     chunk.push_back('\n');
-    if (chunk.size() >= (1 << 20) || line + 1 == spec.lines) {
+    if (chunk.size() >= (1 << 20) || line + 1 == input.lines) {
       ok = std::fwrite(chunk.data(), 1, chunk.size(), f) == chunk.size() && ok;
       chunk.clear();
     }
   }
   ok = (std::fclose(f) == 0) && ok;
-  spec.size = FileSize(spec.path);
-  return ok && spec.size > 0;
+  input.size = FileSize(input.path);
+  return ok && input.size > 0;
 }
 
 double Now() {
@@ -186,12 +186,12 @@ class QuietObserver final : public core::LoadObserver {
 
 // The core load as the program does it; false when the table is not what
 // the file holds (then the figures would be meaningless).
-bool Load(const FileSpec& spec, core::Table& table) {
+bool Load(const InputFile& input, core::Table& table) {
   QuietObserver observer;
   core::ClearGrid(table);
-  const core::LoadResult r = core::LoadTable(spec.path, /*auto_detect=*/true, table, observer);
-  return r.status == core::LoadResult::Status::kLoaded && r.stored_rows == spec.lines &&
-         table.ColCount() == spec.fields + 1 && r.separator == kSep;
+  const core::LoadResult r = core::LoadTable(input.path, /*auto_detect=*/true, table, observer);
+  return r.status == core::LoadResult::Status::kLoaded && r.stored_rows == input.lines &&
+         table.ColCount() == input.fields + 1 && r.separator == kSep;
 }
 
 // A "VmRSS:"-like line of /proc/self/status in bytes; -1 when missing.
@@ -218,7 +218,7 @@ struct MemoryFigures {
 // Peak memory of one load into a fresh table, measured in a forked child so
 // nothing the parent did before (or keeps) is counted: the child resets its
 // peak (clear_refs 5), loads, reads the peak and reports through a pipe.
-bool MeasureLoadMemory(const FileSpec& spec, MemoryFigures* out) {
+bool MeasureLoadMemory(const InputFile& input, MemoryFigures* out) {
   int fds[2];
   if (pipe(fds) != 0) return false;
   const pid_t pid = fork();
@@ -231,7 +231,7 @@ bool MeasureLoadMemory(const FileSpec& spec, MemoryFigures* out) {
     const int fd = open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
     const bool reset = fd >= 0 && write(fd, "5", 1) == 1;
     m.rss_before = StatusBytes("VmRSS:");
-    m.ok = reset && m.rss_before > 0 && Load(spec, table);
+    m.ok = reset && m.rss_before > 0 && Load(input, table);
     m.hwm_after = StatusBytes("VmHWM:");
     m.storage = table.StorageBytes();
     _exit(write(fds[1], &m, sizeof m) == static_cast<ssize_t>(sizeof m) ? 0 : 1);
@@ -258,55 +258,55 @@ bool PlainWrite(const std::string& path, const std::string& bytes, bool sync) {
 }
 
 // One figure line; flushed, so a long run shows its progress.
-void Print(const FileSpec& spec, const char* figure, int decimals, double value) {
-  std::printf("%s %s: %.*f\n", spec.name, figure, decimals, value);
+void Print(const InputFile& input, const char* figure, int decimals, double value) {
+  std::printf("%s %s: %.*f\n", input.name, figure, decimals, value);
   std::fflush(stdout);
 }
 
-bool Fail(const FileSpec& spec, const char* what) {
-  std::fprintf(stderr, "marvesk_bench: %s: %s\n", spec.name, what);
+bool Fail(const InputFile& input, const char* what) {
+  std::fprintf(stderr, "marvesk_bench: %s: %s\n", input.name, what);
   return false;
 }
 
-bool RunFile(const FileSpec& spec, const std::string& dir) {
-  const double cells = static_cast<double>(spec.cells());
+bool RunFile(const InputFile& input, const std::string& dir) {
+  const double cells = static_cast<double>(input.cells());
 
   // Memory first, while this process is still small.
   MemoryFigures mem;
-  if (!MeasureLoadMemory(spec, &mem)) return Fail(spec, "load for the memory figure failed");
+  if (!MeasureLoadMemory(input, &mem)) return Fail(input, "load for the memory figure failed");
   const double peak_above =
-      static_cast<double>(mem.hwm_after - mem.rss_before) - static_cast<double>(spec.size);
-  Print(spec, "bytes/cell", 1, peak_above / cells);
-  Print(spec, "storage bytes/cell", 1, static_cast<double>(mem.storage) / cells);
+      static_cast<double>(mem.hwm_after - mem.rss_before) - static_cast<double>(input.size);
+  Print(input, "bytes/cell", 1, peak_above / cells);
+  Print(input, "storage bytes/cell", 1, static_cast<double>(mem.storage) / cells);
 
   // Scan baseline, after the warm-up read.
-  std::vector<char> buf(spec.size);
+  std::vector<char> buf(input.size);
   ScanCounts counts;
-  if (!Scan(spec.path, buf, &counts)) return Fail(spec, "warm-up read failed");
-  if (counts.lfs != static_cast<uint64_t>(spec.lines) ||
-      counts.seps != static_cast<uint64_t>(spec.lines * (spec.fields - 1))) {
-    return Fail(spec, "the scan counted other separators or lines than generated");
+  if (!Scan(input.path, buf, &counts)) return Fail(input, "warm-up read failed");
+  if (counts.lfs != static_cast<uint64_t>(input.lines) ||
+      counts.seps != static_cast<uint64_t>(input.lines * (input.fields - 1))) {
+    return Fail(input, "the scan counted other separators or lines than generated");
   }
-  const double scan_s = Best([&] { Scan(spec.path, buf, &counts); });
+  const double scan_s = Best([&] { Scan(input.path, buf, &counts); });
   buf = std::vector<char>();
-  Print(spec, "scan s", 3, scan_s);
+  Print(input, "scan s", 3, scan_s);
 
   core::Table loaded;
   bool ok = true;
-  const double load_s = Best([&] { ok = Load(spec, loaded) && ok; });
-  if (!ok) return Fail(spec, "the load did not give the file's table");
-  Print(spec, "load s", 3, load_s);
-  Print(spec, "load/scan", 2, load_s / scan_s);
+  const double load_s = Best([&] { ok = Load(input, loaded) && ok; });
+  if (!ok) return Fail(input, "the load did not give the file's table");
+  Print(input, "load s", 3, load_s);
+  Print(input, "load/scan", 2, load_s / scan_s);
 
   {
     auto target = std::make_unique<core::Table>();
     const double transpose_s = Best([&] { core::TransposeGrid(loaded, *target, nullptr); },
                                     [&] { target = std::make_unique<core::Table>(); });
     if (target->ColCount() != loaded.RowCount() || target->RowCount() != loaded.ColCount()) {
-      return Fail(spec, "the transposed table's counts are not the source's swapped");
+      return Fail(input, "the transposed table's counts are not the source's swapped");
     }
-    Print(spec, "transpose s", 3, transpose_s);
-    Print(spec, "transpose/load", 2, transpose_s / load_s);
+    Print(input, "transpose s", 3, transpose_s);
+    Print(input, "transpose/load", 2, transpose_s / load_s);
   }
 
   // Saving the loaded table against one plain write of the very same bytes.
@@ -316,11 +316,11 @@ bool RunFile(const FileSpec& spec, const std::string& dir) {
          ok;
   };
   {
-    const std::string save_path = dir + "/" + spec.name + ".save.txt";
-    const std::string plain_path = dir + "/" + spec.name + ".plain.txt";
+    const std::string save_path = dir + "/" + input.name + ".save.txt";
+    const std::string plain_path = dir + "/" + input.name + ".plain.txt";
     save(loaded, save_path, false);  // untimed: gives the bytes for the baseline
     std::string bytes;
-    if (!ok || !core::ReadWholeFile(save_path, &bytes)) return Fail(spec, "the save failed");
+    if (!ok || !core::ReadWholeFile(save_path, &bytes)) return Fail(input, "the save failed");
     double save_s[2];  // [sync]
     double write_s[2];
     for (int sync = 0; sync < 2; ++sync) {
@@ -330,27 +330,27 @@ bool RunFile(const FileSpec& spec, const std::string& dir) {
                            [&] { unlink(plain_path.c_str()); });
     }
     if (!ok || FileSize(save_path) != bytes.size() || FileSize(plain_path) != bytes.size()) {
-      return Fail(spec, "a save or plain write did not write the whole file");
+      return Fail(input, "a save or plain write did not write the whole file");
     }
     unlink(save_path.c_str());
     unlink(plain_path.c_str());
-    Print(spec, "save s", 3, save_s[0]);
-    Print(spec, "plainwrite s", 3, write_s[0]);
-    Print(spec, "save/write", 2, save_s[0] / write_s[0]);
-    Print(spec, "save+sync s", 3, save_s[1]);
-    Print(spec, "plainwrite+sync s", 3, write_s[1]);
-    Print(spec, "save+sync/write+sync", 2, save_s[1] / write_s[1]);
+    Print(input, "save s", 3, save_s[0]);
+    Print(input, "plainwrite s", 3, write_s[0]);
+    Print(input, "save/write", 2, save_s[0] / write_s[0]);
+    Print(input, "save+sync s", 3, save_s[1]);
+    Print(input, "plainwrite+sync s", 3, write_s[1]);
+    Print(input, "save+sync/write+sync", 2, save_s[1] / write_s[1]);
   }
 
   {
     // The whole road as a user takes it: load, transpose, write back.
     loaded.Reset(2, 2);
-    const std::string road_path = dir + "/" + spec.name + ".road.txt";
+    const std::string road_path = dir + "/" + input.name + ".road.txt";
     core::Table source;
     auto target = std::make_unique<core::Table>();
     const double road_s = Best(
         [&] {
-          ok = Load(spec, source) && ok;
+          ok = Load(input, source) && ok;
           core::TransposeGrid(source, *target, nullptr);
           save(*target, road_path, false);
         },
@@ -358,10 +358,10 @@ bool RunFile(const FileSpec& spec, const std::string& dir) {
           target = std::make_unique<core::Table>();
           unlink(road_path.c_str());
         });
-    if (!ok || FileSize(road_path) == 0) return Fail(spec, "the road did not write its file");
+    if (!ok || FileSize(road_path) == 0) return Fail(input, "the road did not write its file");
     unlink(road_path.c_str());
-    Print(spec, "road s", 3, road_s);
-    Print(spec, "road/scan", 2, road_s / scan_s);
+    Print(input, "road s", 3, road_s);
+    Print(input, "road/scan", 2, road_s / scan_s);
   }
   return true;
 }
@@ -398,13 +398,13 @@ int main(int argc, char** argv) {
 
   const int64_t narrow_lines = quick ? 100000 : 1000000;
   const int square_side = quick ? 500 : 2000;
-  std::vector<FileSpec> files = {
+  std::vector<InputFile> files = {
       {"narrow", narrow_lines, 10, 3, 12, false, 20261208, dir + "/narrow.txt"},
       {"square", square_side, square_side, 1, 6, true, 4242, dir + "/square.txt"},
   };
 
   bool ok = true;
-  for (FileSpec& spec : files) ok = ok && (Generate(spec) || Fail(spec, "cannot write the file"));
+  for (InputFile& input : files) ok = ok && (Generate(input) || Fail(input, "cannot write the file"));
   if (ok) {
     std::printf("machine: nproc %ld, narrow %.1f MB (%lld x %d), square %.1f MB (%lld x %d)%s\n",
                 sysconf(_SC_NPROCESSORS_ONLN), static_cast<double>(files[0].size) / 1e6,
@@ -412,7 +412,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(files[1].size) / 1e6, static_cast<long long>(files[1].lines),
                 files[1].fields, quick ? ", quick run" : "");
     std::fflush(stdout);  // before any fork, so no child holds a copy
-    for (const FileSpec& spec : files) ok = RunFile(spec, dir) && ok;
+    for (const InputFile& input : files) ok = RunFile(input, dir) && ok;
   }
 
   if (keep) {
