@@ -195,17 +195,6 @@ Cell* Table::ResizeRow(int row, size_t n) {
   return fresh;
 }
 
-void Table::SetRowCells(int row, const Cell* cells, size_t n) {
-  RowRef& r = rows_[static_cast<size_t>(row)];
-  if (n > r.capacity) {
-    Cell* fresh = AllocCells(n);
-    r.cells = fresh;
-    r.capacity = static_cast<uint32_t>(n);
-  }
-  if (n) std::memcpy(static_cast<void*>(r.cells), cells, n * sizeof(Cell));
-  r.size = static_cast<uint32_t>(n);
-}
-
 void Table::Set(int col, int row, std::string_view text) {
   if (row < 0 || row >= RowCount() || col < 0 || col >= col_count_) return;
   RowRef& r = rows_[static_cast<size_t>(row)];

@@ -142,10 +142,6 @@ class Table {
     if (n <= Cell::kInlineMax) return Cell::InlineFromPadded(p, n);
     return MakeLongCell({p, n});
   }
-  // Replaces the stored cells of `row` by cells[0..n). n must not exceed
-  // ColCount(). The cells must come from this table (MakeCell) or from a
-  // table whose arenas this one shares (ShareArenasOf).
-  void SetRowCells(int row, const Cell* cells, size_t n);
   // Number of cells stored for `row` (<= ColCount); the rest read empty.
   size_t StoredLength(int row) const { return rows_[static_cast<size_t>(row)].size; }
   const Cell* StoredCells(int row) const { return rows_[static_cast<size_t>(row)].cells; }

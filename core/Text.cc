@@ -1,45 +1,94 @@
 #include "core/Text.h"
 
-namespace core {
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 
-void Utf8Validator::Feed(const char* p, size_t n) {
-  if (!valid_) return;
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t b = static_cast<unsigned char>(p[i]);
-    if (need_ == 0) {
-      if (b < 0x80) continue;
-      lower_ = 0x80;
-      upper_ = 0xBF;
-      if (b >= 0xC2 && b <= 0xDF) {
-        need_ = 1;
-      } else if (b >= 0xE0 && b <= 0xEF) {
-        need_ = 2;
-        if (b == 0xE0) lower_ = 0xA0;
-        if (b == 0xED) upper_ = 0x9F;
-      } else if (b >= 0xF0 && b <= 0xF4) {
-        need_ = 3;
-        if (b == 0xF0) lower_ = 0x90;
-        if (b == 0xF4) upper_ = 0x8F;
-      } else {
-        valid_ = false;
-        return;
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace core {
+namespace {
+
+inline bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Checks whole sequences from p[i] on until at least `until`; returns the
+// position after the last sequence checked, or SIZE_MAX when one is invalid.
+size_t CheckSequences(const unsigned char* p, size_t n, size_t i, size_t until) {
+  while (i < until) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+    } else if (c < 0xC2) {
+      return SIZE_MAX;  // a stray continuation byte or an overlong 2-byte form
+    } else if (c < 0xE0) {
+      if (i + 1 >= n || !Continuation(p[i + 1])) return SIZE_MAX;
+      i += 2;
+    } else if (c < 0xF0) {
+      if (i + 2 >= n || !Continuation(p[i + 1]) || !Continuation(p[i + 2])) return SIZE_MAX;
+      if (c == 0xE0 && p[i + 1] < 0xA0) return SIZE_MAX;  // overlong
+      if (c == 0xED && p[i + 1] > 0x9F) return SIZE_MAX;  // surrogates
+      i += 3;
+    } else if (c < 0xF5) {
+      if (i + 3 >= n || !Continuation(p[i + 1]) || !Continuation(p[i + 2]) ||
+          !Continuation(p[i + 3])) {
+        return SIZE_MAX;
       }
+      if (c == 0xF0 && p[i + 1] < 0x90) return SIZE_MAX;  // overlong
+      if (c == 0xF4 && p[i + 1] > 0x8F) return SIZE_MAX;  // above U+10FFFF
+      i += 4;
     } else {
-      if (b < lower_ || b > upper_) {
-        valid_ = false;
-        return;
-      }
-      lower_ = 0x80;
-      upper_ = 0xBF;
-      --need_;
+      return SIZE_MAX;
     }
   }
+  return i;
 }
 
+}  // namespace
+
 bool IsValidUtf8(std::string_view s) {
-  Utf8Validator v;
-  v.Feed(s);
-  return v.valid();
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t n = s.size();
+  size_t i = 0;
+#if defined(__SSE2__)
+  // German text is ASCII with two-byte letters (ä, ö, ü, ß): blocks of 16
+  // bytes holding only those are checked at once. A block with anything else
+  // goes through the byte-wise check.
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i below_cont = _mm_set1_epi8(-1);    // 0x80 - 1, flipped
+  const __m128i above_cont = _mm_set1_epi8(0x40);  // 0xC0, flipped
+  const __m128i below_lead = _mm_set1_epi8(0x41);  // 0xC2 - 1, flipped
+  const __m128i above_lead = _mm_set1_epi8(0x60);  // 0xE0, flipped
+  unsigned carry = 0;                              // the previous block ended with a lead byte
+  while (i + 16 <= n) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(x));
+    if (high == 0 && carry == 0) {
+      i += 16;
+      continue;
+    }
+    const __m128i f = _mm_xor_si128(x, flip);  // 0x80..0xFF become 0..127
+    const unsigned cont = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpgt_epi8(f, below_cont), _mm_cmplt_epi8(f, above_cont))));
+    const unsigned lead = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpgt_epi8(f, below_lead), _mm_cmplt_epi8(f, above_lead))));
+    if ((cont | lead) == high) {
+      // Every continuation byte must follow a lead byte, and only those.
+      if (cont != (((lead << 1) | carry) & 0xFFFF)) return false;
+      carry = (lead >> 15) & 1;
+      i += 16;
+      continue;
+    }
+    // Longer sequences: byte-wise from the sequence this block is inside of.
+    const size_t from = carry ? i - 1 : i;
+    i = CheckSequences(p, n, from, i + 16);
+    if (i == SIZE_MAX) return false;
+    carry = 0;
+  }
+  if (carry) i -= 1;
+#endif
+  return CheckSequences(p, n, i, n) != SIZE_MAX;
 }
 
 }  // namespace core
