@@ -76,15 +76,65 @@ class CellDelegate final : public QStyledItemDelegate {
     painter->setPen(selected ? option.palette.highlightedText().color()
                              : option.palette.text().color());
     painter->setFont(option.font);
-    const QRect text_rect = option.rect.adjusted(2, 0, -2, 0);
-    painter->drawText(text_rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      index.data(Qt::DisplayRole).toString());
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (!text.isEmpty()) {
+      // Drawn at a point, cut by a clip: much cheaper than laying the text
+      // out in a rectangle.
+      const QRect text_rect = option.rect.adjusted(2, 0, -2, 0);
+      const QFontMetrics& fm = option.fontMetrics;
+      const int baseline = text_rect.top() + (text_rect.height() + fm.ascent() - fm.descent()) / 2;
+      painter->save();
+      painter->setClipRect(text_rect, Qt::IntersectClip);
+      painter->drawText(QPoint(text_rect.left(), baseline), text);
+      painter->restore();
+    }
     if (option.state & QStyle::State_HasFocus) {
       QPen pen(selected ? option.palette.highlightedText().color() : option.palette.text().color());
       pen.setStyle(Qt::DotLine);
       painter->setPen(pen);
       painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
     }
+  }
+};
+
+// The header sections have a fixed height (column headers) or width (row
+// headers). QHeaderView would still measure the texts of up to 200 sections
+// for its size hint after every reset, which costs more than painting them.
+class FixedHeader final : public QHeaderView {
+ public:
+  using QHeaderView::QHeaderView;
+
+  QSize sizeHint() const override {
+    if (orientation() == Qt::Horizontal && minimumHeight() == maximumHeight()) {
+      return QSize(width(), minimumHeight());
+    }
+    if (orientation() == Qt::Vertical && minimumWidth() == maximumWidth()) {
+      return QSize(minimumWidth(), height());
+    }
+    return QHeaderView::sizeHint();
+  }
+
+ protected:
+  // A fixed cell of a string grid: flat fill, grid lines, the number from the
+  // left edge. The style's gradient sections cost more than the data cells.
+  void paintSection(QPainter* painter, const QRect& rect, int logical) const override {
+    if (!rect.isValid()) return;
+    const QPalette& pal = palette();
+    painter->fillRect(rect, pal.button());
+    painter->setPen(pal.mid().color());
+    painter->drawLine(rect.topRight(), rect.bottomRight());
+    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    const QString text = model()->headerData(logical, orientation(), Qt::DisplayRole).toString();
+    if (text.isEmpty()) return;
+    painter->setPen(pal.buttonText().color());
+    painter->setFont(font());
+    const QFontMetrics fm(font());
+    const QRect text_rect = rect.adjusted(2, 0, -2, 0);
+    const int baseline = text_rect.top() + (text_rect.height() + fm.ascent() - fm.descent()) / 2;
+    painter->save();
+    painter->setClipRect(text_rect, Qt::IntersectClip);
+    painter->drawText(QPoint(text_rect.left(), baseline), text);
+    painter->restore();
   }
 };
 
@@ -95,6 +145,8 @@ StringGrid::StringGrid(QWidget* parent, bool fixed)
   model_ = new GridModel(table_.get(), fixed ? 1 : 0, this);
   setModel(model_);
   setItemDelegate(new CellDelegate(this));
+  setHorizontalHeader(new FixedHeader(Qt::Horizontal, this));
+  setVerticalHeader(new FixedHeader(Qt::Vertical, this));
   QHeaderView* h = horizontalHeader();
   QHeaderView* v = verticalHeader();
   h->setDefaultSectionSize(default_col_width_);
@@ -127,8 +179,9 @@ StringGrid::StringGrid(QWidget* parent, bool fixed)
   for (QHeaderView* header : {h, v}) {
     QPalette pal = header->palette();
     pal.setColor(QPalette::Button, QColor(0xd7, 0xe4, 0xf2));
-    pal.setColor(QPalette::Window, QColor(0xd7, 0xe4, 0xf2));
+    pal.setColor(QPalette::Window, Qt::white);  // beyond the last section, as the grid
     pal.setColor(QPalette::ButtonText, Qt::black);
+    pal.setColor(QPalette::Mid, QColor(0xa0, 0xa0, 0xa0));
     header->setPalette(pal);
   }
   setCornerButtonEnabled(false);
