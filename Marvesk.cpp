@@ -5,9 +5,7 @@
 #include <QScreen>
 #include <QTranslator>
 
-#include "ui/Globals.h"
-#include "ui/ut_About.h"
-#include "ui/ut_EX.h"
+#include "ui/Windows.h"
 #include "ui/ut_Marvesk.h"
 
 int main(int argc, char* argv[]) {
@@ -18,14 +16,8 @@ int main(int argc, char* argv[]) {
                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     app.installTranslator(&qt_german);
   }
-  // The info window and the hidden form exist before the message loop starts,
-  // because the main window's first activation fills the info window.
-  TfrMarvesk main_window;
-  frMarvesk = &main_window;
-  TfrAbout about;
-  frAbout = &about;
-  TfrEX ex;
-  frEX = &ex;
+  ui::Windows windows;
+  TfrMarvesk& main_window = *windows.main();
   // Centred on the screen, as the window opens.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -33,9 +25,5 @@ int main(int argc, char* argv[]) {
                                             main_window.frameGeometry().height() / 2));
   }
   main_window.show();
-  const int rc = app.exec();
-  frEX = nullptr;
-  frAbout = nullptr;
-  frMarvesk = nullptr;
-  return rc;
+  return app.exec();
 }

@@ -21,9 +21,8 @@
 #include "core/Transpose.h"
 #include "ui/Globals.h"
 #include "ui/StringGrid.h"
+#include "ui/Windows.h"
 #include "ui/platform/Prompter.h"
-#include "ui/ut_About.h"
-#include "ui/ut_EX.h"
 #include "ui/ut_Marvesk.h"
 
 namespace {
@@ -131,12 +130,8 @@ int main(int argc, char** argv) {
   BenchPrompter prompter;
   ui::SetPrompter(&prompter);
   ui::ResetGlobals();
-  TfrMarvesk window;
-  frMarvesk = &window;
-  TfrAbout about;
-  frAbout = &about;
-  TfrEX ex;
-  frEX = &ex;
+  ui::Windows windows;
+  TfrMarvesk& window = *windows.main();
   ui::ProgramDir = dir.path() + QLatin1Char('/');
   window.show();
   QApplication::processEvents();
@@ -188,9 +183,6 @@ int main(int argc, char** argv) {
   std::printf("square window switch there+back s: %.4f\n", window_switch);
   std::printf("square switch/transpose: %.2f\n", window_switch / (2 * core_transpose));
 
-  frEX = nullptr;
-  frAbout = nullptr;
-  frMarvesk = nullptr;
   ui::SetPrompter(nullptr);
   return 0;
 }

@@ -485,21 +485,7 @@ TEST_F(LoaderTest, MissingFileFailsToOpenAndLeavesTheClearedTable) {
 // ---------------------------------------------------------------------------
 // Memory.
 
-// Grants blocks until `budget` bytes have been handed out.
-class MemoryBudget {
- public:
-  explicit MemoryBudget(uint64_t budget) {
-    SetMemoryProbe([this, budget](uint64_t bytes) {
-      if (used_ + bytes > budget) return false;
-      used_ += bytes;
-      return true;
-    });
-  }
-  ~MemoryBudget() { SetMemoryProbe({}); }
-
- private:
-  uint64_t used_ = 0;
-};
+using testing_support::MemoryBudget;
 
 TEST_F(LoaderTest, OutOfMemoryKeepsTheRowsStoredBefore) {
   // Rows of 3 or 4 fields early, one very wide line late: the wide line lies

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "core/Memory.h"
 #include "core/Table.h"
 
@@ -248,22 +249,7 @@ TEST(TransposeProgress, EveryHundredthSourceColumn) {
   }
 }
 
-// Allows `budget` bytes in all, then refuses.
-class MemoryBudget {
- public:
-  explicit MemoryBudget(uint64_t budget) {
-    SetMemoryProbe([this, budget](uint64_t bytes) {
-      if (used_ + bytes > budget) return false;
-      used_ += bytes;
-      return true;
-    });
-  }
-  ~MemoryBudget() { SetMemoryProbe({}); }
-  uint64_t used() const { return used_; }
-
- private:
-  uint64_t used_ = 0;
-};
+using testing_support::MemoryBudget;
 
 TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
   Table source;

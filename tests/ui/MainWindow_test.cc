@@ -248,13 +248,12 @@ TEST_P(EscapeTest, ContinueQuestion) {
   for (int i = 1; i <= 500; ++i) text += std::to_string(i) + ";b;c\n";
   const QString path = WriteFile(QStringLiteral("lang.txt"), text);
   // Escape goes down before the reading starts; the first repaint sees it.
-  QApplication::postEvent(main_.get(),
-                          new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  QApplication::postEvent(main_, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
   int asked = 0;
   prompter_.answers = {Prompter::kResultYes, go_on ? Prompter::kResultYes : Prompter::kResultNo};
   prompter_.on_message = [&](const uitest::ScriptedPrompter::Asked&) {
     // Still held at the first question; let go before the second.
-    if (++asked == 2) QTest::keyRelease(main_.get(), Qt::Key_Escape);
+    if (++asked == 2) QTest::keyRelease(main_, Qt::Key_Escape);
   };
   LoadThroughButton(path);
   ASSERT_EQ(prompter_.messages.size(), 2u);
@@ -363,7 +362,7 @@ TEST_F(MainWindowTest, GeneralErrorDisplayAddsAFullStopWhenNeeded) {
                {"", ""}};
   for (const auto& c : cases) {
     prompter_.messages.clear();
-    ui::ShowGeneralError(main_.get(), QString::fromUtf8(c.text));
+    ui::ShowGeneralError(main_, QString::fromUtf8(c.text));
     ASSERT_EQ(prompter_.messages.size(), 1u);
     EXPECT_EQ(prompter_.messages[0].text, QString::fromUtf8(c.shown));
     EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Marvesk"));

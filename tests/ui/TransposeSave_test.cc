@@ -238,8 +238,7 @@ TEST_F(SaveTest, EscapeStopsAfterACompleteRow) {
   LoadThroughButton(WriteFile(QStringLiteral("in.csv"), MakeTable(3, 50)));
   const QString out = WriteFile(QStringLiteral("alt.txt"), "alter Inhalt\r\n");
   prompter_.save_answers.push_back(out);
-  QApplication::postEvent(main_.get(),
-                          new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  QApplication::postEvent(main_, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
   Press(Qt::LeftButton);
   EXPECT_EQ(ReadFile(out), "c1r1\tc2r1\tc3r1\t\r\n");
   EXPECT_TRUE(prompter_.messages.empty());

@@ -61,28 +61,22 @@ void WindowTest::SetUp() {
   ASSERT_TRUE(dir_.isValid());
   ui::ResetGlobals();
   ui::SetPrompter(&prompter_);
-  main_ = std::make_unique<TfrMarvesk>();
-  frMarvesk = main_.get();
-  about_ = std::make_unique<TfrAbout>();
-  frAbout = about_.get();
-  ex_ = std::make_unique<TfrEX>();
-  frEX = ex_.get();
+  windows_ = std::make_unique<ui::Windows>();
+  main_ = windows_->main();
+  about_ = windows_->about();
   ui::ProgramDir = dir_.path() + QLatin1Char('/');
 }
 
 void WindowTest::TearDown() {
-  main_.reset();
-  about_.reset();
-  ex_.reset();
-  frMarvesk = nullptr;
-  frAbout = nullptr;
-  frEX = nullptr;
+  main_ = nullptr;
+  about_ = nullptr;
+  windows_.reset();
   ui::SetPrompter(nullptr);
 }
 
 void WindowTest::Start() {
   main_->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(main_.get()));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(main_));
   QTRY_VERIFY_WITH_TIMEOUT(main_->activated(), 2000);
 }
 

@@ -14,11 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/Windows.h"
 #include "ui/platform/Prompter.h"
-
-class TfrMarvesk;
-class TfrAbout;
-class TfrEX;
 
 namespace uitest {
 
@@ -67,9 +64,9 @@ class WindowTest : public ::testing::Test {
 
   QTemporaryDir dir_;
   ScriptedPrompter prompter_;
-  std::unique_ptr<TfrMarvesk> main_;
-  std::unique_ptr<TfrAbout> about_;
-  std::unique_ptr<TfrEX> ex_;
+  std::unique_ptr<ui::Windows> windows_;
+  TfrMarvesk* main_ = nullptr;
+  TfrAbout* about_ = nullptr;
 };
 
 }  // namespace uitest
