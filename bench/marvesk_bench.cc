@@ -86,8 +86,8 @@ bool Generate(InputFile& input) {
         const uint64_t r = NextRandom(state);
         const bool lead = i == 0 && len > 1;  // numbers get no leading zero
         chunk.push_back(!input.digits ? kAlnum[r % 62]
-                        : lead       ? static_cast<char>('1' + r % 9)
-                                     : static_cast<char>('0' + r % 10));
+                        : lead        ? static_cast<char>('1' + r % 9)
+                                      : static_cast<char>('0' + r % 10));
       }
     }
     chunk.push_back('\n');
@@ -190,8 +190,8 @@ bool Load(const InputFile& input, core::Table& table) {
   QuietObserver observer;
   core::ClearGrid(table);
   const core::LoadResult r = core::LoadTable(input.path, /*auto_detect=*/true, table, observer);
-  return r.status == core::LoadResult::Status::kLoaded && r.stored_rows == input.lines &&
-         table.ColCount() == input.fields + 1 && r.separator == kSep;
+  return r.status.ok() && r.stored_rows == input.lines && table.ColCount() == input.fields + 1 &&
+         r.separator == kSep;
 }
 
 // A "VmRSS:"-like line of /proc/self/status in bytes; -1 when missing.
@@ -254,7 +254,17 @@ bool PlainWrite(const std::string& path, const std::string& bytes, bool sync) {
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (sync) ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
-  return std::fclose(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (sync) {
+    // The folder entry too, as a synced save flushes it after the rename.
+    const std::string folder = core::DirectoryPart(path);
+    const int dir_fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir_fd >= 0) {
+      ok = fsync(dir_fd) == 0 && ok;
+      close(dir_fd);
+    }
+  }
+  return ok;
 }
 
 // One figure line; flushed, so a long run shows its progress.
@@ -311,16 +321,14 @@ bool RunFile(const InputFile& input, const std::string& dir) {
 
   // Saving the loaded table against one plain write of the very same bytes.
   auto save = [&](const core::Table& table, const std::string& path, bool sync) {
-    ok = core::WriteTable(table, path, kSep, nullptr, sync).status ==
-             core::WriteResult::Status::kSaved &&
-         ok;
+    ok = core::WriteTable(table, path, kSep, nullptr, sync).status.ok() && ok;
   };
   {
     const std::string save_path = dir + "/" + input.name + ".save.txt";
     const std::string plain_path = dir + "/" + input.name + ".plain.txt";
     save(loaded, save_path, false);  // untimed: gives the bytes for the baseline
     std::string bytes;
-    if (!ok || !core::ReadWholeFile(save_path, &bytes)) return Fail(input, "the save failed");
+    if (!ok || !core::ReadWholeFile(save_path, &bytes).ok()) return Fail(input, "the save failed");
     double save_s[2];  // [sync]
     double write_s[2];
     for (int sync = 0; sync < 2; ++sync) {
@@ -404,7 +412,8 @@ int main(int argc, char** argv) {
   };
 
   bool ok = true;
-  for (InputFile& input : files) ok = ok && (Generate(input) || Fail(input, "cannot write the file"));
+  for (InputFile& input : files)
+    ok = ok && (Generate(input) || Fail(input, "cannot write the file"));
   if (ok) {
     std::printf("machine: nproc %ld, narrow %.1f MB (%lld x %d), square %.1f MB (%lld x %d)%s\n",
                 sysconf(_SC_NPROCESSORS_ONLN), static_cast<double>(files[0].size) / 1e6,

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/FileIo.h"
+
 namespace core {
 namespace {
 
@@ -19,7 +21,7 @@ bool IsDelimiter(char c) { return c == '/' || c == '\\'; }
 
 bool WriteAll(int fd, const char* p, size_t n, int* err) {
   while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
+    const ssize_t w = SysWrite(fd, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
       *err = errno;
@@ -29,6 +31,25 @@ bool WriteAll(int fd, const char* p, size_t n, int* err) {
     n -= static_cast<size_t>(w);
   }
   return true;
+}
+
+Result SystemError(Code code, int err) {
+  const std::string text = std::strerror(err ? err : EIO);
+  return Result::Error(code, text, text);
+}
+
+// Makes the folder's entries durable (after a rename into it). Best effort:
+// the new file is in place already, so there is nothing left to undo.
+void SyncDirectory(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  SysFsync(fd);
+  ::close(fd);
+}
+
+size_t NameMax(const std::string& dir) {
+  const long n = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  return n > 0 ? static_cast<size_t>(n) : 255;
 }
 
 }  // namespace
@@ -68,7 +89,22 @@ std::string UpperExt(std::string_view path) {
 
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
-bool AtomicFileWriter::Open(const std::string& target, std::string* error) {
+std::string TempPattern(const std::string& target, size_t name_max) {
+  static constexpr std::string_view kSuffix = ".XXXXXX";
+  std::string dir = DirectoryPart(target);
+  if (dir.empty()) dir = ".";
+  std::string name = NamePart(target);
+  const size_t room = name_max > kSuffix.size() + 1 ? name_max - kSuffix.size() - 1 : 0;
+  if (name.size() > room) {
+    size_t cut = room;
+    // Never leave half a UTF-8 letter at the end.
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return (dir == "/" ? std::string("/") : dir + "/") + "." + name + std::string(kSuffix);
+}
+
+Result AtomicFileWriter::Open(const std::string& target) {
   Abort();
   failed_ = false;
   error_ = 0;
@@ -80,12 +116,9 @@ bool AtomicFileWriter::Open(const std::string& target, std::string* error) {
   if (exists && !S_ISREG(st.st_mode)) {
     in_place_ = true;
     fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd_ < 0) {
-      if (error) *error = std::strerror(errno);
-      return false;
-    }
+    if (fd_ < 0) return SystemError(Code::kCreateFailed, errno);
     buffer_.resize(kWriteBuffer);
-    return true;
+    return Result::Ok();
   }
   if (exists) {
     // Replace what a link points to, not the link.
@@ -96,16 +129,13 @@ bool AtomicFileWriter::Open(const std::string& target, std::string* error) {
   in_place_ = false;
   std::string dir = DirectoryPart(real);
   if (dir.empty()) dir = ".";
-  std::string pattern =
-      (dir == "/" ? std::string("/") : dir + "/") + "." + NamePart(real) + ".XXXXXX";
+  const std::string pattern = TempPattern(real, NameMax(dir));
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) {
-    if (error) *error = std::strerror(errno);
-    return false;
-  }
+  if (fd_ < 0) return SystemError(Code::kCreateFailed, errno);
   temp_ = name.data();
+  dir_ = dir;
   // mkstemp makes the file private; give it the mode the target has, or the
   // mode a newly created file would get.
   mode_t mode;
@@ -119,7 +149,7 @@ bool AtomicFileWriter::Open(const std::string& target, std::string* error) {
   ::fchmod(fd_, mode);
   target_ = real;
   buffer_.resize(kWriteBuffer);
-  return true;
+  return Result::Ok();
 }
 
 bool AtomicFileWriter::Flush() {
@@ -141,10 +171,10 @@ bool AtomicFileWriter::WriteSlow(const char* data, size_t n) {
   return true;
 }
 
-bool AtomicFileWriter::Commit(bool sync, std::string* error) {
-  if (fd_ < 0) return false;
+Result AtomicFileWriter::Commit(bool sync) {
+  if (fd_ < 0) return SystemError(Code::kWriteFailed, EBADF);
   bool ok = Flush();
-  if (ok && sync && !in_place_ && ::fsync(fd_) != 0) {
+  if (ok && sync && !in_place_ && SysFsync(fd_) != 0) {
     error_ = errno;
     ok = false;
   }
@@ -157,12 +187,11 @@ bool AtomicFileWriter::Commit(bool sync, std::string* error) {
     error_ = errno;
     ok = false;
   }
-  if (!ok) {
-    if (!in_place_ && !temp_.empty()) ::unlink(temp_.c_str());
-    if (error) *error = std::strerror(error_ ? error_ : EIO);
-  }
+  if (!ok && !in_place_ && !temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
-  return ok;
+  if (!ok) return SystemError(Code::kWriteFailed, error_);
+  if (sync && !in_place_) SyncDirectory(dir_);
+  return Result::Ok();
 }
 
 void AtomicFileWriter::Abort() {
@@ -176,23 +205,24 @@ void AtomicFileWriter::Abort() {
   }
 }
 
-bool ReadWholeFile(const std::string& path, std::string* out) {
+Result ReadWholeFile(const std::string& path, std::string* out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return SystemError(Code::kOpenFailed, errno);
   out->clear();
   char buf[65536];
   for (;;) {
-    const ssize_t r = ::read(fd, buf, sizeof buf);
+    const ssize_t r = SysRead(fd, buf, sizeof buf);
     if (r < 0) {
       if (errno == EINTR) continue;
+      const int err = errno;
       ::close(fd);
-      return false;
+      return SystemError(Code::kReadFailed, err);
     }
     if (r == 0) break;
     out->append(buf, static_cast<size_t>(r));
   }
   ::close(fd);
-  return true;
+  return Result::Ok();
 }
 
 }  // namespace core

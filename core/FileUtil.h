@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Result.h"
+
 namespace core {
 
 // True when an entry of that name exists (file, directory or anything else);
@@ -26,8 +28,11 @@ std::string UpperExt(std::string_view path);
 
 // Writes a file so that the old one survives any failure: the bytes go to a
 // temporary file beside the target, which replaces the target only in
-// Commit(). Targets that are not regular files (devices, pipes) are written
-// in place, since they cannot be replaced.
+// Commit(). With `sync` the file is on the disk before it replaces the
+// target and the folder's entry after, so a power cut leaves the old or the
+// new file, never an empty one. Targets that are not regular files (devices,
+// pipes) are written in place, since they cannot be replaced. Failures give
+// the system's text as message and reason.
 class AtomicFileWriter {
  public:
   AtomicFileWriter() = default;
@@ -35,8 +40,8 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
   ~AtomicFileWriter();
 
-  // False (with errno's text in *error) when the file cannot be created.
-  bool Open(const std::string& target, std::string* error);
+  // kCreateFailed when the file cannot be created.
+  Result Open(const std::string& target);
   // Buffered; false once any write has failed.
   bool Write(const char* data, size_t n) {
     if (failed_) return false;
@@ -48,8 +53,10 @@ class AtomicFileWriter {
     return WriteSlow(data, n);
   }
   bool Write(std::string_view s) { return Write(s.data(), s.size()); }
-  // Flushes, optionally syncs to disk, and puts the file in place.
-  bool Commit(bool sync, std::string* error);
+  // Flushes, optionally syncs to disk, and puts the file in place;
+  // kWriteFailed when any of it (or an earlier Write) failed, and then the
+  // target is as it was.
+  Result Commit(bool sync);
   // Throws the temporary file away; the target stays as it was.
   void Abort();
   const std::string& target() const { return target_; }
@@ -64,12 +71,18 @@ class AtomicFileWriter {
   int error_ = 0;
   std::string target_;
   std::string temp_;
+  std::string dir_;  // the folder the file is put into
   std::vector<char> buffer_;
   size_t used_ = 0;
 };
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string* out);
+// The name of the temporary file beside `target` for mkstemp: "." + the
+// target's name + ".XXXXXX", the borrowed name shortened (at a character
+// boundary) so that the whole stays within `name_max` bytes.
+std::string TempPattern(const std::string& target, size_t name_max);
+
+// Reads a whole file: kOpenFailed or kReadFailed with the system's text.
+Result ReadWholeFile(const std::string& path, std::string* out);
 
 }  // namespace core
 

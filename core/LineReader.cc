@@ -4,13 +4,34 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "core/FileIo.h"
+#include "core/Memory.h"
+
 namespace core {
 namespace {
+
 constexpr size_t kChunk = size_t{1} << 20;
+// Line buffers up to this size are taken without asking the memory headroom
+// (the check reads files of the system; lines are rarely longer).
+constexpr size_t kUncheckedLine = size_t{1} << 20;
+
+// Appends like std::string::append, but a line that outgrows the headroom
+// fails with std::bad_alloc before the system would kill the program for it.
+void AppendChecked(std::string* line, const char* p, size_t n) {
+  const size_t need = line->size() + n;
+  if (need > line->capacity()) {
+    const size_t cap = std::max(need, line->capacity() * 2);
+    if (cap > kUncheckedLine) ReserveMemory(cap);
+    line->reserve(cap);
+  }
+  line->append(p, n);
 }
+
+}  // namespace
 
 FileReader::~FileReader() { Close(); }
 
@@ -29,8 +50,9 @@ bool FileReader::Open(const std::string& path) {
     Close();
     return false;
   }
-  file_size_ =
-      (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<uint64_t>(st.st_size) : 0;
+  regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+  file_size_ = regular_ ? static_cast<uint64_t>(st.st_size) : 0;
+  bytes_read_ = 0;
   if (buf_.size() < kChunk + kPadding) buf_.assign(kChunk + kPadding, 0);
   pos_ = end_ = 0;
   return true;
@@ -44,6 +66,7 @@ bool FileReader::Rewind() {
     return false;
   }
   pos_ = end_ = 0;
+  bytes_read_ = 0;
   failed_ = false;
   return true;
 }
@@ -62,19 +85,31 @@ bool FileReader::Fill() {
     pos_ = 0;
   }
   if (end_ + kPadding >= buf_.size()) {
-    // A line longer than the buffer: make room for it.
-    buf_.resize((buf_.size() - kPadding) * 2 + kPadding);
+    // A line longer than the buffer: make room for it. Old and new buffer
+    // live side by side for the copy.
+    const size_t grown = (buf_.size() - kPadding) * 2 + kPadding;
+    ReserveMemory(grown);
+    buf_.resize(grown);
   }
   for (;;) {
-    const ssize_t r = ::read(fd_, buf_.data() + end_, buf_.size() - kPadding - end_);
+    const ssize_t r = SysRead(fd_, buf_.data() + end_, buf_.size() - kPadding - end_);
     if (r < 0) {
       if (errno == EINTR) continue;
       failed_ = true;
       error_ = std::strerror(errno);
       return false;
     }
-    if (r == 0) return false;
+    if (r == 0) {
+      // The end came before the size the file had when it was opened: it
+      // was cut while we read it, and its last line may be cut too.
+      if (regular_ && bytes_read_ < file_size_) {
+        failed_ = true;
+        error_ = "the file became shorter while it was read";
+      }
+      return false;
+    }
     end_ += static_cast<size_t>(r);
+    bytes_read_ += static_cast<uint64_t>(r);
     std::memset(buf_.data() + end_, 0, kPadding);
     return true;
   }
@@ -101,7 +136,7 @@ void FileReader::ReadLine(std::string* line) {
       for (size_t i = 0; i < take;) {
         const char* cr = static_cast<const char*>(std::memchr(p + i, '\r', take - i));
         const size_t stop = cr ? static_cast<size_t>(cr - p) : take;
-        line->append(p + i, stop - i);
+        AppendChecked(line, p + i, stop - i);
         i = stop + 1;
       }
       if (z) skipping = true;

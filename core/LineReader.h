@@ -34,10 +34,12 @@ class FileReader {
 
   // True at the end of the file or before a Ctrl-Z.
   bool AtEof();
-  // The next line under the rules above; the empty text at the end.
+  // The next line under the rules above; the empty text at the end. Throws
+  // std::bad_alloc when the line does not fit into the memory headroom.
   void ReadLine(std::string* line);
 
-  // A read error happened (the reading then behaves as at the end).
+  // A read error happened, or the file ended before the size it had when it
+  // was opened (the reading then behaves as at the end).
   bool failed() const { return failed_; }
   const std::string& error() const { return error_; }
   uint64_t file_size() const { return file_size_; }
@@ -50,6 +52,7 @@ class FileReader {
   // Reads more bytes behind end(), moving the unread bytes to the front of the
   // buffer first (so positions change) and growing it when it is full.
   // False when nothing more could be read: end of file or a read error.
+  // Throws std::bad_alloc when a grown buffer would not fit the headroom.
   bool Fill();
 
  private:
@@ -60,6 +63,8 @@ class FileReader {
   bool failed_ = false;
   std::string error_;
   uint64_t file_size_ = 0;
+  uint64_t bytes_read_ = 0;  // since the last Open or Rewind
+  bool regular_ = false;
 };
 
 }  // namespace core

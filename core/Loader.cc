@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/LineReader.h"
+#include "core/Memory.h"
+#include "core/TableBuilder.h"
 #include "core/Text.h"
 
 #if defined(__SSE2__)
@@ -37,61 +39,129 @@ size_t FormatNumber(int64_t v, char* buf) {
   return n;
 }
 
+#if defined(__SSE2__)
+struct Vectors {
+  explicit Vectors(char sep)
+      : sep(_mm_set1_epi8(sep)),
+        lf(_mm_set1_epi8('\n')),
+        cr(_mm_set1_epi8('\r')),
+        sub(_mm_set1_epi8(kCtrlZ)) {}
+  __m128i sep, lf, cr, sub;
+};
+// Bit k: p[k] is the separator, LF, CR or Ctrl-Z. *high gets a bit set when
+// any of the 64 bytes is 0x80 or above.
+inline uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
+  uint64_t m = 0;
+  int hi = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i e = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
+                                   _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub)));
+    m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e))) << (16 * k);
+    hi |= _mm_movemask_epi8(x);
+  }
+  *high |= hi;
+  return m;
+}
+#else
+struct Vectors {
+  explicit Vectors(char s) : sep(s) {}
+  char sep;
+};
+inline uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
+  uint64_t m = 0;
+  for (int k = 0; k < 64; ++k) {
+    const char c = p[k];
+    if (c == v.sep || c == '\n' || c == '\r' || c == kCtrlZ) m |= uint64_t{1} << k;
+    if (static_cast<unsigned char>(c) >= 0x80) *high = 1;
+  }
+  return m;
+}
+#endif
+
+// One scan over [line_start, end) of the reader's buffer.
+struct Region {
+  const char* buf;
+  size_t end;
+  bool final;  // the file's last line, without a line end, closes the region
+  size_t line_start;
+  size_t field_start;
+  // The UTF-8 check covers exactly the bytes the line-by-line reading loads:
+  // [unchecked, to) is checked at each point where bytes are stepped over
+  // (behind a Ctrl-Z; lines with a stray CR, which SlowLine checks cleaned)
+  // and before every early return, so that a stop keeps the flag right for
+  // the rows stored.
+  size_t unchecked;
+  int high = 0;  // a byte of 0x80 or above was seen
+};
+
 // The state of one load: detection, the reading pass and the finish.
 class Loader {
  public:
-  Loader(Table& table, LoadObserver& observer) : table_(table), observer_(observer) {}
+  Loader(Table& table, LoadObserver& observer)
+      : table_(table), build_(table), observer_(observer) {}
 
   LoadResult Run(const std::string& path, bool auto_detect, bool simple) {
-    if (!reader_.Open(path)) return OpenFailed();
-    if (auto_detect) {
-      bool ok = false;
-      try {
-        ok = Detect();
-      } catch (const std::bad_alloc&) {
-        // The header row of a line with millions of fields did not fit.
-        table_.SetColCount(2);
-        table_.SetRowCount(2);
-        result_.status = LoadResult::Status::kOutOfMemory;
-        Finish();
-        return result_;
-      }
-      if (!ok) return OpenFailed();
-    } else {
-      result_.separator = observer_.ConfiguredSeparator();
+    path_ = path;
+    if (!reader_.Open(path)) {
+      OpenFailed();
+      return result_;
     }
-    sep_ = result_.separator;
-
-    observer_.ReadingStarted();
-    if (!reader_.Rewind()) {
-      result_.status = LoadResult::Status::kReadFailed;
-    } else {
-      ReserveRows();
-      const bool line_char = sep_ == '\n' || sep_ == '\r' || sep_ == kCtrlZ;
-      if (simple || line_char) {
-        ReadSimple();
-      } else {
-        ReadFast();
-      }
-      if (result_.lines_read == 0 && !stop_) {
-        // The reading loop always reads once, also in an empty file.
-        EndLine();
-      }
-      if (reader_.failed() && result_.status == LoadResult::Status::kLoaded) {
-        result_.status = LoadResult::Status::kReadFailed;
-      }
+    if (ChooseSeparator(auto_detect)) {
+      observer_.ReadingStarted();
+      ReadAll(simple);
     }
-    if (result_.status == LoadResult::Status::kReadFailed) result_.error = reader_.error();
     Finish();
     return result_;
   }
 
  private:
-  LoadResult OpenFailed() {
+  void Fail(Code code) {
+    std::string message = kOutOfMemoryText;
+    if (code == Code::kOpenFailed) {
+      message = "Datei " + path_ + " ist schon von anderem Programm geöffnet";
+    } else if (code == Code::kReadFailed) {
+      message = "Datei " + path_ +
+                " konnte nicht vollständig gelesen werden. Angezeigt werden die Zeilen bis zur "
+                "Fehlerstelle";
+    }
+    result_.status = Result::Error(code, std::move(message),
+                                   code == Code::kOutOfMemory ? std::string() : reader_.error());
+  }
+
+  void OpenFailed() {
+    Fail(Code::kOpenFailed);
     reader_.Close();
-    result_.status = LoadResult::Status::kOpenFailed;
-    result_.error = reader_.error();
-    return result_;
+    opened_ = false;
+  }
+
+  // The line being stored did not fit: it is dropped, and the reading ends.
+  void OutOfMemory() {
+    nfields_ = 0;
+    stop_ = true;
+    Fail(Code::kOutOfMemory);
+  }
+
+  // False when the load ends here (the file failed, or its header row did
+  // not fit).
+  bool ChooseSeparator(bool auto_detect) {
+    if (!auto_detect) {
+      sep_ = result_.separator = observer_.ConfiguredSeparator();
+      return true;
+    }
+    bool ok = false;
+    try {
+      ok = Detect();
+    } catch (const std::bad_alloc&) {
+      // The header row of a line with millions of fields did not fit.
+      table_.SetColCount(2);
+      table_.SetRowCount(2);
+      Fail(Code::kOutOfMemory);
+      return false;
+    }
+    if (!ok) OpenFailed();
+    sep_ = result_.separator;
+    return ok;
   }
 
   bool Detect() {
@@ -105,17 +175,40 @@ class Loader {
         const size_t n = CountFields(line, candidate);
         if (n > 2) {
           result_.detected = true;
-          const int cols = n + 1 > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n + 1);
-          table_.SetColCount(cols);
-          Cell* header = table_.ResizeRow(0, static_cast<size_t>(cols));
-          char num[24];
-          for (int j = 1; j < cols; ++j) header[j] = Cell::Inline(num, FormatNumber(j, num));
+          WriteColumnNumbers(n + 1 > static_cast<size_t>(INT_MAX) ? INT_MAX
+                                                                  : static_cast<int>(n + 1));
           return true;
         }
       }
       if (reader_.failed()) return false;
     }
     return true;  // nobody decided: TAB, the last candidate
+  }
+
+  void WriteColumnNumbers(int cols) {
+    table_.SetColCount(cols);
+    Cell* header = build_.ResizeRow(0, static_cast<size_t>(cols));
+    char num[24];
+    for (int j = 1; j < cols; ++j) header[j] = Cell::Inline(num, FormatNumber(j, num));
+  }
+
+  void ReadAll(bool simple) {
+    if (!reader_.Rewind()) {
+      Fail(Code::kReadFailed);
+      return;
+    }
+    ReserveRows();
+    const bool line_char = sep_ == '\n' || sep_ == '\r' || sep_ == kCtrlZ;
+    if (simple || line_char) {
+      ReadSimple();
+    } else {
+      ReadFast();
+    }
+    if (result_.lines_read == 0 && !stop_) {
+      // The reading loop always reads once, also in an empty file.
+      EndLine();
+    }
+    if (reader_.failed() && result_.status.ok()) Fail(Code::kReadFailed);
   }
 
   // Room for the rows the file will likely give, so the row directory is not
@@ -132,7 +225,7 @@ class Loader {
                             16;
     if (estimate > 1e9) return;
     try {
-      table_.ReserveRows(static_cast<size_t>(estimate));
+      build_.ReserveRows(static_cast<size_t>(estimate));
     } catch (const std::bad_alloc&) {
       // Not fatal: the rows then grow step by step until memory really ends.
     }
@@ -141,22 +234,22 @@ class Loader {
   // The fields of the line being read go straight into the table's pool, at
   // row_[1..nfields_]; row_[0] is kept for the row number.
   void OpenRow() {
-    row_ = table_.OpenRow();
-    room_ = table_.OpenRowRoom();
+    row_ = build_.OpenRow();
+    room_ = build_.OpenRowRoom();
   }
   void GrowRow() {
     // Cells 1..nfields_ are written (none while the pool is still empty).
     const size_t used = room_ ? nfields_ + 1 : 0;
-    row_ = table_.GrowOpenRow(used, std::max<size_t>((nfields_ + 2) * 2, 64));
-    room_ = table_.OpenRowRoom();
+    row_ = build_.GrowOpenRow(used, std::max<size_t>((nfields_ + 2) * 2, 64));
+    room_ = build_.OpenRowRoom();
   }
   void PushField(const char* p, size_t n) {
     if (nfields_ + 1 >= room_) GrowRow();
-    row_[++nfields_] = table_.MakeCellPadded(p, n);
+    row_[++nfields_] = build_.MakeCellPadded(p, n);
   }
   void PushFieldSafe(const char* p, size_t n) {
     if (nfields_ + 1 >= room_) GrowRow();
-    row_[++nfields_] = table_.MakeCell({p, n});
+    row_[++nfields_] = build_.MakeCell({p, n});
   }
 
   // One line has been read; its fields (if any) are in row_[1..n].
@@ -182,28 +275,28 @@ class Loader {
   bool StoreRow(size_t n) {
     const int64_t k = result_.stored_rows + 1;
     if (k >= INT_MAX || n >= static_cast<size_t>(INT_MAX)) {
-      result_.status = LoadResult::Status::kOutOfMemory;
+      Fail(Code::kOutOfMemory);
       return false;
     }
     try {
-      if (table_.RowCount() < k + 1) table_.AppendRow();
+      if (table_.RowCount() < k + 1) build_.AppendRow();
     } catch (const std::bad_alloc&) {
       // The line whose storing failed is dropped.
-      result_.status = LoadResult::Status::kOutOfMemory;
+      Fail(Code::kOutOfMemory);
       return false;
     }
     if (table_.ColCount() < static_cast<int>(n + 1)) table_.SetColCount(static_cast<int>(n + 1));
     char num[24];
     row_[0] = Cell::Inline(num, FormatNumber(k, num));
-    table_.CommitOpenRow(static_cast<int>(k), n + 1);
+    build_.CommitOpenRow(static_cast<int>(k), n + 1);
     OpenRow();
     result_.stored_rows = k;
     if (n > widest_) widest_ = n;
     return true;
   }
 
-  // Splits an already cleaned line text (no CR, no Ctrl-Z) into scratch_.
-  void SplitIntoScratch(const char* p, size_t n) {
+  // Splits an already cleaned line text (no CR, no Ctrl-Z) into the open row.
+  void SplitIntoRow(const char* p, size_t n) {
     if (n == 0) return;
     size_t start = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -218,19 +311,18 @@ class Loader {
   void ReadSimple() {
     OpenRow();
     std::string line;
-    while (!stop_) {
-      reader_.ReadLine(&line);
-      if (!line.empty()) {
-        try {
-          SplitIntoScratch(line.data(), line.size());
-        } catch (const std::bad_alloc&) {
-          result_.status = LoadResult::Status::kOutOfMemory;
-          break;
+    try {
+      while (!stop_) {
+        reader_.ReadLine(&line);
+        if (reader_.failed()) break;  // the line the failure cut is not loaded
+        if (!line.empty()) {
+          SplitIntoRow(line.data(), line.size());
+          if (!utf8_bad_ && !IsValidUtf8(line)) utf8_bad_ = true;
         }
-        if (!utf8_bad_ && !IsValidUtf8(line)) utf8_bad_ = true;
+        if (!EndLine() || reader_.AtEof()) break;
       }
-      if (!EndLine()) break;
-      if (reader_.AtEof()) break;
+    } catch (const std::bad_alloc&) {
+      OutOfMemory();
     }
   }
 
@@ -238,145 +330,124 @@ class Loader {
   // slow way. [p, p+n) is the raw line without its LF.
   bool SlowLine(const char* p, size_t n) {
     std::string text;
+    ReserveMemory(n);
     text.reserve(n);
     for (size_t i = 0; i < n; ++i) {
       if (p[i] == kCtrlZ) break;
       if (p[i] != '\r') text.push_back(p[i]);
     }
     nfields_ = 0;
-    SplitIntoScratch(text.data(), text.size());
+    SplitIntoRow(text.data(), text.size());
     if (!utf8_bad_ && !IsValidUtf8(text)) utf8_bad_ = true;
     return EndLine();
   }
 
-#if defined(__SSE2__)
-  struct Vectors {
-    __m128i sep, lf, cr, sub;
-  };
-  static uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
-    uint64_t m = 0;
-    int hi = 0;
-    for (int k = 0; k < 4; ++k) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-      const __m128i e =
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
-                       _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub)));
-      m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e))) << (16 * k);
-      hi |= _mm_movemask_epi8(x);
+  void Check(Region& g, size_t to) {
+    if (g.high && !utf8_bad_ && to > g.unchecked &&
+        !IsValidUtf8({g.buf + g.unchecked, to - g.unchecked})) {
+      utf8_bad_ = true;
     }
-    *high |= hi;
-    return m;
+    g.unchecked = to;
   }
-#else
-  struct Vectors {
-    char sep;
-  };
-  static uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
-    uint64_t m = 0;
-    for (int k = 0; k < 64; ++k) {
-      const char c = p[k];
-      if (c == v.sep || c == '\n' || c == '\r' || c == kCtrlZ) m |= uint64_t{1} << k;
-      if (static_cast<unsigned char>(c) >= 0x80) *high = 1;
+
+  bool OnLineFeed(Region& g, size_t pos) {
+    if (pos > g.line_start) PushField(g.buf + g.field_start, pos - g.field_start);
+    if (!EndLine()) {
+      Check(g, pos);
+      return false;
     }
-    return m;
+    g.line_start = g.field_start = pos + 1;
+    return true;
   }
-#endif
+
+  bool OnCarriageReturn(Region& g, size_t pos, size_t* jump) {
+    const bool before_lf = pos + 1 < g.end ? g.buf[pos + 1] == '\n' : g.final;
+    if (before_lf) {
+      if (pos > g.line_start) PushField(g.buf + g.field_start, pos - g.field_start);
+      if (!EndLine()) {
+        Check(g, pos);
+        return false;
+      }
+      *jump = std::min(pos + 2, g.end);
+    } else {
+      const char* lf = static_cast<const char*>(std::memchr(g.buf + pos, '\n', g.end - pos));
+      const size_t line_end = lf ? static_cast<size_t>(lf - g.buf) : g.end;
+      *jump = lf ? line_end + 1 : g.end;
+      Check(g, g.line_start);
+      const bool go_on = SlowLine(g.buf + g.line_start, line_end - g.line_start);
+      g.unchecked = *jump;
+      if (!go_on) return false;
+    }
+    g.line_start = g.field_start = *jump;
+    return true;
+  }
+
+  bool OnCtrlZ(Region& g, size_t pos, size_t* jump) {
+    if (pos == g.line_start) {
+      Check(g, pos);
+      return false;  // Ctrl-Z at the start of a line ends the file
+    }
+    PushField(g.buf + g.field_start, pos - g.field_start);
+    const bool go_on = EndLine();
+    Check(g, pos);
+    const char* lf = static_cast<const char*>(std::memchr(g.buf + pos, '\n', g.end - pos));
+    *jump = lf ? static_cast<size_t>(lf - g.buf) + 1 : g.end;
+    g.unchecked = *jump;
+    if (!go_on) return false;
+    g.line_start = g.field_start = *jump;
+    return true;
+  }
+
+  // A special byte at pos. *jump: where the scan goes on when the rest of
+  // the block must be skipped (0: the block goes on).
+  bool OnSpecial(Region& g, size_t pos, size_t* jump) {
+    const char c = g.buf[pos];
+    if (c == sep_) {
+      PushField(g.buf + g.field_start, pos - g.field_start);
+      g.field_start = pos + 1;
+      return true;
+    }
+    if (c == '\n') return OnLineFeed(g, pos);
+    if (c == '\r') return OnCarriageReturn(g, pos, jump);
+    return OnCtrlZ(g, pos, jump);
+  }
+
+  bool ScanRegion(Region& g) {
+    const Vectors v(sep_);
+    size_t i = g.line_start;
+    while (i < g.end) {
+      uint64_t m = SpecialMask(g.buf + i, v, &g.high);
+      if (g.end - i < 64) m &= (uint64_t{1} << (g.end - i)) - 1;
+      size_t jump = 0;
+      while (m && jump == 0) {
+        const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
+        m &= m - 1;
+        if (!OnSpecial(g, pos, &jump)) return false;
+      }
+      i = jump ? jump : i + 64;
+    }
+    return true;
+  }
 
   // Scans [b, e) of the reader's buffer, which holds complete lines, or the
   // file's last line when `final`. Returns false when the reading stops.
   bool ProcessRegion(const char* buf, size_t b, size_t e, bool final) {
-#if defined(__SSE2__)
-    const Vectors v{_mm_set1_epi8(sep_), _mm_set1_epi8('\n'), _mm_set1_epi8('\r'),
-                    _mm_set1_epi8(kCtrlZ)};
-#else
-    const Vectors v{sep_};
-#endif
-    int high = 0;
-    size_t line_start = b;
-    size_t field_start = b;
-    size_t i = b;
-    // The UTF-8 check covers exactly the bytes the line-by-line reading
-    // loads: [unchecked, to) is checked at each point where bytes are stepped
-    // over (behind a Ctrl-Z; lines with a stray CR, which SlowLine checks
-    // cleaned) and before every early return, so that a stop keeps the flag
-    // right for the rows stored.
-    size_t unchecked = b;
-    auto check = [&](size_t to) {
-      if (high && !utf8_bad_ && to > unchecked && !IsValidUtf8({buf + unchecked, to - unchecked})) {
-        utf8_bad_ = true;
-      }
-      unchecked = to;
-    };
+    Region g{buf, e, final, b, b, b};
     nfields_ = 0;
     try {
-      while (i < e) {
-        uint64_t m = SpecialMask(buf + i, v, &high);
-        if (e - i < 64) m &= (uint64_t{1} << (e - i)) - 1;
-        size_t jump = 0;  // non-zero: continue the scan there
-        while (m) {
-          const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
-          m &= m - 1;
-          const char c = buf[pos];
-          if (c == sep_) {
-            PushField(buf + field_start, pos - field_start);
-            field_start = pos + 1;
-          } else if (c == '\n') {
-            if (pos > line_start) PushField(buf + field_start, pos - field_start);
-            if (!EndLine()) {
-              check(pos);
-              return false;
-            }
-            line_start = field_start = pos + 1;
-          } else if (c == '\r') {
-            if ((pos + 1 < e && buf[pos + 1] == '\n') || (pos + 1 == e && final)) {
-              if (pos > line_start) PushField(buf + field_start, pos - field_start);
-              if (!EndLine()) {
-                check(pos);
-                return false;
-              }
-              jump = std::min(pos + 2, e);
-            } else {
-              const char* lf = static_cast<const char*>(std::memchr(buf + pos, '\n', e - pos));
-              const size_t line_end = lf ? static_cast<size_t>(lf - buf) : e;
-              jump = lf ? line_end + 1 : e;
-              check(line_start);
-              const bool go_on = SlowLine(buf + line_start, line_end - line_start);
-              unchecked = jump;
-              if (!go_on) return false;
-            }
-            line_start = field_start = jump;
-            break;
-          } else {  // Ctrl-Z
-            if (pos == line_start) {
-              check(pos);
-              eof_ = true;  // Ctrl-Z at the start of a line ends the file
-              return false;
-            }
-            PushField(buf + field_start, pos - field_start);
-            const bool go_on = EndLine();
-            check(pos);
-            const char* lf = static_cast<const char*>(std::memchr(buf + pos, '\n', e - pos));
-            jump = lf ? static_cast<size_t>(lf - buf) + 1 : e;
-            unchecked = jump;
-            if (!go_on) return false;
-            line_start = field_start = jump;
-            break;
-          }
-        }
-        i = jump ? jump : i + 64;
-      }
-      if (final && line_start < e) {
-        PushField(buf + field_start, e - field_start);
+      if (!ScanRegion(g)) return false;
+      if (final && g.line_start < e) {
+        PushField(buf + g.field_start, e - g.field_start);
         if (!EndLine()) {
-          check(e);
+          Check(g, e);
           return false;
         }
       }
     } catch (const std::bad_alloc&) {
-      check(line_start);  // the line that did not fit is not loaded
+      Check(g, g.line_start);  // the line that did not fit is not loaded
       throw;
     }
-    check(e);
+    Check(g, e);
     return true;
   }
 
@@ -406,22 +477,24 @@ class Loader {
         if (!go_on) break;
       }
     } catch (const std::bad_alloc&) {
-      // A long field did not fit into the arena: the line is dropped.
-      nfields_ = 0;
-      result_.status = LoadResult::Status::kOutOfMemory;
+      OutOfMemory();  // a long field or the line buffer did not fit
     }
   }
 
   void Finish() {
     reader_.Close();
+    if (!opened_) return;
     if (result_.stored_rows > 0) table_.SetColCount(static_cast<int>(widest_ + 1));
     table_.set_utf8(!utf8_bad_);
   }
 
   Table& table_;
+  TableBuilder build_;
   LoadObserver& observer_;
   FileReader reader_;
   LoadResult result_;
+  std::string path_;
+  bool opened_ = true;
   char sep_ = '\t';
   int counter_ = 0;
   size_t widest_ = 0;
@@ -430,7 +503,6 @@ class Loader {
   size_t room_ = 0;
   size_t nfields_ = 0;
   bool utf8_bad_ = false;
-  bool eof_ = false;
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Result.h"
 #include "core/Table.h"
 
 namespace core {
@@ -34,19 +35,17 @@ class LoadObserver {
 };
 
 struct LoadResult {
-  enum class Status {
-    kLoaded,       // read to the end, or stopped by the user
-    kOpenFailed,   // the file could not be opened or read before the reading pass
-    kOutOfMemory,  // the table ran out of memory; the rows before stay
-    kReadFailed,   // reading failed during the reading pass; the rows before stay
-  };
-  Status status = Status::kLoaded;
+  // kOk: read to the end, or stopped by the user. kOpenFailed: the file could
+  // not be opened or read before the reading pass. kOutOfMemory: the table ran
+  // out of memory; the rows before stay. kReadFailed: reading failed during
+  // the reading pass (an error, or the file became shorter than it was when
+  // opened); the rows before stay.
+  Result status;
   char separator = '\t';
   bool detected = false;    // a detection candidate decided
   bool stopped = false;     // the user answered No to the continue question
   int64_t stored_rows = 0;  // k
   int64_t lines_read = 0;   // every line read, empty ones too
-  std::string error;        // the system's reason for kOpenFailed / kReadFailed
 };
 
 // `auto_detect`: detection is in force (the "Automatisch" box is ticked and

@@ -1,51 +1,66 @@
 #include "core/Settings.h"
 
+#include <new>
+
 #include "core/Convert.h"
 #include "core/FileUtil.h"
 #include "core/LineReader.h"
 
 namespace core {
 
-bool LoadSettingsFile(const std::string& path, SettingsValues& values) {
-  values.open_filter_index = 2;
-  values.save_filter_index = 2;
-  if (!FileExistsWait(path)) return false;
-  FileReader reader;
-  if (!reader.Open(path)) return false;
+namespace {
+
+// The lines of the file applied in order; returns when a line is missing.
+void ApplyLines(FileReader& reader, SettingsValues& values) {
   std::string line;
   auto next = [&]() -> bool {
     reader.ReadLine(&line);
     return !reader.failed();
   };
-  if (!next()) return true;
+  if (!next()) return;
   if (!line.empty()) values.last_dir = line;
-  if (!next()) return true;
+  if (!next()) return;
   values.hide_banner = line == "1";
-  if (!next()) return true;
+  if (!next()) return;
   values.allow_row_col_move = line == "1";
-  if (!next()) return true;
+  if (!next()) return;
   values.separator_choice = line;
-  if (!next()) return true;
+  if (!next()) return;
   values.other_separator = line.empty() ? std::string(" ") : line.substr(0, 1);
-  if (!next()) return true;
+  if (!next()) return;
   try {
     values.open_filter_index = StrToIntStrict(line);
-    if (reader.AtEof()) return true;
-    if (!next()) return true;
+    if (reader.AtEof()) return;
+    if (!next()) return;
     values.save_filter_index = StrToIntStrict(line);
   } catch (const ConvertError&) {
-    return true;  // the reading ends at a bad number, silently
+    return;  // the reading ends at a bad number, silently
   }
-  if (reader.AtEof()) return true;
-  if (!next()) return true;
+  if (reader.AtEof()) return;
+  if (!next()) return;
   values.auto_detect = line == "1";
-  return true;
 }
 
-SaveSettingsResult SaveSettingsFile(const std::string& path, const SettingsValues& values,
-                                    std::string* error) {
+}  // namespace
+
+Result LoadSettingsFile(const std::string& path, SettingsValues& values) {
+  values.open_filter_index = 2;
+  values.save_filter_index = 2;
+  FileReader reader;
+  if (!FileExistsWait(path) || !reader.Open(path)) return Result::Error(Code::kOpenFailed, {});
+  try {
+    ApplyLines(reader, values);
+  } catch (const std::bad_alloc&) {
+    // A line longer than the memory left: the reading ends there.
+  }
+  return Result::Ok();
+}
+
+Result SaveSettingsFile(const std::string& path, const SettingsValues& values) {
   AtomicFileWriter out;
-  if (!out.Open(path, nullptr)) return SaveSettingsResult::kNotCreated;
+  if (const Result opened = out.Open(path); !opened.ok()) {
+    return Result::Error(Code::kNotCreated, {}, opened.reason());
+  }
   const std::string crlf = "\r\n";
   std::string text;
   text += values.last_dir + crlf;
@@ -57,8 +72,12 @@ SaveSettingsResult SaveSettingsFile(const std::string& path, const SettingsValue
   text += IntToStr(values.save_filter_index) + crlf;
   text += std::string(values.auto_detect ? "1" : "") + crlf;
   out.Write(text);
-  if (!out.Commit(/*sync=*/true, error)) return SaveSettingsResult::kWriteFailed;
-  return SaveSettingsResult::kWritten;
+  if (const Result committed = out.Commit(/*sync=*/true); !committed.ok()) {
+    return Result::Error(Code::kWriteFailed,
+                         "Die Einstellungen konnten nicht in " + path + " geschrieben werden",
+                         committed.reason());
+  }
+  return Result::Ok();
 }
 
 }  // namespace core

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "core/Result.h"
+
 namespace core {
 
 inline constexpr const char kSettingsFileName[] = "Einstel_QZR.FRB";
@@ -26,20 +28,18 @@ struct SettingsValues {
 
 // Reads the file into `values`: both filter indices are set to 2 first, then
 // every line read is applied in order. A missing file leaves the rest as it
-// is; a line 6 or 7 that is no whole number ends the reading there. Returns
-// false when the file was not there or could not be opened.
-bool LoadSettingsFile(const std::string& path, SettingsValues& values);
+// is; a line 6 or 7 that is no whole number ends the reading there, and so
+// does a failure to read (or a line too long for the memory left). kOpenFailed
+// (no message: nobody is told) when the file was not there or could not be
+// opened.
+Result LoadSettingsFile(const std::string& path, SettingsValues& values);
 
-enum class SaveSettingsResult {
-  kWritten,
-  kNotCreated,   // skipped silently: the settings of this run are not kept
-  kWriteFailed,  // the old file is left as it was
-};
-
-// Writes the eight lines with CR LF. *error gets the system's reason when
-// the write failed.
-SaveSettingsResult SaveSettingsFile(const std::string& path, const SettingsValues& values,
-                                    std::string* error);
+// Writes the eight lines with CR LF, flushed to disk. kNotCreated when the
+// file cannot be created (skipped silently: the settings of this run are not
+// kept); kWriteFailed, with the message "Die Einstellungen konnten nicht in
+// <path> geschrieben werden", when writing failed: the old file is left as it
+// was.
+Result SaveSettingsFile(const std::string& path, const SettingsValues& values);
 
 }  // namespace core
 

@@ -10,8 +10,9 @@
 //  - the arenas are shared between tables, so copying cells from one table
 //    into another (transposition) copies 16 bytes per cell and no text.
 // Reading outside the counts gives the empty text; writing there changes
-// nothing. Allocation failures (including the headroom check of Memory.h)
-// surface as std::bad_alloc and leave the table consistent.
+// nothing. Rows are built in place through a TableBuilder (TableBuilder.h). Allocation failures
+// (including the headroom check of Memory.h) surface as std::bad_alloc and leave the table
+// consistent.
 #ifndef MARVESK_CORE_TABLE_H_
 #define MARVESK_CORE_TABLE_H_
 
@@ -130,7 +131,25 @@ class Table {
   bool utf8() const { return utf8_; }
   void set_utf8(bool v) { utf8_ = v; }
 
-  // --- Bulk access for the table algorithms (loader, transposition, ...). ---
+  // Read access for the table algorithms (writer, transposition, ...):
+  // the number of cells stored for `row` (<= ColCount; the rest read empty)
+  // and the cells themselves.
+  size_t StoredLength(int row) const { return rows_[static_cast<size_t>(row)].size; }
+  const Cell* StoredCells(int row) const { return rows_[static_cast<size_t>(row)].cells; }
+
+  // Moves the data cells of row `from` to row `to`, shifting the rows
+  // between; column 0 (the row numbers) stays as it is.
+  void MoveRow(int from, int to);
+  // Moves the data cells of column `from` to column `to` in every row but row
+  // 0 (the column numbers stay).
+  void MoveCol(int from, int to);
+
+  // Storage in bytes taken by cells, rows and arenas (for benchmarks).
+  uint64_t StorageBytes() const;
+
+ private:
+  // Builds rows in place for the loader and the transposition.
+  friend class TableBuilder;
 
   // Makes a cell for `text`; long texts are copied into this table's arena.
   Cell MakeCell(std::string_view text) {
@@ -142,9 +161,6 @@ class Table {
     if (n <= Cell::kInlineMax) return Cell::InlineFromPadded(p, n);
     return MakeLongCell({p, n});
   }
-  // Number of cells stored for `row` (<= ColCount); the rest read empty.
-  size_t StoredLength(int row) const { return rows_[static_cast<size_t>(row)].size; }
-  const Cell* StoredCells(int row) const { return rows_[static_cast<size_t>(row)].cells; }
   // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n);
@@ -169,17 +185,7 @@ class Table {
   // Takes one pool block for n more cells, so that the rows sized next (by
   // ResizeRow of empty rows) share a single allocation without slack.
   void ReserveCells(size_t n);
-  // Moves the data cells of row `from` to row `to`, shifting the rows
-  // between; column 0 (the row numbers) stays as it is.
-  void MoveRow(int from, int to);
-  // Moves the data cells of column `from` to column `to` in every row but row
-  // 0 (the column numbers stay).
-  void MoveCol(int from, int to);
 
-  // Storage in bytes taken by cells, rows and arenas (for benchmarks).
-  uint64_t StorageBytes() const;
-
- private:
   struct RowRef {
     Cell* cells;
     uint32_t size;

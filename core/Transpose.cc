@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "core/TableBuilder.h"
+
 namespace core {
 namespace {
 
@@ -47,7 +49,8 @@ void Copy(const Table& source, Table& target, TransposeObserver* observer) {
   const int src_rows = source.RowCount();
   const int src_cols = source.ColCount();
   target.Reset(src_rows, src_cols);
-  target.ShareArenasOf(source);
+  TableBuilder build(target);
+  build.ShareArenasOf(source);
 
   // Target row c needs room up to the last source row that stores column c;
   // the cells after it read empty anyway. First length[c] := the last row
@@ -63,10 +66,10 @@ void Copy(const Table& source, Table& target, TransposeObserver* observer) {
     total += length[c];
   }
   if (total > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
-  target.ReserveCells(static_cast<size_t>(total));
+  build.ReserveCells(static_cast<size_t>(total));
   std::vector<Cell*> out(static_cast<size_t>(src_cols));
   for (int c = 0; c < src_cols; ++c) {
-    out[static_cast<size_t>(c)] = target.ResizeRow(c, length[static_cast<size_t>(c)]);
+    out[static_cast<size_t>(c)] = build.ResizeRow(c, length[static_cast<size_t>(c)]);
   }
 
   for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
@@ -81,16 +84,19 @@ void Copy(const Table& source, Table& target, TransposeObserver* observer) {
 
 }  // namespace
 
-void TransposeGrid(const Table& source, Table& target, TransposeObserver* observer) {
+Result TransposeGrid(const Table& source, Table& target, TransposeObserver* observer) {
   if (observer) observer->Started(source.ColCount() - 1);
+  Result result;
   try {
     Copy(source, target, observer);
+    // The cells are the same bytes, so they are read the same way.
+    target.set_utf8(source.utf8());
   } catch (const std::bad_alloc&) {
     target.Reset(2, 2);
-    if (observer) observer->Finished();
-    throw;
+    result = Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
   }
   if (observer) observer->Finished();
+  return result;
 }
 
 }  // namespace core

@@ -2,6 +2,7 @@
 #ifndef MARVESK_CORE_TRANSPOSE_H_
 #define MARVESK_CORE_TRANSPOSE_H_
 
+#include "core/Result.h"
 #include "core/Table.h"
 
 namespace core {
@@ -14,7 +15,7 @@ class TransposeObserver {
   virtual void Started(int maximum) = 0;
   // Source column `position` (0, 100, 200, ...) is about to be copied.
   virtual void Progress(int position) = 0;
-  // The copy has ended; also called when it fails, before the exception.
+  // The copy has ended; also called when it fails.
   virtual void Finished() = 0;
 };
 
@@ -23,12 +24,13 @@ class TransposeObserver {
 // numbers become the column numbers and back. The target's counts
 // (ColCount := source.RowCount, RowCount := source.ColCount) are set once
 // before any cell is written, and nothing of its earlier table remains. Long
-// texts are shared with the source, not copied. `observer` may be null;
-// source and target must be different tables.
+// texts are shared with the source, not copied, and the target reads its
+// bytes in the source's encoding. `observer` may be null; source and target
+// must be different tables.
 //
-// Throws std::bad_alloc when the copy does not fit in memory; target is then
-// the empty 2 x 2 table and source is unchanged.
-void TransposeGrid(const Table& source, Table& target, TransposeObserver* observer);
+// kOutOfMemory ("Speicherplatz zu klein") when the copy does not fit in
+// memory; target is then the empty 2 x 2 table and source is unchanged.
+Result TransposeGrid(const Table& source, Table& target, TransposeObserver* observer);
 
 }  // namespace core
 

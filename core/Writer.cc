@@ -108,48 +108,59 @@ class RowFormatter {
 
 }  // namespace
 
-WriteResult WriteTable(const Table& table, const std::string& path, char separator,
-                       WriteObserver* observer, bool sync) {
-  WriteResult result;
-  AtomicFileWriter out;
-  if (!out.Open(path, &result.error)) {
-    result.status = WriteResult::Status::kCreateFailed;
-    return result;
-  }
+namespace {
+
+// The rows 1 .. RowCount-1 into the formatter; false when the file failed.
+bool WriteRows(const Table& table, RowFormatter& formatter, WriteObserver* observer,
+               WriteResult& result) {
   const size_t col_count = static_cast<size_t>(std::max(table.ColCount(), 0));
-  bool ok = true;
-  {
-    RowFormatter formatter(out, separator);
-    for (int r = 1; r < table.RowCount(); ++r) {
+  for (int r = 1; r < table.RowCount(); ++r) {
 #if defined(__GNUC__)
-      // Written out here: GCC 12 drops calls to a function that only prefetches.
-      if (r + kPrefetchRows < table.RowCount()) {
-        const char* p = reinterpret_cast<const char*>(table.StoredCells(r + kPrefetchRows));
-        const size_t bytes =
-            std::min(table.StoredLength(r + kPrefetchRows) * sizeof(Cell), kPrefetchBytes);
-        for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(p + b);
-      }
+    // Written out here: GCC 12 drops calls to a function that only prefetches.
+    if (r + kPrefetchRows < table.RowCount()) {
+      const char* p = reinterpret_cast<const char*>(table.StoredCells(r + kPrefetchRows));
+      const size_t bytes =
+          std::min(table.StoredLength(r + kPrefetchRows) * sizeof(Cell), kPrefetchBytes);
+      for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(p + b);
+    }
 #endif
-      if (!formatter.Row(table.StoredCells(r), table.StoredLength(r), col_count)) {
-        ok = false;
+    if (!formatter.Row(table.StoredCells(r), table.StoredLength(r), col_count)) return false;
+    result.rows_written = r;
+    if (observer) {
+      observer->Progress(r);
+      if (observer->EscapePressed()) {
+        result.status = Result::Error(Code::kStopped, {});
         break;
       }
-      result.rows_written = r;
-      if (observer) {
-        observer->Progress(r);
-        if (observer->EscapePressed()) {
-          result.status = WriteResult::Status::kStopped;
-          break;
-        }
-      }
     }
-    if (ok) ok = formatter.Flush();
+  }
+  return formatter.Flush();
+}
+
+}  // namespace
+
+WriteResult WriteTable(const Table& table, const std::string& path, char separator,
+                       WriteObserver* observer, bool sync) {
+  const std::string failed = "Datei " + path +
+                             " konnte nicht gespeichert werden. Eine vorhandene Datei dieses "
+                             "Namens bleibt unverändert";
+  WriteResult result;
+  AtomicFileWriter out;
+  if (const Result opened = out.Open(path); !opened.ok()) {
+    result.status = Result::Error(Code::kCreateFailed, failed, opened.reason());
+    return result;
+  }
+  bool ok;
+  {
+    RowFormatter formatter(out, separator);
+    ok = WriteRows(table, formatter, observer, result);
   }
   // Commit also reports a failed earlier write, and then leaves the target
   // untouched.
-  if (!out.Commit(sync, &result.error) || !ok) {
-    if (result.error.empty()) result.error = std::strerror(EIO);
-    result.status = WriteResult::Status::kWriteFailed;
+  const Result committed = out.Commit(sync);
+  if (!committed.ok() || !ok) {
+    const std::string reason = committed.ok() ? std::strerror(EIO) : committed.reason();
+    result.status = Result::Error(Code::kWriteFailed, failed, reason);
     result.rows_written = 0;
   }
   return result;

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "core/Result.h"
 #include "core/Table.h"
 
 namespace core {
@@ -24,22 +25,20 @@ class WriteObserver {
 };
 
 struct WriteResult {
-  enum class Status {
-    kSaved,         // every row written and the file put in place
-    kStopped,       // stopped by Escape; the complete rows so far are in place
-    kCreateFailed,  // the file could not be created; nothing changed
-    kWriteFailed,   // writing or putting the file in place failed; nothing changed
-  };
-  Status status = Status::kSaved;
+  // kOk: every row written and the file put in place. kStopped: stopped by
+  // Escape; the complete rows so far are in place. kCreateFailed: the file
+  // could not be created; kWriteFailed: writing or putting the file in place
+  // failed. Both failures leave everything as it was and carry the message
+  // "Datei <path> konnte nicht gespeichert werden. ...".
+  Result status;
   int rows_written = 0;  // rows in the file put in place; 0 on failure
-  std::string error;     // the system's reason for kCreateFailed / kWriteFailed
 };
 
 // Writes `table` to `path` through AtomicFileWriter: an earlier file of that
 // name is replaced only once the new one is complete, and stays byte for byte
 // as it was on any failure. RowCount 1 gives an empty file, ColCount 1 lines
-// of only CR LF. `observer` may be null. `sync`: fsync before the file is put
-// in place.
+// of only CR LF. `observer` may be null. `sync`: the file and its folder
+// entry are flushed to disk (see AtomicFileWriter).
 WriteResult WriteTable(const Table& table, const std::string& path, char separator,
                        WriteObserver* observer, bool sync = true);
 

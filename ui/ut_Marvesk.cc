@@ -569,20 +569,21 @@ void TfrMarvesk::LoadTable(bool reload) {
   const core::LoadResult result =
       core::LoadTable(Bytes(path), auto_detect, StringGrid1->table(), observer);
 
-  if (result.status == core::LoadResult::Status::kOpenFailed) {
-    ProgressBar1->hide();
-    frEX->ShowWarning(QStringLiteral("Datei ") + path +
-                      QStringLiteral(" ist schon von anderem Programm geöffnet"));
-    InitView();
-    return;
-  }
-  if (result.status == core::LoadResult::Status::kOutOfMemory) {
-    frEX->ShowWarning(QStringLiteral("Speicherplatz zu klein"));
-    StringGrid1->show();
-  } else if (result.status == core::LoadResult::Status::kReadFailed) {
-    frEX->ShowWarning(QStringLiteral("Datei ") + path +
-                      QStringLiteral(" konnte nicht vollständig gelesen werden. Angezeigt werden "
-                                     "die Zeilen bis zur Fehlerstelle"));
+  switch (result.status.code()) {
+    case core::Code::kOpenFailed:
+      ProgressBar1->hide();
+      frEX->ShowWarning(FromBytes(result.status.message()));
+      InitView();
+      return;
+    case core::Code::kOutOfMemory:
+      frEX->ShowWarning(FromBytes(result.status.message()));
+      StringGrid1->show();
+      break;
+    case core::Code::kReadFailed:
+      frEX->ShowWarning(FromBytes(result.status.message()));
+      break;
+    default:
+      break;
   }
   SetCounters(*StringGrid1);
   StatusBar1->hide();
@@ -618,13 +619,10 @@ void TfrMarvesk::LoadSettings() {
 }
 
 void TfrMarvesk::SaveSettings() {
-  std::string error;
-  const QString path = SettingsPath();
-  if (core::SaveSettingsFile(Bytes(path), CurrentSettings(), &error) ==
-      core::SaveSettingsResult::kWriteFailed) {
-    throw std::runtime_error(
-        ("Die Einstellungen konnten nicht in " + Bytes(path) + " geschrieben werden").c_str());
-  }
+  // A file that cannot be created is skipped; one that fails while written
+  // is an error of the general kind.
+  const core::Result saved = core::SaveSettingsFile(Bytes(SettingsPath()), CurrentSettings());
+  if (saved.code() == core::Code::kWriteFailed) throw std::runtime_error(saved.message());
 }
 
 ui::StringGrid* TfrMarvesk::SavingGrid() const {
@@ -683,16 +681,12 @@ class WindowWriteObserver final : public core::WriteObserver {
 
 }  // namespace
 
-void TfrMarvesk::TransposeGrid(ui::StringGrid* source, ui::StringGrid* target) {
+core::Result TfrMarvesk::TransposeGrid(ui::StringGrid* source, ui::StringGrid* target) {
   WindowTransposeObserver observer(ProgressBar1, layout_);
   target->BeginUpdate();
-  try {
-    core::TransposeGrid(source->table(), target->table(), &observer);
-  } catch (...) {
-    target->EndUpdate();
-    throw;
-  }
+  const core::Result result = core::TransposeGrid(source->table(), target->table(), &observer);
   target->EndUpdate();
+  return result;
 }
 
 void TfrMarvesk::tbRow_ColClick() {
@@ -711,14 +705,13 @@ void TfrMarvesk::tbRow_ColClick() {
     StringGrid1->show();
     StringGrid2->hide();
   }
-  try {
-    TransposeGrid(source, target);
-  } catch (const std::bad_alloc&) {
+  const core::Result result = TransposeGrid(source, target);
+  if (!result.ok()) {
     // The copy did not fit: stay with the table that was shown, unchanged.
     tbRow_Col->setChecked(!transposed);
     source->show();
     target->hide();
-    frEX->ShowWarning(QStringLiteral("Speicherplatz zu klein"));
+    frEX->ShowWarning(FromBytes(result.message()));
     source->setFocus();
     return;
   }
@@ -760,11 +753,9 @@ void TfrMarvesk::SaveTable(ui::StringGrid* grid) {
   ProgressBar1->hide();
   StatusBar1->hide();
   plMenu->show();
-  if (result.status == core::WriteResult::Status::kCreateFailed ||
-      result.status == core::WriteResult::Status::kWriteFailed) {
-    frEX->ShowWarning(QStringLiteral("Datei ") + path +
-                      QStringLiteral(" konnte nicht gespeichert werden. Eine vorhandene Datei "
-                                     "dieses Namens bleibt unverändert"));
+  if (result.status.code() == core::Code::kCreateFailed ||
+      result.status.code() == core::Code::kWriteFailed) {
+    frEX->ShowWarning(FromBytes(result.status.message()));
   }
 }
 

@@ -49,7 +49,7 @@ class TfrMarvesk : public QWidget {
   void LoadTable(bool reload);
   char SeparatorChar();
   // Copies `source` transposed into `target`, with the progress bar.
-  void TransposeGrid(ui::StringGrid* source, ui::StringGrid* target);
+  core::Result TransposeGrid(ui::StringGrid* source, ui::StringGrid* target);
   // Writes `grid` into a file named in the save dialog.
   void SaveTable(ui::StringGrid* grid);
   void LoadSettings();

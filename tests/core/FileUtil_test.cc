@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "core/FileIo.h"
 
 namespace core {
 namespace {
@@ -57,14 +58,15 @@ class AtomicFileWriterTest : public TempDirTest {
 TEST_F(AtomicFileWriterTest, CommitReplacesTheFile) {
   const std::string path = WriteFile("t.csv", std::string(3000, 'o'));
   AtomicFileWriter w;
-  std::string error;
-  ASSERT_TRUE(w.Open(path, &error)) << error;
+  const Result opened = w.Open(path);
+  ASSERT_TRUE(opened.ok()) << opened.reason();
   EXPECT_TRUE(w.Write("neu;"));
   const std::string big(3u << 20, 'b');  // larger than the write buffer
   EXPECT_TRUE(w.Write(big));
   EXPECT_TRUE(w.Write("\r\n"));
   EXPECT_EQ(ReadFile(path), std::string(3000, 'o')) << "nothing replaced before Commit";
-  ASSERT_TRUE(w.Commit(/*sync=*/true, &error)) << error;
+  const Result committed = w.Commit(/*sync=*/true);
+  ASSERT_TRUE(committed.ok()) << committed.reason();
   EXPECT_EQ(ReadFile(path), "neu;" + big + "\r\n");
   EXPECT_EQ(StrayFiles("t.csv"), 0);
 }
@@ -72,9 +74,9 @@ TEST_F(AtomicFileWriterTest, CommitReplacesTheFile) {
 TEST_F(AtomicFileWriterTest, CommitCreatesANewFile) {
   const std::string path = PathOf("new.txt");
   AtomicFileWriter w;
-  ASSERT_TRUE(w.Open(path, nullptr));
+  ASSERT_TRUE(w.Open(path).ok());
   EXPECT_TRUE(w.Write("x"));
-  ASSERT_TRUE(w.Commit(false, nullptr));
+  ASSERT_TRUE(w.Commit(false).ok());
   EXPECT_EQ(ReadFile(path), "x");
   EXPECT_EQ(StrayFiles("new.txt"), 0);
 }
@@ -85,7 +87,7 @@ TEST_F(AtomicFileWriterTest, AbortLeavesTheOldFileIdentical) {
   const std::string path = WriteFile("t.csv", old);
   {
     AtomicFileWriter w;
-    ASSERT_TRUE(w.Open(path, nullptr));
+    ASSERT_TRUE(w.Open(path).ok());
     w.Write(std::string(2u << 20, 'x'));
     w.Abort();
   }
@@ -93,7 +95,7 @@ TEST_F(AtomicFileWriterTest, AbortLeavesTheOldFileIdentical) {
   EXPECT_EQ(StrayFiles("t.csv"), 0);
   {
     AtomicFileWriter w;  // dropped without Commit
-    ASSERT_TRUE(w.Open(path, nullptr));
+    ASSERT_TRUE(w.Open(path).ok());
     w.Write("gone");
   }
   EXPECT_EQ(ReadFile(path), old);
@@ -102,10 +104,10 @@ TEST_F(AtomicFileWriterTest, AbortLeavesTheOldFileIdentical) {
 
 TEST_F(AtomicFileWriterTest, OpenFailsInAMissingDirectory) {
   AtomicFileWriter w;
-  std::string error;
-  EXPECT_FALSE(w.Open(PathOf("no/such/dir/t.csv"), &error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(w.Commit(false, &error));
+  const Result opened = w.Open(PathOf("no/such/dir/t.csv"));
+  EXPECT_EQ(opened.code(), Code::kCreateFailed);
+  EXPECT_FALSE(opened.reason().empty());
+  EXPECT_EQ(w.Commit(false).code(), Code::kWriteFailed);
 }
 
 bool IsCharDevice(const char* path) {
@@ -117,21 +119,19 @@ TEST(AtomicFileWriterDevice, DevFullFailsAndStaysADevice) {
   if (!IsCharDevice("/dev/full")) GTEST_SKIP() << "no /dev/full";
   {
     AtomicFileWriter w;
-    std::string error;
-    ASSERT_TRUE(w.Open("/dev/full", &error)) << error;
+    ASSERT_TRUE(w.Open("/dev/full").ok());
     EXPECT_TRUE(w.Write("small, still buffered"));
-    EXPECT_FALSE(w.Commit(false, &error));
-    EXPECT_FALSE(error.empty());
+    const Result committed = w.Commit(false);
+    EXPECT_EQ(committed.code(), Code::kWriteFailed);
+    EXPECT_FALSE(committed.reason().empty());
   }
   EXPECT_TRUE(IsCharDevice("/dev/full"));
   {
     AtomicFileWriter w;
-    ASSERT_TRUE(w.Open("/dev/full", nullptr));
+    ASSERT_TRUE(w.Open("/dev/full").ok());
     EXPECT_FALSE(w.Write(std::string(3u << 20, 'x')));
     EXPECT_FALSE(w.Write("more")) << "a failed writer stays failed";
-    std::string error;
-    EXPECT_FALSE(w.Commit(true, &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(w.Commit(true).code(), Code::kWriteFailed);
   }
   EXPECT_TRUE(IsCharDevice("/dev/full"));
 }
@@ -140,9 +140,109 @@ TEST_F(AtomicFileWriterTest, ReadWholeFile) {
   std::string bytes(70000, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31);
   std::string out = "junk";
-  ASSERT_TRUE(ReadWholeFile(WriteFile("r.bin", bytes), &out));
+  ASSERT_TRUE(ReadWholeFile(WriteFile("r.bin", bytes), &out).ok());
   EXPECT_EQ(out, bytes);
-  EXPECT_FALSE(ReadWholeFile(PathOf("missing"), &out));
+  EXPECT_EQ(ReadWholeFile(PathOf("missing"), &out).code(), Code::kOpenFailed);
+}
+
+// Names up to the file system's limit save; the temporary name beside them
+// borrows only as much of the name as fits.
+TEST_F(AtomicFileWriterTest, SavesNamesUpToTheLimit) {
+  for (const size_t length : {size_t{1}, size_t{200}, size_t{248}, size_t{255}}) {
+    const std::string name(length, 'n');
+    const std::string path = PathOf(name);
+    AtomicFileWriter w;
+    const Result opened = w.Open(path);
+    ASSERT_TRUE(opened.ok()) << length << ": " << opened.reason();
+    EXPECT_TRUE(w.Write("a;b;\r\n"));
+    const Result committed = w.Commit(true);
+    ASSERT_TRUE(committed.ok()) << length << ": " << committed.reason();
+    EXPECT_EQ(ReadFile(path), "a;b;\r\n") << length;
+    EXPECT_EQ(StrayFiles(name), 0) << length;
+    std::filesystem::remove(path);
+  }
+}
+
+TEST(TempPattern, StaysWithinTheNameLimitAndKeepsLettersWhole) {
+  struct Case {
+    std::string target;
+    size_t name_max;
+    std::string expected;
+  };
+  const std::string umlauts = "\xC3\xBC\xC3\xBC\xC3\xBC";  // three two-byte letters
+  const Case cases[] = {
+      {"/d/a.csv", 255, "/d/.a.csv.XXXXXX"},
+      {"a.csv", 255, "./.a.csv.XXXXXX"},
+      {"/a.csv", 255, "/.a.csv.XXXXXX"},
+      {"/d/" + std::string(255, 'x'), 255, "/d/." + std::string(247, 'x') + ".XXXXXX"},
+      {"/d/" + std::string(247, 'x'), 255, "/d/." + std::string(247, 'x') + ".XXXXXX"},
+      // 12 bytes allow 4 of the name: two whole letters, not two and a half.
+      {"/d/" + umlauts, 12, "/d/.\xC3\xBC\xC3\xBC.XXXXXX"},
+      {"/d/" + umlauts, 11, "/d/.\xC3\xBC.XXXXXX"},
+      {"/d/abc", 5, "/d/..XXXXXX"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TempPattern(c.target, c.name_max), c.expected) << c.target << " " << c.name_max;
+    EXPECT_LE(NamePart(TempPattern(c.target, c.name_max)).size(), std::max(c.name_max, size_t{8}));
+  }
+}
+
+// A disk that fills during the save, or a flush that fails: the old file
+// stays byte for byte, no temporary file is left, the failure is reported.
+TEST_F(AtomicFileWriterTest, FullDiskLeavesTheOldFileIdentical) {
+  std::string old;
+  for (int i = 0; i < 4096; ++i) old += static_cast<char>(i * 7);
+  const std::string path = WriteFile("t.csv", old);
+  struct Case {
+    const char* what;
+    WriteFn write;
+    SyncFn sync;
+  };
+  size_t budget = 0;
+  const WriteFn full_after_budget = [&budget](int fd, const void* buf, size_t n) -> ssize_t {
+    if (budget == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const size_t k = std::min(n, budget);
+    budget -= k;
+    return ::write(fd, buf, k);
+  };
+  const Case cases[] = {
+      {"full at once", full_after_budget, {}},
+      {"full part way", full_after_budget, {}},
+      {"flush fails",
+       {},
+       [](int) {
+         errno = EIO;
+         return -1;
+       }},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    budget = index == 1 ? 1500000 : 0;
+    ++index;
+    ScopedFileIo io({}, c.write, c.sync);
+    AtomicFileWriter w;
+    ASSERT_TRUE(w.Open(path).ok()) << c.what;
+    for (int i = 0; i < 3; ++i) w.Write(std::string(1u << 20, 'z'));
+    const Result committed = w.Commit(true);
+    EXPECT_EQ(committed.code(), Code::kWriteFailed) << c.what;
+    EXPECT_FALSE(committed.reason().empty()) << c.what;
+    EXPECT_EQ(ReadFile(path), old) << c.what;
+    EXPECT_EQ(StrayFiles("t.csv"), 0) << c.what;
+  }
+}
+
+TEST_F(AtomicFileWriterTest, FolderThatVanishesBeforeCommitFailsCleanly) {
+  std::filesystem::create_directory(PathOf("sub"));
+  const std::string path = PathOf("sub/t.csv");
+  AtomicFileWriter w;
+  ASSERT_TRUE(w.Open(path).ok());
+  w.Write("data");
+  std::filesystem::remove_all(PathOf("sub"));
+  EXPECT_EQ(w.Commit(true).code(), Code::kWriteFailed);
+  EXPECT_FALSE(std::filesystem::exists(PathOf("sub")));
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ const char kAlphabet[] = {'a', 'b', ';', ',', '\t', '\r', '\n', '\x1a', '\xE4', 
 constexpr size_t kAlphabetSize = sizeof kAlphabet;
 
 struct Outcome {
-  LoadResult::Status status;
+  Code status;
   char separator;
   bool detected, stopped, utf8;
   int64_t stored_rows, lines_read;
@@ -50,9 +50,9 @@ Outcome LoadAndRecord(LoadFn fn, const std::string& path, const Options& o) {
   obs.escape_at_poll = o.escape_at_poll;
   obs.confirm_answer = false;
   const LoadResult r = fn(path, o.auto_detect, t, obs);
-  Outcome out{r.status,      r.separator,      r.detected,       r.stopped,    t.utf8(),
-              r.stored_rows, r.lines_read,     t.ColCount(),     t.RowCount(), {},
-              obs.progress,  obs.escape_polls, obs.confirm_asked};
+  Outcome out{r.status.code(), r.separator,      r.detected,       r.stopped,    t.utf8(),
+              r.stored_rows,   r.lines_read,     t.ColCount(),     t.RowCount(), {},
+              obs.progress,    obs.escape_polls, obs.confirm_asked};
   // Each row up to its last stored cell (beyond, the cells read empty).
   for (int row = 0; row < t.RowCount(); ++row) {
     const int stored = std::min(static_cast<int>(t.StoredLength(row)), t.ColCount());

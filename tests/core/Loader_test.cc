@@ -61,7 +61,7 @@ TEST_P(LineRulesTest, BothPathsStoreTheLines) {
     ClearGrid(t);
     RecordingObserver obs(';');
     const LoadResult res = p.load(path, false, t, obs);
-    EXPECT_EQ(res.status, LoadResult::Status::kLoaded);
+    EXPECT_EQ(res.status.code(), Code::kOk);
     EXPECT_EQ(res.stored_rows, static_cast<int64_t>(c.rows.size()));
     EXPECT_EQ(res.lines_read, c.lines_read);
     if (c.rows.empty()) {
@@ -332,7 +332,7 @@ TEST_F(LoaderTest, EmptyFileWithDetectionGivesTab) {
   RecordingObserver obs;
   ClearGrid(t);
   const LoadResult res = LoadTable(WriteFile("e.txt", ""), true, t, obs);
-  EXPECT_EQ(res.status, LoadResult::Status::kLoaded);
+  EXPECT_EQ(res.status.code(), Code::kOk);
   EXPECT_EQ(res.separator, '\t');
   EXPECT_FALSE(res.detected);
   EXPECT_EQ(res.stored_rows, 0);
@@ -447,7 +447,7 @@ TEST_F(LoaderTest, EscapeAnsweredNoKeepsTheRowsSoFar) {
     obs.escape_at_poll = 120;
     obs.confirm_answer = false;
     const LoadResult res = Load(path, false, t, obs, p.load);
-    EXPECT_EQ(res.status, LoadResult::Status::kLoaded);
+    EXPECT_EQ(res.status.code(), Code::kOk);
     EXPECT_TRUE(res.stopped);
     EXPECT_EQ(obs.confirm_asked, 1);
     EXPECT_EQ(obs.escape_polls, 120);
@@ -468,8 +468,8 @@ TEST_F(LoaderTest, MissingFileFailsToOpenAndLeavesTheClearedTable) {
       ClearGrid(t);
       RecordingObserver obs(';');
       const LoadResult res = LoadTable(path, detect, t, obs);
-      EXPECT_EQ(res.status, LoadResult::Status::kOpenFailed) << path;
-      EXPECT_FALSE(res.error.empty());
+      EXPECT_EQ(res.status.code(), Code::kOpenFailed) << path;
+      EXPECT_FALSE(res.status.message().empty());
       EXPECT_EQ(obs.separator_asked, 0);
       EXPECT_EQ(obs.reading_started, 0);
       EXPECT_EQ(t.ColCount(), 6);
@@ -505,7 +505,7 @@ TEST_F(LoaderTest, OutOfMemoryKeepsTheRowsStoredBefore) {
       RecordingObserver obs(';');
       res = Load(path, false, t, obs, p.load);
     }
-    EXPECT_EQ(res.status, LoadResult::Status::kOutOfMemory);
+    EXPECT_EQ(res.status.code(), Code::kOutOfMemory);
     ASSERT_GT(res.stored_rows, 7);
     ASSERT_LT(res.stored_rows, 20000);
     EXPECT_EQ(t.RowCount(), res.stored_rows + 1);
@@ -530,7 +530,7 @@ TEST_F(LoaderTest, OutOfMemoryOnALongFieldDropsThatLine) {
       RecordingObserver obs(';');
       res = Load(path, false, t, obs, p.load);
     }
-    EXPECT_EQ(res.status, LoadResult::Status::kOutOfMemory);
+    EXPECT_EQ(res.status.code(), Code::kOutOfMemory);
     EXPECT_EQ(res.stored_rows, 2);
     EXPECT_EQ(t.RowCount(), 3);
     EXPECT_EQ(t.ColCount(), 3);
@@ -543,7 +543,7 @@ TEST_F(LoaderTest, MemoryProbeIsRestoredAfterwards) {
   Table t;
   RecordingObserver obs(';');
   const LoadResult res = Load(WriteFile("f.txt", Lines(5000)), false, t, obs);
-  EXPECT_EQ(res.status, LoadResult::Status::kLoaded);
+  EXPECT_EQ(res.status.code(), Code::kOk);
   EXPECT_EQ(res.stored_rows, 5000);
 }
 

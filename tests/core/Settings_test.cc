@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "core/FileIo.h"
 #include "core/FileUtil.h"
 
 namespace core {
@@ -40,7 +42,7 @@ class SettingsTest : public TempDirTest {
  protected:
   SettingsValues LoadFrom(const std::string& bytes, bool auto_detect = false) {
     SettingsValues v = Preset(auto_detect);
-    EXPECT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, bytes), v));
+    EXPECT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, bytes), v).ok());
     return v;
   }
 };
@@ -49,7 +51,7 @@ const std::vector<std::string> kSixLines = {"D:\\Daten", "1", "0", "Komma", "|",
 
 TEST_F(SettingsTest, NoFileKeepsEverythingButTheIndices) {
   SettingsValues v = Preset(false);
-  EXPECT_FALSE(LoadSettingsFile(PathOf(kSettingsFileName), v));
+  EXPECT_EQ(LoadSettingsFile(PathOf(kSettingsFileName), v).code(), Code::kOpenFailed);
   const SettingsValues p = Preset(false);
   EXPECT_EQ(v.last_dir, p.last_dir);
   EXPECT_EQ(v.hide_banner, p.hide_banner);
@@ -60,7 +62,7 @@ TEST_F(SettingsTest, NoFileKeepsEverythingButTheIndices) {
   EXPECT_FALSE(v.auto_detect);
 
   SettingsValues fresh;
-  EXPECT_FALSE(LoadSettingsFile(PathOf("nothing/here"), fresh));
+  EXPECT_EQ(LoadSettingsFile(PathOf("nothing/here"), fresh).code(), Code::kOpenFailed);
   EXPECT_EQ(fresh.last_dir, "");
   EXPECT_FALSE(fresh.hide_banner);
   EXPECT_TRUE(fresh.allow_row_col_move);
@@ -196,7 +198,7 @@ TEST_F(SettingsTest, GarbageAndHugeFilesNeverCrash) {
     std::string bytes(rng() % 70000, '\0');
     for (char& c : bytes) c = static_cast<char>(rng());
     SettingsValues v;
-    EXPECT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, bytes), v));
+    EXPECT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, bytes), v).ok());
   }
   const std::string huge(6u << 20, 'x');
   SettingsValues v = LoadFrom(huge);
@@ -220,8 +222,8 @@ TEST_F(SettingsTest, SaveWritesTheEightLinesExactly) {
   v.save_filter_index = 1;
   v.auto_detect = true;
   const std::string path = PathOf(kSettingsFileName);
-  std::string error;
-  ASSERT_EQ(SaveSettingsFile(path, v, &error), SaveSettingsResult::kWritten) << error;
+  const Result saved = SaveSettingsFile(path, v);
+  ASSERT_TRUE(saved.ok()) << saved.reason();
   EXPECT_EQ(ReadFile(path), "D:\\Daten\r\n0\r\n1\r\nSemikolon\r\n \r\n2\r\n1\r\n1\r\n");
 }
 
@@ -236,11 +238,11 @@ TEST_F(SettingsTest, SaveWritesTheOtherStatesAndReplacesTheOldFile) {
   v.open_filter_index = 3;
   v.save_filter_index = 12;
   v.auto_detect = false;
-  ASSERT_EQ(SaveSettingsFile(path, v, nullptr), SaveSettingsResult::kWritten);
+  ASSERT_TRUE(SaveSettingsFile(path, v).ok());
   EXPECT_EQ(ReadFile(path), "\r\n1\r\n0\r\nAnderes\r\n|\r\n3\r\n12\r\n\r\n");
 
   SettingsValues back = Preset(true);
-  ASSERT_TRUE(LoadSettingsFile(path, back));
+  ASSERT_TRUE(LoadSettingsFile(path, back).ok());
   EXPECT_EQ(back.last_dir, "/vorher");
   EXPECT_EQ(back.hide_banner, v.hide_banner);
   EXPECT_EQ(back.allow_row_col_move, v.allow_row_col_move);
@@ -254,11 +256,25 @@ TEST_F(SettingsTest, SaveWritesTheOtherStatesAndReplacesTheOldFile) {
 TEST_F(SettingsTest, PathThatCannotBeCreatedIsSkipped) {
   const std::string blocker = WriteFile("plain", "keep");
   SettingsValues v;
-  std::string error;
-  SaveSettingsResult result = SaveSettingsResult::kWritten;
-  EXPECT_NO_THROW(result = SaveSettingsFile(blocker + "/" + kSettingsFileName, v, &error));
-  EXPECT_EQ(result, SaveSettingsResult::kNotCreated);
+  Result result;
+  EXPECT_NO_THROW(result = SaveSettingsFile(blocker + "/" + kSettingsFileName, v));
+  EXPECT_EQ(result.code(), Code::kNotCreated);
   EXPECT_EQ(ReadFile(blocker), "keep");
+}
+
+// A disk that fills while the settings are written: the old file stays, and
+// the failure carries the text the window shows.
+TEST_F(SettingsTest, FailedWriteKeepsTheOldFileAndSaysWhere) {
+  const std::string old = "/alt\r\n0\r\n1\r\nKomma\r\n \r\n2\r\n2\r\n1\r\n";
+  const std::string path = WriteFile(kSettingsFileName, old);
+  ScopedFileIo io({}, [](int, const void*, size_t) -> ssize_t {
+    errno = ENOSPC;
+    return -1;
+  });
+  const Result result = SaveSettingsFile(path, SettingsValues{});
+  EXPECT_EQ(result.code(), Code::kWriteFailed);
+  EXPECT_EQ(result.message(), "Die Einstellungen konnten nicht in " + path + " geschrieben werden");
+  EXPECT_EQ(ReadFile(path), old);
 }
 
 TEST_F(SettingsTest, FileExistsWaitFindsEveryKindOfEntryAndPauses) {

@@ -249,6 +249,25 @@ TEST(TransposeProgress, EveryHundredthSourceColumn) {
   }
 }
 
+// The cells keep their bytes, so the copy must be read in the same encoding:
+// a Windows-1252 table shown as UTF-8 turns every umlaut into U+FFFD, and an
+// edit there would write those bytes back.
+TEST(TransposeGrid, CarriesTheTextEncodingBothWays) {
+  for (bool utf8 : {false, true}) {
+    Table source;
+    FillNumbered(source, 3, 1, [](int, int) { return std::string("M\xFCller"); });
+    source.set_utf8(utf8);
+    Table once;
+    Table twice;
+    once.set_utf8(!utf8);
+    twice.set_utf8(!utf8);
+    ASSERT_TRUE(TransposeGrid(source, once, nullptr).ok());
+    ASSERT_TRUE(TransposeGrid(once, twice, nullptr).ok());
+    EXPECT_EQ(once.utf8(), utf8);
+    EXPECT_EQ(twice.utf8(), utf8);
+  }
+}
+
 using testing_support::MemoryBudget;
 
 TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
@@ -266,7 +285,9 @@ TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
     RecordingObserver observer;
     {
       MemoryBudget limit(budget);
-      EXPECT_THROW(TransposeGrid(source, target, &observer), std::bad_alloc);
+      const Result result = TransposeGrid(source, target, &observer);
+      EXPECT_EQ(result.code(), Code::kOutOfMemory);
+      EXPECT_EQ(result.message(), "Speicherplatz zu klein");
     }
     EXPECT_EQ(target.ColCount(), 2);
     EXPECT_EQ(target.RowCount(), 2);

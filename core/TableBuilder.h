@@ -1,0 +1,56 @@
+// Building a table's rows in place, for the loader and the transposition:
+// cells are written straight into the table's block pool instead of going
+// through Set() one at a time. Everything here is inline, so the hot loops
+// pay nothing for the indirection.
+#ifndef MARVESK_CORE_TABLEBUILDER_H_
+#define MARVESK_CORE_TABLEBUILDER_H_
+
+#include <cstddef>
+#include <string_view>
+
+#include "core/Table.h"
+
+namespace core {
+
+class TableBuilder {
+ public:
+  explicit TableBuilder(Table& table) : t_(table) {}
+  TableBuilder(const TableBuilder&) = delete;
+  TableBuilder& operator=(const TableBuilder&) = delete;
+
+  Table& table() { return t_; }
+
+  // A cell for `text`; long texts are copied into the table's arena.
+  Cell MakeCell(std::string_view text) { return t_.MakeCell(text); }
+  // As MakeCell, for a text inside a buffer readable 16 bytes past its start.
+  Cell MakeCellPadded(const char* p, size_t n) { return t_.MakeCellPadded(p, n); }
+
+  // The row being built lies at OpenRow(), with room for OpenRowRoom() cells.
+  // GrowOpenRow moves the `used` cells written so far to a block with room
+  // for at least `room` and returns the new place. CommitOpenRow makes the
+  // first n cells the stored cells of `row` (n <= ColCount).
+  Cell* OpenRow() { return t_.OpenRow(); }
+  size_t OpenRowRoom() const { return t_.OpenRowRoom(); }
+  Cell* GrowOpenRow(size_t used, size_t room) { return t_.GrowOpenRow(used, room); }
+  void CommitOpenRow(int row, size_t n) { t_.CommitOpenRow(row, n); }
+
+  // Appends one empty row (RowCount + 1).
+  void AppendRow() { t_.AppendRow(); }
+  // Room for n rows without moving the row directory.
+  void ReserveRows(size_t n) { t_.ReserveRows(n); }
+  // One pool block for n more cells, so that the rows sized next (by
+  // ResizeRow of empty rows) share a single allocation without slack.
+  void ReserveCells(size_t n) { t_.ReserveCells(n); }
+  // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
+  // empty, and returns them for writing. Existing cells are kept.
+  Cell* ResizeRow(int row, size_t n) { return t_.ResizeRow(row, n); }
+  // Lets the table hold cells whose texts live in `other`'s arenas.
+  void ShareArenasOf(const Table& other) { t_.ShareArenasOf(other); }
+
+ private:
+  Table& t_;
+};
+
+}  // namespace core
+
+#endif  // MARVESK_CORE_TABLEBUILDER_H_
