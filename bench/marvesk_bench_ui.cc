@@ -19,7 +19,6 @@
 #include "core/Loader.h"
 #include "core/Table.h"
 #include "core/Transpose.h"
-#include "ui/Globals.h"
 #include "ui/StringGrid.h"
 #include "ui/Windows.h"
 #include "ui/platform/Prompter.h"
@@ -128,11 +127,9 @@ int main(int argc, char** argv) {
               narrow_lines, square_n, square_n);
 
   BenchPrompter prompter;
-  ui::SetPrompter(&prompter);
-  ui::ResetGlobals();
-  ui::Windows windows;
+  ui::Windows windows(&prompter);
   TfrMarvesk& window = *windows.main();
-  ui::ProgramDir = dir.path() + QLatin1Char('/');
+  window.settings.ProgramDir = dir.path() + QLatin1Char('/');
   window.show();
   QApplication::processEvents();
   window.FormActivate();
@@ -183,6 +180,5 @@ int main(int argc, char** argv) {
   std::printf("square window switch there+back s: %.4f\n", window_switch);
   std::printf("square switch/transpose: %.2f\n", window_switch / (2 * core_transpose));
 
-  ui::SetPrompter(nullptr);
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "ui/Codec.h"
 
+#include <QFile>
 #include <array>
 
 namespace ui {
@@ -88,5 +89,9 @@ QString DisplayCell(std::string_view bytes, bool utf8, int limit) {
   s.append(QChar(0x2026));
   return s;
 }
+
+std::string Bytes(const QString& s) { return QFile::encodeName(s).toStdString(); }
+
+QString FromBytes(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
 
 }  // namespace ui

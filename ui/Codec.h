@@ -19,6 +19,11 @@ std::string EncodeCell(const QString& text, bool utf8);
 // (a cell may hold megabytes; the full text stays in the table and the editor).
 QString DisplayCell(std::string_view bytes, bool utf8, int limit = 1000);
 
+// File names as the system takes them, and the core's texts (UTF-8, with
+// file names as their bytes) back as text.
+std::string Bytes(const QString& s);
+QString FromBytes(const std::string& s);
+
 }  // namespace ui
 
 #endif  // MARVESK_UI_CODEC_H_

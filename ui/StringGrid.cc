@@ -203,6 +203,17 @@ void StringGrid::BeginUpdate() {
   }
 }
 
+void StringGrid::StartAtFirstCell() {
+  const int first = fixed_ ? 1 : 0;
+  if (update_depth_) {
+    saved_col_ = first;
+    saved_row_ = first;
+  } else {
+    SetCurrent(first, first, false);
+    scrollToTop();
+  }
+}
+
 void StringGrid::EndUpdate() {
   if (update_depth_ == 0 || --update_depth_ > 0) return;
   model_->EndReset();

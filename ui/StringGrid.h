@@ -83,6 +83,9 @@ class StringGrid : public QTableView {
   // Around changes made to table() directly: the view forgets nothing else.
   void BeginUpdate();
   void EndUpdate();
+  // The current cell becomes the first data cell without running the click
+  // handling (inside an update: once the update ends), as for a new table.
+  void StartAtFirstCell();
 
   void setVisible(bool visible) override;
 

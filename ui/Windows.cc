@@ -1,28 +1,33 @@
 #include "ui/Windows.h"
 
-#include "ui/Globals.h"
+#include "ui/platform/Prompter.h"
+#include "ui/platform/Shell.h"
 #include "ui/ut_About.h"
 #include "ui/ut_EX.h"
 #include "ui/ut_Marvesk.h"
 
 namespace ui {
 
-Windows::Windows() {
-  main_ = std::make_unique<TfrMarvesk>();
-  frMarvesk = main_.get();
+Windows::Windows(Prompter* prompter, Shell* shell) {
+  if (!prompter) {
+    own_prompter_ = MakeQtPrompter();
+    prompter = own_prompter_.get();
+  }
+  if (!shell) {
+    own_shell_ = MakePlatformShell();
+    shell = own_shell_.get();
+  }
+  main_ = std::make_unique<TfrMarvesk>(*prompter, *shell);
   about_ = std::make_unique<TfrAbout>();
-  frAbout = about_.get();
-  ex_ = std::make_unique<TfrEX>();
-  frEX = ex_.get();
+  ex_ = std::make_unique<TfrEX>(*prompter);
+  main_->Attach(about_.get(), ex_.get());
 }
 
+// The main window goes first: closing it may still ask its questions.
 Windows::~Windows() {
   main_.reset();
-  frMarvesk = nullptr;
   about_.reset();
-  frAbout = nullptr;
   ex_.reset();
-  frEX = nullptr;
 }
 
 }  // namespace ui

@@ -1,7 +1,7 @@
 // The program's three windows, created in the program's order (main window,
-// info window, hidden form) and reachable through frMarvesk, frAbout and
-// frEX while they live. The info window and the hidden form must exist
-// before the main window is first activated, which fills the info window.
+// info window, hidden form), and what they hand their questions and outside
+// programs to. The info window and the hidden form exist before the main
+// window is first activated, which fills the info window.
 #ifndef MARVESK_UI_WINDOWS_H_
 #define MARVESK_UI_WINDOWS_H_
 
@@ -13,9 +13,14 @@ class TfrEX;
 
 namespace ui {
 
+class Prompter;
+class Shell;
+
 class Windows {
  public:
-  Windows();
+  // A null prompter or shell means the real ones (message boxes and file
+  // dialogs, the platform's programs); tests pass their own, not owned.
+  explicit Windows(Prompter* prompter = nullptr, Shell* shell = nullptr);
   ~Windows();
   Windows(const Windows&) = delete;
   Windows& operator=(const Windows&) = delete;
@@ -25,6 +30,8 @@ class Windows {
   TfrEX* ex() const { return ex_.get(); }
 
  private:
+  std::unique_ptr<Prompter> own_prompter_;
+  std::unique_ptr<Shell> own_shell_;
   std::unique_ptr<TfrMarvesk> main_;
   std::unique_ptr<TfrAbout> about_;
   std::unique_ptr<TfrEX> ex_;

@@ -31,6 +31,12 @@ class TfrAbout : public QDialog {
   QLineEdit* edTrennzeichen;
   QCheckBox* cbTrZAutom;
 
+  // The separator settings as they were when the window opened; Escape goes
+  // back to them.
+  QString SavedSeparatorChoice;
+  bool SavedAutoDetect = false;
+  char SavedOtherSeparator = '\0';
+
  private:
   void FormCreate();
 };

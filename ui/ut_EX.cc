@@ -1,5 +1,6 @@
 #include "ui/ut_EX.h"
 
+#include <QApplication>
 #include <QFile>
 
 #include "core/Convert.h"
@@ -8,10 +9,14 @@
 #include "ui/StringGrid.h"
 #include "ui/platform/Prompter.h"
 
-TfrEX::TfrEX(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("frEX")); }
+TfrEX::TfrEX(ui::Prompter& prompter, QWidget* parent) : QWidget(parent), prompter_(prompter) {
+  setObjectName(QStringLiteral("frEX"));
+}
 
 void TfrEX::ShowWarning(const QString& message) {
-  ui::ShowMessage(window()->isVisible() ? window() : nullptr, ui::Prompter::Kind::kWarning, message,
+  // The box belongs to the window in front (this form is never shown).
+  QWidget* owner = QApplication::activeWindow();
+  ui::ShowMessage(prompter_, owner, ui::Prompter::Kind::kWarning, message,
                   ui::Prompter::Buttons::kOk);
 }
 

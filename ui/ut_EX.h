@@ -10,14 +10,15 @@
 #include "core/Separator.h"
 
 namespace ui {
+class Prompter;
 class StringGrid;
-}
+}  // namespace ui
 
 class TfrEX : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TfrEX(QWidget* parent = nullptr);
+  explicit TfrEX(ui::Prompter& prompter, QWidget* parent = nullptr);
 
   // A warning box ("Warnung", exclamation icon, "OK").
   void ShowWarning(const QString& message);
@@ -28,6 +29,9 @@ class TfrEX : public QWidget {
   int32_t ToInt(const QString& text);
   core::TArrayOfString SplitText(const std::string& separator, const std::string& text, int limit);
   QString UpperExt(const QString& file_name);
+
+ private:
+  ui::Prompter& prompter_;
 };
 
 #endif  // MARVESK_UI_UT_EX_H_

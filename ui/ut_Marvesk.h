@@ -1,33 +1,55 @@
-// The main window: button bar, the two table grids, status line, progress
-// bar, the floating deletion panel and the banner strip.
+// The main window: the two table grids, the status line, the progress bar
+// and the window's parts (button bar, range panel, search, block operations,
+// banner strip), each built and owned by a class of its own. The handlers
+// keep their names here and hand the work to the part that does it.
 #ifndef MARVESK_UI_UT_MARVESK_H_
 #define MARVESK_UI_UT_MARVESK_H_
 
+#include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <memory>
 
-#include "core/Loader.h"
+#include "core/Result.h"
 #include "core/Settings.h"
 #include "ui/platform/Prompter.h"
 
-class QFrame;
-class QLabel;
-class QLineEdit;
 class QProgressBar;
-class QRadioButton;
-class QToolButton;
 class QVBoxLayout;
+class TfrAbout;
+class TfrEX;
 
 namespace ui {
+class BannerStrip;
+class BlockOps;
+class ButtonBar;
+class FileOperations;
+class RangePanel;
+class Search;
+class Shell;
 class StatusBar;
 class StringGrid;
+class Transposition;
 }  // namespace ui
 
 class TfrMarvesk : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TfrMarvesk(QWidget* parent = nullptr);
+  // What the main window keeps for the whole run, most of it in the
+  // settings file.
+  struct Settings {
+    QString ProgramDir;  // ends with the directory separator
+    QString LastDir;     // the dialogs start here
+    bool HideBanner = false;
+    bool AllowRowColMove = true;
+    int32_t BannerIndex = 0;
+  };
+
+  TfrMarvesk(ui::Prompter& prompter, ui::Shell& shell, QWidget* parent = nullptr);
   ~TfrMarvesk() override;
+  // The other two windows; they exist before the first activation.
+  void Attach(TfrAbout* about, TfrEX* ex);
 
   // Handlers.
   void FormActivate();
@@ -41,7 +63,8 @@ class TfrMarvesk : public QWidget {
   void StringGrid2Click();
   void tbRow_ColClick();
   void sbSpeichernMouseDown(Qt::MouseButton button);
-  void sbSpeichernClick();
+  // `with_tab`: the press was not made with the right mouse button.
+  void sbSpeichernClick(bool with_tab);
   void sbExcelClick();
 
   // Loads the file chosen in the open dialog, or with `reload` the file the
@@ -51,7 +74,7 @@ class TfrMarvesk : public QWidget {
   // Copies `source` transposed into `target`, with the progress bar.
   core::Result TransposeGrid(ui::StringGrid* source, ui::StringGrid* target);
   // Writes `grid` into a file named in the save dialog.
-  void SaveTable(ui::StringGrid* grid);
+  void SaveTable(ui::StringGrid* grid, bool with_tab);
   void LoadSettings();
   void SaveSettings();
 
@@ -60,69 +83,57 @@ class TfrMarvesk : public QWidget {
   // The grid that Speichern writes.
   ui::StringGrid* SavingGrid() const;
   bool activated() const { return activated_; }
+  void SetCounters(const ui::StringGrid& grid);
 
-  // Controls.
+  ui::ButtonBar& bar() const { return *bar_; }
+  ui::RangePanel& range() const { return *range_; }
+  ui::Search& search() const { return *search_; }
+  ui::BlockOps& blocks() const { return *blocks_; }
+  ui::BannerStrip& banner() const { return *banner_; }
+  TfrAbout& about() const { return *about_; }
+  TfrEX& ex() const { return *ex_; }
+  ui::Prompter& prompter() const { return prompter_; }
+  ui::Shell& shell() const { return shell_; }
+  QVBoxLayout* layout() const { return layout_; }
+
+  // Controls of the window itself.
   QProgressBar* ProgressBar1;
-  QFrame* plMenu;
-  QLabel* lbX;
-  QLabel* lbY;
-  QLineEdit* edBreite;
-  QLineEdit* edSuchen;
-  QToolButton* sbSuchen;
-  QToolButton* sbLaden_TXT;
-  QFrame* ToolBar1;
-  QToolButton* tbRow_Col;
-  QToolButton* sbLoeschen;
-  QToolButton* sbExcel;
-  QToolButton* sbSpeichern;
-  QToolButton* sbAbout;
-  QToolButton* sbExit;
   ui::StringGrid* StringGrid1;
   ui::StringGrid* StringGrid2;
-  QFrame* plLoeschen;
-  QRadioButton* rbSpalte;
-  QRadioButton* rbZeile;
-  QFrame* Panel1;
-  QRadioButton* rbAlles;
-  QRadioButton* rbInhalt;
-  QLabel* Label1;
-  QLineEdit* edAb;
-  QLabel* Label2;
-  QLineEdit* edBis;
-  QFrame* Panel2;
-  QRadioButton* rbAb;
-  QRadioButton* rbBis;
-  QToolButton* sbOK;
-  QToolButton* sbLoesch_Exit;
-  ui::StringGrid* sgh;
-  QFrame* plWerbung;
-  QFrame* plL;
-  QWidget* WebBrowser1;  // the banner's browser; destroyed when the window closes
-  QFrame* plR;
   ui::StatusBar* StatusBar1;
   ui::FileDialogState OpenDialog1;
   ui::FileDialogState SaveDialog1;
+
+  Settings settings;
 
  protected:
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
   void BuildControls();
+  void ConnectControls();
   void ApplyGridOptions();
   void GridClick(ui::StringGrid* grid);
-  void RepaintWindow();
-  void SetCounters(const ui::StringGrid& grid);
   QString SettingsPath() const;
   core::SettingsValues CurrentSettings() const;
 
+  ui::Prompter& prompter_;
+  ui::Shell& shell_;
+  TfrAbout* about_ = nullptr;
+  TfrEX* ex_ = nullptr;
+  std::unique_ptr<ui::ButtonBar> bar_;
+  std::unique_ptr<ui::RangePanel> range_;
+  std::unique_ptr<ui::Search> search_;
+  std::unique_ptr<ui::BlockOps> blocks_;
+  std::unique_ptr<ui::BannerStrip> banner_;
+  std::unique_ptr<ui::FileOperations> files_;
+  std::unique_ptr<ui::Transposition> transposition_;
   QVBoxLayout* layout_ = nullptr;
   bool activated_ = false;
-  bool browser_destroyed_ = false;
 };
 
 #endif  // MARVESK_UI_UT_MARVESK_H_

@@ -15,7 +15,11 @@
 
 #include "UiTestSupport.h"
 #include "core/Memory.h"
-#include "ui/Globals.h"
+#include "ui/BannerStrip.h"
+#include "ui/BlockOps.h"
+#include "ui/ButtonBar.h"
+#include "ui/RangePanel.h"
+#include "ui/Search.h"
 #include "ui/StatusBar.h"
 #include "ui/StringGrid.h"
 #include "ui/ut_About.h"
@@ -31,33 +35,36 @@ class MainWindowTest : public WindowTest {};
 
 TEST_F(MainWindowTest, StartViewShowsOnlyLoadExcelInfoExit) {
   Start();
-  for (QWidget* w : std::initializer_list<QWidget*>{main_->sbLaden_TXT, main_->sbExcel,
-                                                    main_->sbAbout, main_->sbExit, main_->plMenu}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{main_->bar().sbLaden_TXT, main_->bar().sbExcel,
+                                                    main_->bar().sbAbout, main_->bar().sbExit,
+                                                    main_->bar().plMenu}) {
     EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
   }
   for (QWidget* w : std::initializer_list<QWidget*>{
-           main_->StringGrid1, main_->StringGrid2, main_->tbRow_Col, main_->sbSpeichern,
-           main_->edBreite, main_->edSuchen, main_->sbSuchen, main_->sbLoeschen, main_->plLoeschen,
-           main_->StatusBar1, main_->ProgressBar1}) {
+           main_->StringGrid1, main_->StringGrid2, main_->bar().tbRow_Col, main_->bar().sbSpeichern,
+           main_->bar().edBreite, main_->bar().edSuchen, main_->bar().sbSuchen,
+           main_->bar().sbLoeschen, main_->range().plLoeschen, main_->StatusBar1,
+           main_->ProgressBar1}) {
     EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
   }
-  EXPECT_TRUE(main_->plWerbung->isVisible());  // banner on by default
+  EXPECT_TRUE(main_->banner().plWerbung->isVisible());  // banner on by default
   EXPECT_EQ(main_->windowTitle(), QStringLiteral(" Marvesk"));
-  EXPECT_EQ(main_->edBreite->text(), QStringLiteral("80"));
+  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("80"));
   EXPECT_EQ(main_->StringGrid1->ColWidth(0), 50);
   EXPECT_EQ(main_->StringGrid2->ColWidth(0), 30);
-  EXPECT_TRUE(main_->lbX->text().isEmpty());
-  EXPECT_TRUE(main_->lbY->text().isEmpty());
+  EXPECT_TRUE(main_->bar().lbX->text().isEmpty());
+  EXPECT_TRUE(main_->bar().lbY->text().isEmpty());
   // No settings file: both dialogs on their second filter.
   EXPECT_EQ(main_->OpenDialog1.filter_index, 2);
   EXPECT_EQ(main_->SaveDialog1.filter_index, 2);
-  EXPECT_TRUE(ui::ProgramDir.endsWith(QLatin1Char('/')));
+  EXPECT_TRUE(main_->settings.ProgramDir.endsWith(QLatin1Char('/')));
   // From the bottom up: the banner strip, then the button bar.
   QApplication::processEvents();
-  EXPECT_EQ(main_->plWerbung->geometry().bottom(), main_->height() - 1);
-  EXPECT_EQ(main_->plWerbung->height(), 34);
-  EXPECT_EQ(main_->plMenu->geometry().bottom() + 1, main_->plWerbung->geometry().top());
-  EXPECT_EQ(main_->plMenu->height(), 32);
+  EXPECT_EQ(main_->banner().plWerbung->geometry().bottom(), main_->height() - 1);
+  EXPECT_EQ(main_->banner().plWerbung->height(), 34);
+  EXPECT_EQ(main_->bar().plMenu->geometry().bottom() + 1,
+            main_->banner().plWerbung->geometry().top());
+  EXPECT_EQ(main_->bar().plMenu->height(), 32);
 }
 
 TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
@@ -73,17 +80,17 @@ TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
   EXPECT_TRUE(g->isVisible());
   EXPECT_FALSE(main_->StringGrid2->isVisible());
   EXPECT_TRUE(g->hasFocus());
-  EXPECT_FALSE(main_->plWerbung->isVisible());
+  EXPECT_FALSE(main_->banner().plWerbung->isVisible());
   EXPECT_FALSE(main_->StatusBar1->isVisible());
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{main_->tbRow_Col, main_->sbSpeichern, main_->edBreite,
-                                       main_->edSuchen, main_->sbSuchen, main_->sbLoeschen}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           main_->bar().tbRow_Col, main_->bar().sbSpeichern, main_->bar().edBreite,
+           main_->bar().edSuchen, main_->bar().sbSuchen, main_->bar().sbLoeschen}) {
     EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
   }
-  EXPECT_FALSE(main_->tbRow_Col->isChecked());
-  EXPECT_EQ(main_->lbX->text(), QStringLiteral("Anzahl Spalten:4"));
-  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: 3"));
+  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
+  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:4"));
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 3"));
   EXPECT_EQ(g->ColCount(), 5);
   EXPECT_EQ(g->RowCount(), 4);
   // Detected: column numbers in row 0 up to the deciding line's fields.
@@ -93,33 +100,33 @@ TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
   EXPECT_EQ(g->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
   EXPECT_EQ(g->Cells(4, 2), QStringLiteral("4"));
   EXPECT_EQ(g->Cells(1, 3), QStringLiteral("x"));
-  EXPECT_EQ(ui::LastDir, dir_.path());
+  EXPECT_EQ(main_->settings.LastDir, dir_.path());
   EXPECT_EQ(main_->OpenDialog1.file_name, path);
-  EXPECT_EQ(ui::SearchCol, 1);
-  EXPECT_EQ(ui::SearchRow, 1);
+  EXPECT_EQ(main_->search().SearchCol, 1);
+  EXPECT_EQ(main_->search().SearchRow, 1);
   EXPECT_TRUE(prompter_.messages.empty());
 }
 
 TEST_F(MainWindowTest, OpenDialogStartsInLastDirAndCancelKeepsView) {
   Start();
-  ui::LastDir = dir_.path();
+  main_->settings.LastDir = dir_.path();
   prompter_.open_answers.push_back(std::nullopt);
-  QTest::mouseClick(main_->sbLaden_TXT, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
   ASSERT_EQ(prompter_.open_requests.size(), 1u);
   EXPECT_EQ(prompter_.open_requests[0].initial_dir, dir_.path());
-  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_TRUE(main_->bar().plMenu->isVisible());
   EXPECT_FALSE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(main_->sbSpeichern->isVisible());
+  EXPECT_FALSE(main_->bar().sbSpeichern->isVisible());
 
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n4;5;6\n"));
   main_->StringGrid1->SetCells(2, 1, QStringLiteral("geändert"));
-  ui::SearchCol = 3;
+  main_->search().SearchCol = 3;
   prompter_.open_answers.push_back(std::nullopt);
-  QTest::mouseClick(main_->sbLaden_TXT, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
   EXPECT_TRUE(main_->StringGrid1->isVisible());
   EXPECT_EQ(main_->StringGrid1->Cells(2, 1), QStringLiteral("geändert"));
-  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: 2"));
-  EXPECT_EQ(ui::SearchCol, 1);  // reset even by a cancelled load
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 2"));
+  EXPECT_EQ(main_->search().SearchCol, 1);  // reset even by a cancelled load
 }
 
 TEST_F(MainWindowTest, FileThatCannotBeOpenedWarnsAndShowsStartView) {
@@ -136,19 +143,19 @@ TEST_F(MainWindowTest, FileThatCannotBeOpenedWarnsAndShowsStartView) {
                                                " ist schon von anderem Programm ge\xC3\xB6"
                                                "ffnet");
   EXPECT_FALSE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(main_->sbSpeichern->isVisible());
+  EXPECT_FALSE(main_->bar().sbSpeichern->isVisible());
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
-  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_TRUE(main_->bar().plMenu->isVisible());
   EXPECT_EQ(main_->StringGrid1->RowCount(), 2);  // the earlier table is gone
-  EXPECT_EQ(ui::LastDir, dir_.path());
-  EXPECT_EQ(main_->edBreite->text(), QStringLiteral("80"));
+  EXPECT_EQ(main_->settings.LastDir, dir_.path());
+  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("80"));
 }
 
 TEST_F(MainWindowTest, ExitAskedNoKeepsEverythingYesClosesAndWritesSettings) {
   Start();
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n"));
   prompter_.answers = {Prompter::kResultNo};
-  QTest::mouseClick(main_->sbExit, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().sbExit, Qt::LeftButton);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Programm beenden?"));
   EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Informationen"));
@@ -156,12 +163,12 @@ TEST_F(MainWindowTest, ExitAskedNoKeepsEverythingYesClosesAndWritesSettings) {
   EXPECT_EQ(prompter_.messages[0].buttons, Prompter::Buttons::kYesNo);
   EXPECT_TRUE(main_->isVisible());
   EXPECT_TRUE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(QFile::exists(ui::ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
+  EXPECT_FALSE(QFile::exists(main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
 
   prompter_.answers = {Prompter::kResultYes};
-  QTest::mouseClick(main_->sbExit, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().sbExit, Qt::LeftButton);
   EXPECT_FALSE(main_->isVisible());
-  EXPECT_TRUE(QFile::exists(ui::ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
+  EXPECT_TRUE(QFile::exists(main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
 }
 
 TEST_F(MainWindowTest, CloseBoxWritesSettingsWithoutAsking) {
@@ -171,19 +178,19 @@ TEST_F(MainWindowTest, CloseBoxWritesSettingsWithoutAsking) {
   about_->cbTrZAutom->setChecked(false);
   main_->close();
   EXPECT_TRUE(prompter_.messages.empty());
-  EXPECT_EQ(ReadFile(ui::ProgramDir + QStringLiteral("Einstel_QZR.FRB")),
+  EXPECT_EQ(ReadFile(main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB")),
             dir_.path().toStdString() + "\r\n0\r\n1\r\nSemikolon\r\n \r\n3\r\n2\r\n\r\n");
-  EXPECT_EQ(main_->WebBrowser1, nullptr);
+  EXPECT_EQ(main_->banner().WebBrowser1, nullptr);
 }
 
 TEST_F(MainWindowTest, SettingsFileIsReadOnceAtActivation) {
   WriteFile(QStringLiteral("Einstel_QZR.FRB"),
             "/daten\r\n1\r\n0\r\nAnderes\r\n|x\r\n3\r\n1\r\n\r\n");
   Start();
-  EXPECT_EQ(ui::LastDir, QStringLiteral("/daten"));
-  EXPECT_TRUE(ui::HideBanner);
-  EXPECT_FALSE(ui::AllowRowColMove);
-  EXPECT_FALSE(main_->plWerbung->isVisible());
+  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/daten"));
+  EXPECT_TRUE(main_->settings.HideBanner);
+  EXPECT_FALSE(main_->settings.AllowRowColMove);
+  EXPECT_FALSE(main_->banner().plWerbung->isVisible());
   EXPECT_FALSE(main_->StringGrid1->RowColMoving());
   EXPECT_EQ(about_->SeparatorChoice(), QStringLiteral("Anderes"));
   EXPECT_EQ(about_->edTrennzeichen->text(), QStringLiteral("|"));
@@ -199,34 +206,34 @@ TEST_F(MainWindowTest, SettingsFileIsReadOnceAtActivation) {
   EXPECT_EQ(main_->StringGrid1->Cells(3, 1), QStringLiteral("c;d"));
   EXPECT_EQ(main_->StringGrid1->Cells(1, 0), QString());
   // Coming back to the window does not read the settings again.
-  ui::LastDir = QStringLiteral("/anders");
+  main_->settings.LastDir = QStringLiteral("/anders");
   QApplication::setActiveWindow(nullptr);
   main_->activateWindow();
   QApplication::processEvents();
-  EXPECT_EQ(ui::LastDir, QStringLiteral("/anders"));
+  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/anders"));
 }
 
 TEST_F(MainWindowTest, SeparatorHintsFollowTheSetting) {
   Start();
-  QTest::mouseMove(main_->sbLaden_TXT);
+  QTest::mouseMove(main_->bar().sbLaden_TXT);
   QApplication::processEvents();
   main_->sbLaden_TXTMouseMove();
-  EXPECT_EQ(main_->sbLaden_TXT->property("hint").toString(),
+  EXPECT_EQ(main_->bar().sbLaden_TXT->property("hint").toString(),
             QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: \";\""));
   about_->SetSeparatorChoice(QStringLiteral("Tab"));
   main_->sbSpeichernMouseMove();
-  EXPECT_EQ(main_->sbSpeichern->property("hint").toString(),
+  EXPECT_EQ(main_->bar().sbSpeichern->property("hint").toString(),
             QStringLiteral("Speichern in TXT-Excel Datei\rLinke-Maus  Trennzeichen: "
                            "Tab\rRechte-Maus Trennzeichen: Tab"));
-  EXPECT_EQ(main_->sbSpeichern->toolTip(),
+  EXPECT_EQ(main_->bar().sbSpeichern->toolTip(),
             QStringLiteral("Speichern in TXT-Excel Datei\nLinke-Maus  Trennzeichen: "
                            "Tab\nRechte-Maus Trennzeichen: Tab"));
   // A real mouse move over the button builds the hint too.
   about_->SetSeparatorChoice(QStringLiteral("Komma"));
   QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
                    Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(main_->sbLaden_TXT, &move);
-  EXPECT_EQ(main_->sbLaden_TXT->property("hint").toString(),
+  QApplication::sendEvent(main_->bar().sbLaden_TXT, &move);
+  EXPECT_EQ(main_->bar().sbLaden_TXT->property("hint").toString(),
             QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: \",\""));
 }
 
@@ -263,7 +270,7 @@ TEST_P(EscapeTest, ContinueQuestion) {
     EXPECT_EQ(m.buttons, Prompter::Buttons::kYesNo);
   }
   EXPECT_EQ(main_->StringGrid1->RowCount() - 1, go_on ? 500 : 1);
-  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: ") + (go_on ? "500" : "1"));
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: ") + (go_on ? "500" : "1"));
   EXPECT_TRUE(main_->StringGrid1->isVisible());
   EXPECT_FALSE(main_->StatusBar1->isVisible());
 }
@@ -289,9 +296,9 @@ TEST_F(MainWindowTest, OutOfMemoryKeepsTheRowsStoredBefore) {
   EXPECT_GT(rows, 0);
   EXPECT_LT(rows, 20000);
   EXPECT_EQ(main_->StringGrid1->Cells(3, rows), QStringLiteral("drei"));
-  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: ") + QString::number(rows));
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: ") + QString::number(rows));
   EXPECT_TRUE(main_->StringGrid1->isVisible());
-  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_TRUE(main_->bar().plMenu->isVisible());
 }
 
 TEST_F(MainWindowTest, CellsAreEditedInPlaceAndKeepTheirBytes) {
@@ -337,17 +344,17 @@ TEST_F(MainWindowTest, GridClickMovesSearchCursorAndFillsRangeField) {
   Start();
   LoadThroughButton(WriteFile(QStringLiteral("k.txt"), "a;b;c\nd;e;f\ng;h;i\n"));
   ui::StringGrid* g = main_->StringGrid1;
-  ui::SearchHit = true;
+  main_->search().SearchHit = true;
   const QRect cell = g->visualRect(g->model()->index(2, 1));
   QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-  EXPECT_EQ(ui::SearchCol, 2);
-  EXPECT_EQ(ui::SearchRow, 3);
-  EXPECT_FALSE(ui::SearchHit);
-  EXPECT_EQ(main_->edAb->text(), QStringLiteral("2"));
-  main_->rbZeile->setChecked(true);
+  EXPECT_EQ(main_->search().SearchCol, 2);
+  EXPECT_EQ(main_->search().SearchRow, 3);
+  EXPECT_FALSE(main_->search().SearchHit);
+  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("2"));
+  main_->range().rbZeile->setChecked(true);
   QTest::keyClick(g, Qt::Key_Up);
-  EXPECT_EQ(ui::SearchRow, 2);
-  EXPECT_EQ(main_->edAb->text(), QStringLiteral("2"));
+  EXPECT_EQ(main_->search().SearchRow, 2);
+  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("2"));
 }
 
 TEST_F(MainWindowTest, GeneralErrorDisplayAddsAFullStopWhenNeeded) {
@@ -362,7 +369,7 @@ TEST_F(MainWindowTest, GeneralErrorDisplayAddsAFullStopWhenNeeded) {
                {"", ""}};
   for (const auto& c : cases) {
     prompter_.messages.clear();
-    ui::ShowGeneralError(main_, QString::fromUtf8(c.text));
+    ui::ShowGeneralError(prompter_, main_, QString::fromUtf8(c.text));
     ASSERT_EQ(prompter_.messages.size(), 1u);
     EXPECT_EQ(prompter_.messages[0].text, QString::fromUtf8(c.shown));
     EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Marvesk"));
@@ -374,7 +381,8 @@ TEST_F(MainWindowTest, GeneralErrorDisplayAddsAFullStopWhenNeeded) {
 TEST_F(MainWindowTest, SettingsWriteFailureKeepsTheWindowOpen) {
   Start();
   // The settings file points at a device that is always full.
-  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), ui::ProgramDir + "Einstel_QZR.FRB"));
+  ASSERT_TRUE(
+      QFile::link(QStringLiteral("/dev/full"), main_->settings.ProgramDir + "Einstel_QZR.FRB"));
   main_->close();
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Marvesk"));
@@ -384,7 +392,7 @@ TEST_F(MainWindowTest, SettingsWriteFailureKeepsTheWindowOpen) {
   // Closing again asks again; the browser is not destroyed twice.
   main_->close();
   EXPECT_EQ(prompter_.messages.size(), 2u);
-  QFile::remove(ui::ProgramDir + "Einstel_QZR.FRB");
+  QFile::remove(main_->settings.ProgramDir + "Einstel_QZR.FRB");
   main_->close();
   EXPECT_FALSE(main_->isVisible());
 }

@@ -14,7 +14,11 @@
 #include <QToolButton>
 
 #include "UiTestSupport.h"
-#include "ui/Globals.h"
+#include "ui/BannerStrip.h"
+#include "ui/BlockOps.h"
+#include "ui/ButtonBar.h"
+#include "ui/RangePanel.h"
+#include "ui/Search.h"
 #include "ui/StatusBar.h"
 #include "ui/StringGrid.h"
 #include "ui/platform/Shell.h"
@@ -46,7 +50,7 @@ class TransposeTest : public WindowTest {
     WindowTest::SetUp();
     Start();
   }
-  void Switch() { QTest::mouseClick(main_->tbRow_Col, Qt::LeftButton); }
+  void Switch() { QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton); }
 };
 
 TEST_F(TransposeTest, SwitchKeepsTheCurrentCellOnItsContent) {
@@ -55,10 +59,10 @@ TEST_F(TransposeTest, SwitchKeepsTheCurrentCellOnItsContent) {
   ui::StringGrid* g2 = main_->StringGrid2;
   g1->SetCol(2);
   g1->SetRow(7);
-  ui::SearchHit = true;
+  main_->search().SearchHit = true;
 
   Switch();
-  EXPECT_TRUE(main_->tbRow_Col->isChecked());
+  EXPECT_TRUE(main_->bar().tbRow_Col->isChecked());
   EXPECT_TRUE(g2->isVisible());
   EXPECT_FALSE(g1->isVisible());
   EXPECT_TRUE(g2->hasFocus());
@@ -67,52 +71,52 @@ TEST_F(TransposeTest, SwitchKeepsTheCurrentCellOnItsContent) {
   EXPECT_EQ(g2->Cells(7, 2), QStringLiteral("c2r7"));
   EXPECT_EQ(g2->ColCount(), 9);
   EXPECT_EQ(g2->RowCount(), 4);
-  EXPECT_EQ(main_->lbX->text(), QStringLiteral("Anzahl Spalten:8"));
-  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: 3"));
+  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:8"));
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 3"));
   // The header numbers travel: row numbers become column numbers.
   EXPECT_EQ(g2->Cells(5, 0), QStringLiteral("5"));
   EXPECT_EQ(g2->Cells(0, 3), QStringLiteral("3"));
   // The moves ran the grid's click handling.
-  EXPECT_EQ(ui::SearchCol, 7);
-  EXPECT_EQ(ui::SearchRow, 2);
-  EXPECT_FALSE(ui::SearchHit);
-  EXPECT_EQ(main_->edAb->text(), QStringLiteral("7"));
+  EXPECT_EQ(main_->search().SearchCol, 7);
+  EXPECT_EQ(main_->search().SearchRow, 2);
+  EXPECT_FALSE(main_->search().SearchHit);
+  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("7"));
 
   g2->SetCells(7, 2, QStringLiteral("neu"));
   Switch();
-  EXPECT_FALSE(main_->tbRow_Col->isChecked());
+  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
   EXPECT_TRUE(g1->isVisible());
   EXPECT_EQ(g1->Col(), 2);
   EXPECT_EQ(g1->Row(), 7);
   EXPECT_EQ(g1->Cells(2, 7), QStringLiteral("neu"));
   EXPECT_EQ(g1->ColCount(), 4);
   EXPECT_EQ(g1->RowCount(), 9);
-  EXPECT_EQ(main_->lbX->text(), QStringLiteral("Anzahl Spalten:3"));
-  EXPECT_EQ(main_->lbY->text(), QStringLiteral("Anzahl Zeilen: 8"));
+  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:3"));
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 8"));
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
 }
 
 TEST_F(TransposeTest, UnmovedCursorLeavesSearchAtTheStart) {
   LoadThroughButton(WriteFile(QStringLiteral("t.csv"), MakeTable(3, 3)));
-  ui::SearchCol = 3;
-  ui::SearchRow = 3;
+  main_->search().SearchCol = 3;
+  main_->search().SearchRow = 3;
   ASSERT_EQ(main_->StringGrid1->Col(), 1);
   ASSERT_EQ(main_->StringGrid1->Row(), 1);
   Switch();  // (1,1) stays (1,1): nothing moves, nothing runs
-  EXPECT_EQ(ui::SearchCol, 1);
-  EXPECT_EQ(ui::SearchRow, 1);
+  EXPECT_EQ(main_->search().SearchCol, 1);
+  EXPECT_EQ(main_->search().SearchRow, 1);
 }
 
 TEST_F(TransposeTest, EachGridKeepsItsOwnColumnWidth) {
   LoadThroughButton(WriteFile(QStringLiteral("t.csv"), MakeTable(3, 2)));
   main_->StringGrid1->SetColWidth(1, 120);
   Switch();
-  EXPECT_EQ(main_->edBreite->text(), QStringLiteral("80"));
+  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("80"));
   main_->StringGrid2->SetColWidth(1, 55);
   Switch();
-  EXPECT_EQ(main_->edBreite->text(), QStringLiteral("120"));
+  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("120"));
   Switch();
-  EXPECT_EQ(main_->edBreite->text(), QStringLiteral("55"));
+  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("55"));
 }
 
 TEST_F(TransposeTest, SingleDataColumnBecomesSingleDataRow) {
@@ -133,7 +137,7 @@ TEST_F(TransposeTest, LoadingShowsTheNormalViewAgain) {
   LoadThroughButton(path);
   Switch();
   LoadThroughButton(path);
-  EXPECT_FALSE(main_->tbRow_Col->isChecked());
+  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
   EXPECT_TRUE(main_->StringGrid1->isVisible());
   EXPECT_FALSE(main_->StringGrid2->isVisible());
 }
@@ -145,8 +149,8 @@ class SaveTest : public WindowTest {
     Start();
   }
   void Press(Qt::MouseButton b) {
-    QTest::mousePress(main_->sbSpeichern, b);
-    QTest::mouseRelease(main_->sbSpeichern, b);
+    QTest::mousePress(main_->bar().sbSpeichern, b);
+    QTest::mouseRelease(main_->bar().sbSpeichern, b);
   }
 };
 
@@ -175,14 +179,13 @@ TEST_F(SaveTest, MouseButtonAndNameChooseTheSeparator) {
     ASSERT_EQ(prompter_.save_requests.size(), asked + 1) << "one press saves once";
     EXPECT_EQ(ReadFile(path), c.expected);
     EXPECT_EQ(main_->OpenDialog1.file_name, path);
-    EXPECT_EQ(ui::SaveWithTab, c.button != Qt::RightButton);
   }
   const ui::FileDialogState& req = prompter_.save_requests.front();
   EXPECT_EQ(req.filter, QStringLiteral("TXT-Datei|*.txt|CSV-Datei|*.csv"));
   EXPECT_EQ(req.default_ext, QStringLiteral("csv"));
   EXPECT_TRUE(req.confirm_overwrite);
   EXPECT_EQ(req.initial_dir, dir_.path());
-  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_TRUE(main_->bar().plMenu->isVisible());
   EXPECT_FALSE(main_->StatusBar1->isVisible());
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
   EXPECT_TRUE(prompter_.messages.empty());
@@ -190,7 +193,7 @@ TEST_F(SaveTest, MouseButtonAndNameChooseTheSeparator) {
 
 TEST_F(SaveTest, TransposedViewSavesTheTransposedTable) {
   LoadThroughButton(WriteFile(QStringLiteral("in.csv"), "a;b;c\n1;2;3\n"));
-  QTest::mouseClick(main_->tbRow_Col, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
   const QString out = dir_.path() + QStringLiteral("/quer.txt");
   prompter_.save_answers.push_back(out);
   Press(Qt::LeftButton);
@@ -198,7 +201,7 @@ TEST_F(SaveTest, TransposedViewSavesTheTransposedTable) {
 
   // And back: load the saved file, transpose, and the cells are the original ones.
   LoadThroughButton(out);
-  QTest::mouseClick(main_->tbRow_Col, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
   ui::StringGrid* g2 = main_->StringGrid2;
   EXPECT_EQ(g2->Cells(3, 2), QStringLiteral("3"));
   EXPECT_EQ(g2->Cells(1, 1), QStringLiteral("a"));
@@ -209,11 +212,11 @@ TEST_F(SaveTest, CancelledDialogChangesNothing) {
   const QString in = WriteFile(QStringLiteral("in.csv"), "a;b;c\n");
   LoadThroughButton(in);
   prompter_.save_answers.push_back(std::nullopt);
-  ui::LastDir = QStringLiteral("/woanders");
+  main_->settings.LastDir = QStringLiteral("/woanders");
   Press(Qt::RightButton);
-  EXPECT_EQ(ui::LastDir, QStringLiteral("/woanders"));
+  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/woanders"));
   EXPECT_EQ(main_->OpenDialog1.file_name, in);
-  EXPECT_FALSE(ui::SaveWithTab);
+  EXPECT_EQ(ReadFile(in), "a;b;c\n");
 }
 
 TEST_F(SaveTest, FailureWarnsAndLeavesTheOldFileAlone) {
@@ -229,7 +232,7 @@ TEST_F(SaveTest, FailureWarnsAndLeavesTheOldFileAlone) {
                 QStringLiteral(" konnte nicht gespeichert werden. Eine vorhandene Datei dieses "
                                "Namens bleibt unverändert"));
   EXPECT_EQ(ReadFile(blocker), "kein Ordner");
-  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_TRUE(main_->bar().plMenu->isVisible());
   EXPECT_FALSE(main_->StatusBar1->isVisible());
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
 }
@@ -242,55 +245,37 @@ TEST_F(SaveTest, EscapeStopsAfterACompleteRow) {
   Press(Qt::LeftButton);
   EXPECT_EQ(ReadFile(out), "c1r1\tc2r1\tc3r1\t\r\n");
   EXPECT_TRUE(prompter_.messages.empty());
-  EXPECT_TRUE(main_->plMenu->isVisible());
+  EXPECT_TRUE(main_->bar().plMenu->isVisible());
 }
-
-class RecordingShell : public ui::Shell {
- public:
-  struct Call {
-    QString file;
-    QString dir;
-  };
-  std::vector<Call> calls;
-  void OpenInSpreadsheet(QWidget*, const QString& file, const QString& dir) override {
-    calls.push_back({file, dir});
-  }
-};
 
 class ExcelTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    ui::SetShell(&shell_);
     Start();
   }
-  void TearDown() override {
-    ui::SetShell(nullptr);
-    WindowTest::TearDown();
-  }
-  RecordingShell shell_;
 };
 
 TEST_F(ExcelTest, HandsTheChosenFileOver) {
   const QString file = WriteFile(QStringLiteral("mit Leerzeichen.csv"), "a;b\n");
-  ui::LastDir = QStringLiteral("/start");
+  main_->settings.LastDir = QStringLiteral("/start");
   prompter_.open_answers.push_back(file);
-  QTest::mouseClick(main_->sbExcel, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().sbExcel, Qt::LeftButton);
   ASSERT_EQ(prompter_.open_requests.size(), 1u);
   EXPECT_EQ(prompter_.open_requests[0].initial_dir, QStringLiteral("/start"));
   ASSERT_EQ(shell_.calls.size(), 1u);
   EXPECT_EQ(shell_.calls[0].file, file);
   EXPECT_EQ(shell_.calls[0].dir, dir_.path());
-  EXPECT_EQ(ui::LastDir, dir_.path());
+  EXPECT_EQ(main_->settings.LastDir, dir_.path());
   EXPECT_EQ(main_->OpenDialog1.file_name, file);
 }
 
 TEST_F(ExcelTest, CancelChangesNothing) {
-  ui::LastDir = QStringLiteral("/start");
+  main_->settings.LastDir = QStringLiteral("/start");
   prompter_.open_answers.push_back(std::nullopt);
-  QTest::mouseClick(main_->sbExcel, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().sbExcel, Qt::LeftButton);
   EXPECT_TRUE(shell_.calls.empty());
-  EXPECT_EQ(ui::LastDir, QStringLiteral("/start"));
+  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/start"));
 }
 
 TEST(SpreadsheetLaunch, PrefersCalcThenGnumericAndKeepsBlanksInOneArgument) {

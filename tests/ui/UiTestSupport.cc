@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "ui/Globals.h"
+#include "ui/ButtonBar.h"
 #include "ui/ut_About.h"
 #include "ui/ut_EX.h"
 #include "ui/ut_Marvesk.h"
@@ -59,19 +59,16 @@ bool ScriptedPrompter::SaveFile(QWidget*, ui::FileDialogState& state) {
 
 void WindowTest::SetUp() {
   ASSERT_TRUE(dir_.isValid());
-  ui::ResetGlobals();
-  ui::SetPrompter(&prompter_);
-  windows_ = std::make_unique<ui::Windows>();
+  windows_ = std::make_unique<ui::Windows>(&prompter_, &shell_);
   main_ = windows_->main();
   about_ = windows_->about();
-  ui::ProgramDir = dir_.path() + QLatin1Char('/');
+  main_->settings.ProgramDir = dir_.path() + QLatin1Char('/');
 }
 
 void WindowTest::TearDown() {
   main_ = nullptr;
   about_ = nullptr;
   windows_.reset();
-  ui::SetPrompter(nullptr);
 }
 
 void WindowTest::Start() {
@@ -96,7 +93,7 @@ std::string WindowTest::ReadFile(const QString& path) const {
 
 void WindowTest::LoadThroughButton(const QString& path) {
   prompter_.open_answers.push_back(path);
-  QTest::mouseClick(main_->sbLaden_TXT, Qt::LeftButton);
+  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
 }
 
 }  // namespace uitest

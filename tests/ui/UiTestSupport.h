@@ -16,6 +16,7 @@
 
 #include "ui/Windows.h"
 #include "ui/platform/Prompter.h"
+#include "ui/platform/Shell.h"
 
 namespace uitest {
 
@@ -47,8 +48,22 @@ class ScriptedPrompter : public ui::Prompter {
   bool SaveFile(QWidget* parent, ui::FileDialogState& state) override;
 };
 
-// The three windows as the program creates them, a scripted prompter and a
-// temporary program directory (so the settings file lands there).
+// A shell that records the hand-offs instead of starting programs.
+class RecordingShell : public ui::Shell {
+ public:
+  struct Call {
+    QString file;
+    QString dir;
+  };
+  std::vector<Call> calls;
+  void OpenInSpreadsheet(QWidget*, const QString& file, const QString& dir) override {
+    calls.push_back({file, dir});
+  }
+};
+
+// The three windows as the program creates them, a scripted prompter, a
+// recording shell and a temporary program directory (so the settings file
+// lands there). Every test gets windows of its own.
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -64,6 +79,7 @@ class WindowTest : public ::testing::Test {
 
   QTemporaryDir dir_;
   ScriptedPrompter prompter_;
+  RecordingShell shell_;
   std::unique_ptr<ui::Windows> windows_;
   TfrMarvesk* main_ = nullptr;
   TfrAbout* about_ = nullptr;

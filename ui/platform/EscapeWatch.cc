@@ -7,7 +7,6 @@
 
 namespace ui {
 namespace {
-EscapeWatch* g_current = nullptr;
 
 bool IsUserInput(QEvent::Type t) {
   switch (t) {
@@ -32,17 +31,9 @@ bool IsUserInput(QEvent::Type t) {
 }
 }  // namespace
 
-EscapeWatch::EscapeWatch(QWidget* guarded) : guarded_(guarded), previous_(g_current) {
-  g_current = this;
-  qApp->installEventFilter(this);
-}
+EscapeWatch::EscapeWatch(QWidget* guarded) : guarded_(guarded) { qApp->installEventFilter(this); }
 
-EscapeWatch::~EscapeWatch() {
-  qApp->removeEventFilter(this);
-  g_current = previous_;
-}
-
-EscapeWatch* EscapeWatch::Current() { return g_current; }
+EscapeWatch::~EscapeWatch() { qApp->removeEventFilter(this); }
 
 bool EscapeWatch::IsPressed() {
   const bool result = down_ || latched_;

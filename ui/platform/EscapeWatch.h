@@ -31,9 +31,6 @@ class EscapeWatch : public QObject {
   // Processes pending events (repaints, Escape) when due, or always with force.
   void Pump(bool force = false);
 
-  // The watch in force, if any (nested operations share it).
-  static EscapeWatch* Current();
-
   static constexpr int kIntervalMs = 30;
 
  protected:
@@ -41,7 +38,6 @@ class EscapeWatch : public QObject {
 
  private:
   QPointer<QWidget> guarded_;
-  EscapeWatch* previous_ = nullptr;
   bool down_ = false;
   bool latched_ = false;
   QElapsedTimer pumped_;

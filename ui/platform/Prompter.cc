@@ -1,7 +1,9 @@
 #include "ui/platform/Prompter.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -34,11 +36,32 @@ QStringList QtFilters(const QString& filter) {
   return out;
 }
 
+// A message box that tells whether it was closed without a button: by its
+// close box or by Escape. QMessageBox reports both as its escape button.
+class AnswerBox final : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+  bool closed() const { return closed_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    closed_ = true;
+    QMessageBox::closeEvent(event);
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->matches(QKeySequence::Cancel)) closed_ = true;
+    QMessageBox::keyPressEvent(event);
+  }
+
+ private:
+  bool closed_ = false;
+};
+
 class QtPrompter final : public Prompter {
  public:
   int Message(QWidget* parent, Kind kind, const QString& title, const QString& text,
               Buttons buttons) override {
-    QMessageBox box(parent);
+    AnswerBox box(parent);
     box.setWindowTitle(title);
     box.setText(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     box.setIcon(kind == Kind::kWarning       ? QMessageBox::Warning
@@ -58,11 +81,12 @@ class QtPrompter final : public Prompter {
       box.setEscapeButton(ok);
     }
     box.exec();
+    if (box.closed()) return kResultClosed;
     QAbstractButton* clicked = box.clickedButton();
     if (clicked && clicked == yes) return kResultYes;
     if (clicked && clicked == no) return kResultNo;
     if (clicked && clicked == ok) return kResultOk;
-    return 0;
+    return kResultClosed;
   }
 
   bool OpenFile(QWidget* parent, FileDialogState& state) override {
@@ -102,28 +126,22 @@ class QtPrompter final : public Prompter {
   }
 };
 
-Prompter* g_prompter = nullptr;
-
 }  // namespace
 
-Prompter& GetPrompter() {
-  static QtPrompter qt_prompter;
-  return g_prompter ? *g_prompter : qt_prompter;
-}
+std::unique_ptr<Prompter> MakeQtPrompter() { return std::make_unique<QtPrompter>(); }
 
-void SetPrompter(Prompter* p) { g_prompter = p; }
-
-int ShowMessage(QWidget* parent, Prompter::Kind kind, const QString& text, Prompter::Buttons b) {
+int ShowMessage(Prompter& prompter, QWidget* parent, Prompter::Kind kind, const QString& text,
+                Prompter::Buttons b) {
   const QString title = kind == Prompter::Kind::kWarning ? QStringLiteral("Warnung")
                                                          : QStringLiteral("Informationen");
-  return GetPrompter().Message(parent, kind, title, text, b);
+  return prompter.Message(parent, kind, title, text, b);
 }
 
-void ShowGeneralError(QWidget* parent, const QString& text) {
+void ShowGeneralError(Prompter& prompter, QWidget* parent, const QString& text) {
   QString shown = text;
   if (!shown.isEmpty() && shown.back() > QLatin1Char('.')) shown += QLatin1Char('.');
-  GetPrompter().Message(parent, Prompter::Kind::kError, QCoreApplication::applicationName(), shown,
-                        Prompter::Buttons::kOk);
+  prompter.Message(parent, Prompter::Kind::kError, QCoreApplication::applicationName(), shown,
+                   Prompter::Buttons::kOk);
 }
 
 }  // namespace ui

@@ -4,7 +4,7 @@
 #define MARVESK_UI_PLATFORM_PROMPTER_H_
 
 #include <QString>
-#include <optional>
+#include <memory>
 
 class QWidget;
 
@@ -28,10 +28,12 @@ class Prompter {
   static constexpr int kResultOk = 1;
   static constexpr int kResultYes = 6;
   static constexpr int kResultNo = 7;
+  // The box was closed without a button (its close box, Escape): no answer.
+  static constexpr int kResultClosed = 0;
 
   virtual ~Prompter() = default;
   // Line breaks in `text` are CR characters. Returns kResultOk, kResultYes or
-  // kResultNo (anything else when the box was closed otherwise).
+  // kResultNo for the button pressed, kResultClosed when there was none.
   virtual int Message(QWidget* parent, Kind kind, const QString& title, const QString& text,
                       Buttons buttons) = 0;
   // Runs an open or save dialog. On a choice: true, state.file_name and
@@ -40,17 +42,16 @@ class Prompter {
   virtual bool SaveFile(QWidget* parent, FileDialogState& state) = 0;
 };
 
-// The prompter in use; the Qt one unless a test installed another.
-Prompter& GetPrompter();
-// Installs `p` (not owned); nullptr restores the Qt prompter.
-void SetPrompter(Prompter* p);
+// QMessageBox and QFileDialog with the program's German texts.
+std::unique_ptr<Prompter> MakeQtPrompter();
 
 // The standard boxes of the program.
-int ShowMessage(QWidget* parent, Prompter::Kind kind, const QString& text, Prompter::Buttons b);
+int ShowMessage(Prompter& prompter, QWidget* parent, Prompter::Kind kind, const QString& text,
+                Prompter::Buttons b);
 // The general error display: a box titled with the program's name, the
 // error icon and "OK"; a full stop is added unless the text ends in one (or
 // in a character ordered before it).
-void ShowGeneralError(QWidget* parent, const QString& text);
+void ShowGeneralError(Prompter& prompter, QWidget* parent, const QString& text);
 
 }  // namespace ui
 

@@ -39,8 +39,6 @@ class PlatformShell final : public Shell {
   }
 };
 
-Shell* g_shell = nullptr;
-
 }  // namespace
 
 Launch SpreadsheetLaunch(const QString& file, QString (*find)(const QString& name)) {
@@ -56,11 +54,6 @@ Launch SpreadsheetLaunch(const QString& file, QString (*find)(const QString& nam
   return {};
 }
 
-Shell& GetShell() {
-  static PlatformShell platform_shell;
-  return g_shell ? *g_shell : platform_shell;
-}
-
-void SetShell(Shell* s) { g_shell = s; }
+std::unique_ptr<Shell> MakePlatformShell() { return std::make_unique<PlatformShell>(); }
 
 }  // namespace ui

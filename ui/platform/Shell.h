@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QWidget;
 
@@ -19,10 +20,8 @@ class Shell {
                                  const QString& working_dir) = 0;
 };
 
-// The shell in use; the platform's unless a test installed another.
-Shell& GetShell();
-// Installs `s` (not owned); nullptr restores the platform's shell.
-void SetShell(Shell* s);
+// The hand-offs of this platform.
+std::unique_ptr<Shell> MakePlatformShell();
 
 // The program and arguments that open `file` in a spreadsheet on this
 // machine: LibreOffice Calc, then Gnumeric, then the desktop's default

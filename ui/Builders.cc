@@ -1,0 +1,101 @@
+#include "ui/Builders.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <exception>
+
+#include "ui/platform/Prompter.h"
+
+namespace ui {
+
+QFont MakeFont(const QStringList& families, int pixel_size, bool bold) {
+  QFont f;
+  f.setFamilies(families);
+  f.setPixelSize(pixel_size);
+  f.setBold(bold);
+  return f;
+}
+
+QFont BoldArial9() {
+  return MakeFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 12, true);
+}
+
+QFont SansSerif8(bool bold) {
+  return MakeFont(
+      {QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+      11, bold);
+}
+
+void SetHint(QWidget* w, const QString& hint) {
+  w->setProperty("hint", hint);
+  QString tip = hint;
+  tip.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+      .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  w->setToolTip(tip);
+}
+
+QToolButton* SpeedButton(QWidget* parent, const char* name, const QString& caption,
+                         const QString& hint, QStyle::StandardPixmap icon, QRect geometry) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(caption);
+  b->setIcon(parent->style()->standardIcon(icon));
+  b->setIconSize(QSize(16, 16));
+  b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  b->setAutoRaise(true);
+  b->setFocusPolicy(Qt::NoFocus);
+  b->setGeometry(geometry);
+  if (!hint.isEmpty()) SetHint(b, hint);
+  return b;
+}
+
+QFrame* Panel(QWidget* parent, const char* name, bool bevel) {
+  auto* p = new QFrame(parent);
+  p->setObjectName(QString::fromLatin1(name));
+  if (bevel) p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  return p;
+}
+
+QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                    bool checked) {
+  auto* r = new QRadioButton(caption, parent);
+  r->setObjectName(QString::fromLatin1(name));
+  r->setGeometry(geometry);
+  r->setChecked(checked);
+  return r;
+}
+
+void RunGuarded(Prompter& prompter, QWidget* context, const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    ShowGeneralError(prompter, context, QString::fromUtf8(e.what()));
+  }
+}
+
+MouseButtonFilter::MouseButtonFilter(QWidget* button, PressFn on_press, HoverFn on_hover)
+    : QObject(button), on_press_(std::move(on_press)), on_hover_(std::move(on_hover)) {
+  if (on_hover_) button->setMouseTracking(true);
+  button->installEventFilter(this);
+}
+
+bool MouseButtonFilter::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      if (!on_press_) break;
+      on_press_(static_cast<QMouseEvent*>(event)->button());
+      return true;
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+      if (on_hover_) on_hover_();
+      break;
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace ui
