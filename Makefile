@@ -1,12 +1,25 @@
 # make run   - install what is missing, build (Release) and start Marvesk
 # make test  - the same set-up, then every test through ctest
 # make bench - the benchmarks (figures as ratios against a baseline of the same run)
+# make sanitize - every test again, built with AddressSanitizer and UBSan
+# make fuzz  - the libFuzzer targets (clang), FUZZ_SECONDS each
 
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run test bench clean
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+MAX_LEN ?= 65536
+FUZZ_TARGETS ?= split load load_small_reads settings roundtrip transpose
+# Leaks count as failures; Qt's and fontconfig's own at exit are suppressed.
+SANITIZE_ENV = QT_QPA_PLATFORM=offscreen \
+  ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1:print_stacktrace=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
+
+.PHONY: all setup configure build run test bench sanitize fuzz clean
 
 all: build
 
@@ -28,6 +41,18 @@ test: build
 bench: build
 	./$(BUILD_DIR)/bench/marvesk_bench $(BENCH_ARGS)
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/marvesk_bench_ui $(BENCH_ARGS)
+
+sanitize: setup
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARVESK_SANITIZE=ON > /dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) --timeout 1200
+
+fuzz:
+	@bash scripts/setup.sh fuzz
+	@CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARVESK_FUZZ=ON \
+	  -DMARVESK_CORE_ONLY=ON > /dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_targets
+	@bash tests/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(MAX_LEN) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -10,6 +10,10 @@ packages=(
   fonts-liberation fonts-dejavu-core qt6-translations-l10n
   xdg-utils
 )
+# `make fuzz` builds the fuzz targets with clang and libFuzzer.
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

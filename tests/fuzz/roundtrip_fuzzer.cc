@@ -19,6 +19,7 @@
 #include "core/Loader.h"
 #include "core/Result.h"
 #include "core/Table.h"
+#include "core/Text.h"
 #include "core/Writer.h"
 
 namespace {
@@ -58,6 +59,15 @@ char UnusedSeparator(const core::Table& t, uint8_t start) {
   return 0;
 }
 
+bool AllUtf8(const core::Table& t) {
+  for (int r = 1; r < t.RowCount(); ++r) {
+    for (int c = 1; c < t.ColCount(); ++c) {
+      if (!core::IsValidUtf8(t.Get(c, r))) return false;
+    }
+  }
+  return true;
+}
+
 std::string Expected(const core::Table& t, char separator) {
   std::string s;
   for (int r = 1; r < t.RowCount(); ++r) {
@@ -87,8 +97,10 @@ void CheckReloaded(const core::Table& written, const core::Table& back, char sep
     }
     FUZZ_CHECK(back.Get(written.ColCount(), r).empty(), where + ": the trailing column");
   }
+  // The encoding is decided by what the file holds; edits may have replaced
+  // the cells that made the first file Windows-1252.
   if (static_cast<uint8_t>(separator) < 0x80) {
-    FUZZ_CHECK(back.utf8() == written.utf8(), where + ": encoding");
+    FUZZ_CHECK(back.utf8() == AllUtf8(written), where + ": encoding");
   }
 }
 
