@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -49,13 +50,67 @@ uint64_t ReadNumberFile(const char* path) {
   return value;
 }
 
-uint64_t CgroupHeadroom() {
-  const uint64_t limit = ReadNumberFile("/sys/fs/cgroup/memory.max");
-  if (limit == std::numeric_limits<uint64_t>::max()) return limit;
-  const uint64_t used = ReadNumberFile("/sys/fs/cgroup/memory.current");
-  if (used == std::numeric_limits<uint64_t>::max() || used >= limit) return 0;
-  return limit - used;
+constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
+
+// What is left below the limit in `limit_file` of `dir`, with the use in
+// `usage_file`; unlimited when the folder has no such limit.
+uint64_t LevelHeadroom(const std::string& dir, const char* limit_file, const char* usage_file) {
+  const uint64_t limit = ReadNumberFile((dir + "/" + limit_file).c_str());
+  if (limit == kUnlimited) return kUnlimited;
+  const uint64_t used = ReadNumberFile((dir + "/" + usage_file).c_str());
+  if (used == kUnlimited) return limit;
+  return used >= limit ? 0 : limit - used;
 }
+
+// The smallest headroom from the cgroup `path` (below `mount`) up to the
+// mount's root. Folders that are not there are skipped: inside a cgroup
+// namespace the listed path is not visible, and the mount root is the
+// group itself.
+uint64_t HierarchyHeadroom(const std::string& mount, std::string path, bool v2) {
+  uint64_t smallest = kUnlimited;
+  for (;;) {
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    const std::string dir = mount + path;
+    if (v2) {
+      smallest = std::min(smallest, LevelHeadroom(dir, "memory.max", "memory.current"));
+      smallest = std::min(smallest, LevelHeadroom(dir, "memory.high", "memory.current"));
+    } else {
+      smallest =
+          std::min(smallest, LevelHeadroom(dir, "memory.limit_in_bytes", "memory.usage_in_bytes"));
+    }
+    if (path.empty()) return smallest;
+    path.erase(path.rfind('/'));
+  }
+}
+
+}  // namespace
+
+uint64_t CgroupHeadroomAt(const std::string& cgroup_list, const std::string& cgroup_root) {
+  std::FILE* f = std::fopen(cgroup_list.c_str(), "r");
+  if (!f) return kUnlimited;
+  uint64_t smallest = kUnlimited;
+  char line[4096];
+  while (std::fgets(line, sizeof line, f)) {
+    // "hierarchy:controllers:path"; v2 is hierarchy 0 with no controllers.
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const size_t first = text.find(':');
+    const size_t second = first == std::string::npos ? first : text.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    const std::string controllers = "," + text.substr(first + 1, second - first - 1) + ",";
+    const std::string path = text.substr(second + 1);
+    if (text.compare(0, first, "0") == 0 && controllers == ",,") {
+      smallest = std::min(smallest, HierarchyHeadroom(cgroup_root, path, true));
+      smallest = std::min(smallest, HierarchyHeadroom(cgroup_root + "/unified", path, true));
+    } else if (controllers.find(",memory,") != std::string::npos) {
+      smallest = std::min(smallest, HierarchyHeadroom(cgroup_root + "/memory", path, false));
+    }
+  }
+  std::fclose(f);
+  return smallest;
+}
+
+namespace {
 
 uint64_t AddressSpaceHeadroom() {
   rlimit rl{};
@@ -73,7 +128,7 @@ uint64_t AddressSpaceHeadroom() {
 
 uint64_t AvailableMemoryBytes() {
   uint64_t avail = ReadMemAvailable();
-  const uint64_t cg = CgroupHeadroom();
+  const uint64_t cg = CgroupHeadroomAt("/proc/self/cgroup", "/sys/fs/cgroup");
   if (cg < avail) avail = cg;
   const uint64_t as = AddressSpaceHeadroom();
   if (as < avail) avail = as;

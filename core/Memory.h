@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace core {
 
@@ -16,6 +17,14 @@ namespace core {
 // the out-of-memory killer: the smaller of the kernel's MemAvailable, the
 // cgroup's remaining limit and the address-space limit.
 uint64_t AvailableMemoryBytes();
+
+// The smallest memory headroom of the process's cgroups: `cgroup_list` is
+// read like /proc/self/cgroup, and every memory limit from the process's own
+// group up to the root counts (cgroup v2 memory.max and memory.high, v1
+// memory.limit_in_bytes, each against the group's use), with the groups
+// found below `cgroup_root` (/sys/fs/cgroup). The largest value when there
+// is no limit.
+uint64_t CgroupHeadroomAt(const std::string& cgroup_list, const std::string& cgroup_root);
 
 // Replaces the check made by ReserveMemory: the function answers whether
 // `bytes` more may be taken (tests inject small budgets with it). An empty

@@ -188,6 +188,10 @@ TEST_F(LoaderTest, Utf8FlagFollowsTheBytes) {
                         {"\xC3\n\xA4\n", false},    // a sequence cut by the line end
                         {"\xC0\xAF\n", false},      // overlong
                         {"\xED\xA0\x80\n", false},  // surrogate
+                        {"\xED\x9F\xBF;\xEE\x80\x80\n", true},     // just below them
+                        {"\xE0\x9F\xBF;x\n", false},                // overlong three-byte
+                        {"\xE0\xA0\x80;x\n", true},                 // the first real one
+                        {std::string(40, 'a') + ";\xE0\x80\xAF\n", false},  // behind a block
                         {"a\x1a\xE4\n", true},      // skipped behind Ctrl-Z: not loaded
                         {"\xC3\r\xA4\n", true},     // the dropped CR joins the sequence
                         {"\xE4\n\x1a\n", false},    // stored before the end of the file

@@ -96,5 +96,32 @@ TEST(IsValidUtf8, AgreesWithAPlainDecoderOnRandomTexts) {
   }
 }
 
+// The edges of the three-byte forms: E0 needs A0..BF next (below is an
+// overlong form), ED needs 80..9F (above are the UTF-16 surrogates). Each
+// case also sits at every offset inside German text long enough for the
+// 16-byte block check, so both the block and the byte-wise path see it.
+TEST(IsValidUtf8, ThreeByteBoundariesAtEveryBlockOffset) {
+  const struct {
+    const char* bytes;
+    bool valid;
+  } cases[] = {
+      {"\xE0\x80\x80", false}, {"\xE0\x9F\xBF", false}, {"\xE0\xA0\x80", true},
+      {"\xE0\xBF\xBF", true},  {"\xE1\x80\x80", true},  {"\xEC\xBF\xBF", true},
+      {"\xED\x80\x80", true},  {"\xED\x9F\xBF", true},  {"\xED\xA0\x80", false},
+      {"\xED\xBF\xBF", false}, {"\xEE\x80\x80", true},  {"\xEF\xBF\xBF", true},
+  };
+  const std::string german = "M\xC3\xBCller;Stra\xC3\x9F" "e;K\xC3\xB6ln;";
+  for (const auto& c : cases) {
+    for (size_t offset = 0; offset < 20; ++offset) {
+      std::string s = (german + german).substr(0, offset);
+      // Do not cut a two-byte letter in half before the case.
+      if (!s.empty() && (static_cast<unsigned char>(s.back()) & 0xE0) == 0xC0) s.pop_back();
+      s += c.bytes;
+      s += german + german;
+      EXPECT_EQ(IsValidUtf8(s), c.valid) << "case " << &c - cases << " offset " << offset;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace core

@@ -1,0 +1,74 @@
+#include "core/Memory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "TestSupport.h"
+
+namespace core {
+namespace {
+
+using testing_support::TempDirTest;
+
+constexpr uint64_t kNone = std::numeric_limits<uint64_t>::max();
+
+class CgroupTest : public TempDirTest {
+ protected:
+  // Writes `text` into `file` below the fake /sys/fs/cgroup.
+  void Put(const std::string& file, const std::string& text) {
+    const std::filesystem::path path = dir_ / "cgroup" / file;
+    std::filesystem::create_directories(path.parent_path());
+    WriteFile(std::filesystem::relative(path, dir_).string(), text);
+  }
+  uint64_t Headroom(const std::string& proc_self_cgroup) {
+    return CgroupHeadroomAt(WriteFile("proc_cgroup", proc_self_cgroup), PathOf("cgroup"));
+  }
+};
+
+TEST_F(CgroupTest, V2TakesTheSmallestLimitUpTheHierarchy) {
+  const std::string self = "0::/user.slice/app.slice/marvesk.scope\n";
+  // No limits anywhere.
+  EXPECT_EQ(Headroom(self), kNone);
+  // The root's limit alone (the only one read before).
+  Put("memory.max", "max\n");
+  Put("user.slice/memory.max", "8000000\n");
+  Put("user.slice/memory.current", "1000000\n");
+  EXPECT_EQ(Headroom(self), 7000000u);
+  // The app's own slice is tighter, and its soft limit tighter still.
+  Put("user.slice/app.slice/marvesk.scope/memory.max", "5000000\n");
+  Put("user.slice/app.slice/marvesk.scope/memory.current", "2000000\n");
+  EXPECT_EQ(Headroom(self), 3000000u);
+  Put("user.slice/app.slice/marvesk.scope/memory.high", "2500000\n");
+  EXPECT_EQ(Headroom(self), 500000u);
+  // Used beyond the limit: nothing left.
+  Put("user.slice/app.slice/marvesk.scope/memory.current", "9000000\n");
+  EXPECT_EQ(Headroom(self), 0u);
+}
+
+TEST_F(CgroupTest, V1ReadsTheMemoryControllersGroup) {
+  const std::string self = "9:name=systemd:/\n5:cpu,cpuacct:/x\n4:memory:/docker/abc\n0::/\n";
+  Put("memory/memory.limit_in_bytes", "9223372036854771712\n");
+  Put("memory/memory.usage_in_bytes", "100\n");
+  Put("memory/docker/abc/memory.limit_in_bytes", "600000\n");
+  Put("memory/docker/abc/memory.usage_in_bytes", "200000\n");
+  EXPECT_EQ(Headroom(self), 400000u);
+  Put("memory/docker/memory.limit_in_bytes", "300000\n");
+  Put("memory/docker/memory.usage_in_bytes", "250000\n");
+  EXPECT_EQ(Headroom(self), 50000u);
+}
+
+// Inside a cgroup namespace the listed path is not below the mount; the
+// mount's root is the group itself.
+TEST_F(CgroupTest, PathsThatAreNotThereFallBackToTheMountRoot) {
+  Put("memory/memory.limit_in_bytes", "1000000\n");
+  Put("memory/memory.usage_in_bytes", "250000\n");
+  EXPECT_EQ(Headroom("4:memory:/process_api/e98c\n"), 750000u);
+  EXPECT_EQ(CgroupHeadroomAt(PathOf("missing"), PathOf("cgroup")), kNone);
+  EXPECT_EQ(Headroom("garbage without colons\n\n"), kNone);
+}
+
+}  // namespace
+}  // namespace core
