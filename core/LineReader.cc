@@ -15,9 +15,6 @@ namespace core {
 namespace {
 
 constexpr size_t kChunk = size_t{1} << 20;
-// Line buffers up to this size are taken without asking the memory headroom
-// (the check reads files of the system; lines are rarely longer).
-constexpr size_t kUncheckedLine = size_t{1} << 20;
 
 // Appends like std::string::append, but a line that outgrows the headroom
 // fails with std::bad_alloc before the system would kill the program for it.
@@ -25,7 +22,7 @@ void AppendChecked(std::string* line, const char* p, size_t n) {
   const size_t need = line->size() + n;
   if (need > line->capacity()) {
     const size_t cap = std::max(need, line->capacity() * 2);
-    if (cap > kUncheckedLine) ReserveMemory(cap);
+    if (cap > kUncheckedLineBytes) ReserveMemory(cap);
     line->reserve(cap);
   }
   line->append(p, n);

@@ -330,7 +330,7 @@ class Loader {
   // slow way. [p, p+n) is the raw line without its LF.
   bool SlowLine(const char* p, size_t n) {
     std::string text;
-    ReserveMemory(n);
+    if (n > kUncheckedLineBytes) ReserveMemory(n);
     text.reserve(n);
     for (size_t i = 0; i < n; ++i) {
       if (p[i] == kCtrlZ) break;

@@ -1,6 +1,7 @@
 #include "core/Memory.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace core {
 namespace {
@@ -52,43 +54,50 @@ uint64_t ReadNumberFile(const char* path) {
 
 constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
 
-// What is left below the limit in `limit_file` of `dir`, with the use in
-// `usage_file`; unlimited when the folder has no such limit.
-uint64_t LevelHeadroom(const std::string& dir, const char* limit_file, const char* usage_file) {
-  const uint64_t limit = ReadNumberFile((dir + "/" + limit_file).c_str());
+// A limit file of one cgroup and the file with that group's use.
+struct LimitFiles {
+  std::string limit;
+  std::string usage;
+};
+
+uint64_t Headroom(const LimitFiles& f) {
+  const uint64_t limit = ReadNumberFile(f.limit.c_str());
   if (limit == kUnlimited) return kUnlimited;
-  const uint64_t used = ReadNumberFile((dir + "/" + usage_file).c_str());
+  const uint64_t used = ReadNumberFile(f.usage.c_str());
   if (used == kUnlimited) return limit;
   return used >= limit ? 0 : limit - used;
 }
 
-// The smallest headroom from the cgroup `path` (below `mount`) up to the
-// mount's root. Folders that are not there are skipped: inside a cgroup
-// namespace the listed path is not visible, and the mount root is the
-// group itself.
-uint64_t HierarchyHeadroom(const std::string& mount, std::string path, bool v2) {
-  uint64_t smallest = kUnlimited;
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// The limit files from the cgroup `path` (below `mount`) up to the mount's
+// root. Folders that are not there are skipped: inside a cgroup namespace
+// the listed path is not visible, and the mount root is the group itself.
+void AddHierarchy(const std::string& mount, std::string path, bool v2,
+                  std::vector<LimitFiles>* out) {
   for (;;) {
     while (!path.empty() && path.back() == '/') path.pop_back();
-    const std::string dir = mount + path;
+    const std::string dir = mount + path + "/";
+    const char* limits[] = {"memory.max", "memory.high"};
     if (v2) {
-      smallest = std::min(smallest, LevelHeadroom(dir, "memory.max", "memory.current"));
-      smallest = std::min(smallest, LevelHeadroom(dir, "memory.high", "memory.current"));
-    } else {
-      smallest =
-          std::min(smallest, LevelHeadroom(dir, "memory.limit_in_bytes", "memory.usage_in_bytes"));
+      for (const char* limit : limits) {
+        if (Exists(dir + limit)) out->push_back({dir + limit, dir + "memory.current"});
+      }
+    } else if (Exists(dir + "memory.limit_in_bytes")) {
+      out->push_back({dir + "memory.limit_in_bytes", dir + "memory.usage_in_bytes"});
     }
-    if (path.empty()) return smallest;
+    if (path.empty()) return;
     path.erase(path.rfind('/'));
   }
 }
 
-}  // namespace
-
-uint64_t CgroupHeadroomAt(const std::string& cgroup_list, const std::string& cgroup_root) {
+// Every memory limit that applies to the process as `cgroup_list` (read like
+// /proc/self/cgroup) places it below `cgroup_root`.
+std::vector<LimitFiles> FindLimitFiles(const std::string& cgroup_list,
+                                       const std::string& cgroup_root) {
+  std::vector<LimitFiles> files;
   std::FILE* f = std::fopen(cgroup_list.c_str(), "r");
-  if (!f) return kUnlimited;
-  uint64_t smallest = kUnlimited;
+  if (!f) return files;
   char line[4096];
   while (std::fgets(line, sizeof line, f)) {
     // "hierarchy:controllers:path"; v2 is hierarchy 0 with no controllers.
@@ -100,14 +109,26 @@ uint64_t CgroupHeadroomAt(const std::string& cgroup_list, const std::string& cgr
     const std::string controllers = "," + text.substr(first + 1, second - first - 1) + ",";
     const std::string path = text.substr(second + 1);
     if (text.compare(0, first, "0") == 0 && controllers == ",,") {
-      smallest = std::min(smallest, HierarchyHeadroom(cgroup_root, path, true));
-      smallest = std::min(smallest, HierarchyHeadroom(cgroup_root + "/unified", path, true));
+      AddHierarchy(cgroup_root, path, true, &files);
+      AddHierarchy(cgroup_root + "/unified", path, true, &files);
     } else if (controllers.find(",memory,") != std::string::npos) {
-      smallest = std::min(smallest, HierarchyHeadroom(cgroup_root + "/memory", path, false));
+      AddHierarchy(cgroup_root + "/memory", path, false, &files);
     }
   }
   std::fclose(f);
+  return files;
+}
+
+uint64_t SmallestHeadroom(const std::vector<LimitFiles>& files) {
+  uint64_t smallest = kUnlimited;
+  for (const LimitFiles& f : files) smallest = std::min(smallest, Headroom(f));
   return smallest;
+}
+
+}  // namespace
+
+uint64_t CgroupHeadroomAt(const std::string& cgroup_list, const std::string& cgroup_root) {
+  return SmallestHeadroom(FindLimitFiles(cgroup_list, cgroup_root));
 }
 
 namespace {
@@ -128,7 +149,11 @@ uint64_t AddressSpaceHeadroom() {
 
 uint64_t AvailableMemoryBytes() {
   uint64_t avail = ReadMemAvailable();
-  const uint64_t cg = CgroupHeadroomAt("/proc/self/cgroup", "/sys/fs/cgroup");
+  // Where the limits are is looked up once: the checks run per allocated
+  // block, and a process does not change its cgroup while loading.
+  static const std::vector<LimitFiles> limit_files =
+      FindLimitFiles("/proc/self/cgroup", "/sys/fs/cgroup");
+  const uint64_t cg = SmallestHeadroom(limit_files);
   if (cg < avail) avail = cg;
   const uint64_t as = AddressSpaceHeadroom();
   if (as < avail) avail = as;

@@ -35,6 +35,10 @@ void SetMemoryProbe(std::function<bool(uint64_t bytes)> probe);
 // reserve. Cheap enough to call once per allocated block, not per cell.
 void ReserveMemory(uint64_t bytes);
 
+// Line buffers up to this size are taken without asking the headroom: the
+// check reads files of the system, and lines are rarely longer.
+inline constexpr uint64_t kUncheckedLineBytes = uint64_t{1} << 20;
+
 }  // namespace core
 
 #endif  // MARVESK_CORE_MEMORY_H_
