@@ -35,7 +35,7 @@ struct Outcome {
   int confirm_asked;
 };
 
-using LoadFn = LoadResult (*)(const std::string&, bool, Table&, LoadObserver&);
+using testing_support::LoadFn;
 
 struct Options {
   bool auto_detect = true;

@@ -19,11 +19,8 @@ using testing_support::MemoryBudget;
 using testing_support::RecordingObserver;
 using testing_support::TempDirTest;
 
-using LoadFn = LoadResult (*)(const std::string&, bool, Table&, LoadObserver&);
-const struct {
-  const char* name;
-  LoadFn load;
-} kPaths[] = {{"block", &LoadTable}, {"lines", &LoadTableSimple}};
+using testing_support::kPaths;
+using testing_support::LoadFn;
 
 std::string Lines(int n) {
   std::string s;

@@ -20,13 +20,8 @@ using testing_support::RecordingObserver;
 using testing_support::Rows;
 using testing_support::TempDirTest;
 
-using LoadFn = LoadResult (*)(const std::string&, bool, Table&, LoadObserver&);
-
-struct LoadPath {
-  const char* name;
-  LoadFn load;
-};
-const LoadPath kPaths[] = {{"LoadTable", &LoadTable}, {"LoadTableSimple", &LoadTableSimple}};
+using testing_support::kPaths;
+using testing_support::LoadFn;
 
 // Row numbers in column 0 must run 1..RowCount-1 without gaps.
 void ExpectRowNumbers(const Table& t, int rows) {
@@ -185,16 +180,16 @@ TEST_F(LoaderTest, Utf8FlagFollowsTheBytes) {
                         {"\xE2\x82\xAC;\xF0\x9F\x98\x80\n", true},
                         {"M\xFCller;x\n", false},
                         {"ok\nok\nbad \xE4\n", false},
-                        {"\xC3\n\xA4\n", false},    // a sequence cut by the line end
-                        {"\xC0\xAF\n", false},      // overlong
-                        {"\xED\xA0\x80\n", false},  // surrogate
-                        {"\xED\x9F\xBF;\xEE\x80\x80\n", true},     // just below them
-                        {"\xE0\x9F\xBF;x\n", false},                // overlong three-byte
-                        {"\xE0\xA0\x80;x\n", true},                 // the first real one
+                        {"\xC3\n\xA4\n", false},                // a sequence cut by the line end
+                        {"\xC0\xAF\n", false},                  // overlong
+                        {"\xED\xA0\x80\n", false},              // surrogate
+                        {"\xED\x9F\xBF;\xEE\x80\x80\n", true},  // just below them
+                        {"\xE0\x9F\xBF;x\n", false},            // overlong three-byte
+                        {"\xE0\xA0\x80;x\n", true},             // the first real one
                         {std::string(40, 'a') + ";\xE0\x80\xAF\n", false},  // behind a block
-                        {"a\x1a\xE4\n", true},      // skipped behind Ctrl-Z: not loaded
-                        {"\xC3\r\xA4\n", true},     // the dropped CR joins the sequence
-                        {"\xE4\n\x1a\n", false},    // stored before the end of the file
+                        {"a\x1a\xE4\n", true},    // skipped behind Ctrl-Z: not loaded
+                        {"\xC3\r\xA4\n", true},   // the dropped CR joins the sequence
+                        {"\xE4\n\x1a\n", false},  // stored before the end of the file
                         {"", true}};
   for (const auto& c : cases) {
     const std::string path = WriteFile("u.txt", c.bytes);

@@ -23,6 +23,15 @@
 namespace testing_support {
 
 // A directory of its own for every test, removed with everything in it.
+// The two loading paths, for tests that hold both to the same outcome.
+using LoadFn = core::LoadResult (*)(const std::string&, bool, core::Table&, core::LoadObserver&);
+struct LoadPath {
+  const char* name;
+  LoadFn load;
+};
+inline constexpr LoadPath kPaths[] = {{"LoadTable", &core::LoadTable},
+                                      {"LoadTableSimple", &core::LoadTableSimple}};
+
 class TempDirTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -110,7 +110,9 @@ TEST(IsValidUtf8, ThreeByteBoundariesAtEveryBlockOffset) {
       {"\xED\x80\x80", true},  {"\xED\x9F\xBF", true},  {"\xED\xA0\x80", false},
       {"\xED\xBF\xBF", false}, {"\xEE\x80\x80", true},  {"\xEF\xBF\xBF", true},
   };
-  const std::string german = "M\xC3\xBCller;Stra\xC3\x9F" "e;K\xC3\xB6ln;";
+  const std::string german =
+      "M\xC3\xBCller;Stra\xC3\x9F"
+      "e;K\xC3\xB6ln;";
   for (const auto& c : cases) {
     for (size_t offset = 0; offset < 20; ++offset) {
       std::string s = (german + german).substr(0, offset);
