@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <exception>
@@ -56,6 +58,20 @@ QFrame* Panel(QWidget* parent, const char* name, bool bevel) {
   p->setObjectName(QString::fromLatin1(name));
   if (bevel) p->setFrameStyle(QFrame::Panel | QFrame::Raised);
   return p;
+}
+
+QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setGeometry(geometry);
+  return l;
+}
+
+QLineEdit* Edit(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* e = new QLineEdit(text, parent);
+  e->setObjectName(QString::fromLatin1(name));
+  e->setGeometry(geometry);
+  return e;
 }
 
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QRect geometry,

@@ -14,6 +14,8 @@
 #include <utility>
 
 class QFrame;
+class QLabel;
+class QLineEdit;
 class QRadioButton;
 class QWidget;
 
@@ -33,6 +35,8 @@ void SetHint(QWidget* w, const QString& hint);
 QToolButton* SpeedButton(QWidget* parent, const char* name, const QString& caption,
                          const QString& hint, QStyle::StandardPixmap icon, QRect geometry);
 QFrame* Panel(QWidget* parent, const char* name, bool bevel);
+QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect geometry);
+QLineEdit* Edit(QWidget* parent, const char* name, const QString& text, QRect geometry);
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                     bool checked);
 

@@ -21,22 +21,14 @@ ButtonBar::ButtonBar(QWidget* window) {
 void ButtonBar::BuildFields() {
   const QFont counter_font =
       MakeFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")}, 11, true);
-  lbX = new QLabel(plMenu);
-  lbX->setObjectName(QStringLiteral("lbX"));
-  lbX->setGeometry(5, 2, 21, 14);
+  lbX = Label(plMenu, "lbX", QString(), {5, 2, 21, 14});
   lbX->setFont(counter_font);
-  lbY = new QLabel(plMenu);
-  lbY->setObjectName(QStringLiteral("lbY"));
-  lbY->setGeometry(5, 15, 21, 14);
+  lbY = Label(plMenu, "lbY", QString(), {5, 15, 21, 14});
   lbY->setFont(counter_font);
 
-  edBreite = new QLineEdit(QStringLiteral("80"), plMenu);
-  edBreite->setObjectName(QStringLiteral("edBreite"));
-  edBreite->setGeometry(165, 4, 30, 23);
+  edBreite = Edit(plMenu, "edBreite", QStringLiteral("80"), {165, 4, 30, 23});
   SetHint(edBreite, QStringLiteral("Spalten-Breite"));
-  edSuchen = new QLineEdit(plMenu);
-  edSuchen->setObjectName(QStringLiteral("edSuchen"));
-  edSuchen->setGeometry(200, 4, 99, 23);
+  edSuchen = Edit(plMenu, "edSuchen", QString(), {200, 4, 99, 23});
   SetHint(edSuchen, QStringLiteral("Suchen nach"));
 }
 

@@ -34,20 +34,12 @@ RangePanel::RangePanel(QWidget* window) {
 }
 
 void RangePanel::BuildFields() {
-  Label1 = new QLabel(QStringLiteral("ab"), plLoeschen);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(10, 50, 15, 13);
+  Label1 = Label(plLoeschen, "Label1", QStringLiteral("ab"), {10, 50, 15, 13});
   Label1->setCursor(Qt::ArrowCursor);
-  edAb = new QLineEdit(plLoeschen);
-  edAb->setObjectName(QStringLiteral("edAb"));
-  edAb->setGeometry(35, 46, 73, 21);
-  Label2 = new QLabel(QStringLiteral("bis"), plLoeschen);
-  Label2->setObjectName(QStringLiteral("Label2"));
-  Label2->setGeometry(10, 77, 17, 13);
+  edAb = Edit(plLoeschen, "edAb", QString(), {35, 46, 73, 21});
+  Label2 = Label(plLoeschen, "Label2", QStringLiteral("bis"), {10, 77, 17, 13});
   Label2->setCursor(Qt::ArrowCursor);
-  edBis = new QLineEdit(plLoeschen);
-  edBis->setObjectName(QStringLiteral("edBis"));
-  edBis->setGeometry(35, 73, 73, 21);
+  edBis = Edit(plLoeschen, "edBis", QString(), {35, 73, 73, 21});
   Panel2 = Panel(plLoeschen, "Panel2", false);
   Panel2->setGeometry(112, 46, 14, 49);
   rbAb = Radio(Panel2, "rbAb", QString(), {1, 3, 15, 17}, true);
