@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -350,82 +351,102 @@ class Loader {
     g.unchecked = to;
   }
 
-  bool OnLineFeed(Region& g, size_t pos) {
+  // The line-break handlers return where the scan goes on: kGoOn for the
+  // next special byte of the block, a position when the rest of the block is
+  // skipped, kStop when the reading ends.
+  static constexpr size_t kGoOn = 0;
+  static constexpr size_t kStop = SIZE_MAX;
+
+  size_t OnLineFeed(Region& g, size_t pos) {
     if (pos > g.line_start) PushField(g.buf + g.field_start, pos - g.field_start);
     if (!EndLine()) {
       Check(g, pos);
-      return false;
+      return kStop;
     }
     g.line_start = g.field_start = pos + 1;
-    return true;
+    return kGoOn;
   }
 
-  bool OnCarriageReturn(Region& g, size_t pos, size_t* jump) {
+  size_t OnCarriageReturn(Region& g, size_t pos) {
     const bool before_lf = pos + 1 < g.end ? g.buf[pos + 1] == '\n' : g.final;
+    size_t jump;
     if (before_lf) {
       if (pos > g.line_start) PushField(g.buf + g.field_start, pos - g.field_start);
       if (!EndLine()) {
         Check(g, pos);
-        return false;
+        return kStop;
       }
-      *jump = std::min(pos + 2, g.end);
+      jump = std::min(pos + 2, g.end);
     } else {
       const char* lf = static_cast<const char*>(std::memchr(g.buf + pos, '\n', g.end - pos));
       const size_t line_end = lf ? static_cast<size_t>(lf - g.buf) : g.end;
-      *jump = lf ? line_end + 1 : g.end;
+      jump = lf ? line_end + 1 : g.end;
       Check(g, g.line_start);
       const bool go_on = SlowLine(g.buf + g.line_start, line_end - g.line_start);
-      g.unchecked = *jump;
-      if (!go_on) return false;
+      g.unchecked = jump;
+      if (!go_on) return kStop;
     }
-    g.line_start = g.field_start = *jump;
-    return true;
+    g.line_start = g.field_start = jump;
+    return jump;
   }
 
-  bool OnCtrlZ(Region& g, size_t pos, size_t* jump) {
+  size_t OnCtrlZ(Region& g, size_t pos) {
     if (pos == g.line_start) {
       Check(g, pos);
-      return false;  // Ctrl-Z at the start of a line ends the file
+      return kStop;  // Ctrl-Z at the start of a line ends the file
     }
     PushField(g.buf + g.field_start, pos - g.field_start);
     const bool go_on = EndLine();
     Check(g, pos);
     const char* lf = static_cast<const char*>(std::memchr(g.buf + pos, '\n', g.end - pos));
-    *jump = lf ? static_cast<size_t>(lf - g.buf) + 1 : g.end;
-    g.unchecked = *jump;
-    if (!go_on) return false;
-    g.line_start = g.field_start = *jump;
-    return true;
+    const size_t jump = lf ? static_cast<size_t>(lf - g.buf) + 1 : g.end;
+    g.unchecked = jump;
+    if (!go_on) return kStop;
+    g.line_start = g.field_start = jump;
+    return jump;
   }
 
-  // A special byte at pos. *jump: where the scan goes on when the rest of
-  // the block must be skipped (0: the block goes on).
-  bool OnSpecial(Region& g, size_t pos, size_t* jump) {
+  // A line end or Ctrl-Z at pos.
+  size_t OnLineBreak(Region& g, size_t pos) {
     const char c = g.buf[pos];
-    if (c == sep_) {
-      PushField(g.buf + g.field_start, pos - g.field_start);
-      g.field_start = pos + 1;
-      return true;
-    }
     if (c == '\n') return OnLineFeed(g, pos);
-    if (c == '\r') return OnCarriageReturn(g, pos, jump);
-    return OnCtrlZ(g, pos, jump);
+    if (c == '\r') return OnCarriageReturn(g, pos);
+    return OnCtrlZ(g, pos);
   }
 
   bool ScanRegion(Region& g) {
     const Vectors v(sep_);
+    // The separator, by far the most frequent special byte, is handled here
+    // with the scan's state in locals; everything else goes through g.
+    const char sep = sep_;
+    const char* const buf = g.buf;
+    const size_t end = g.end;
+    size_t field_start = g.field_start;
     size_t i = g.line_start;
-    while (i < g.end) {
-      uint64_t m = SpecialMask(g.buf + i, v, &g.high);
-      if (g.end - i < 64) m &= (uint64_t{1} << (g.end - i)) - 1;
-      size_t jump = 0;
-      while (m && jump == 0) {
+    while (i < end) {
+      uint64_t m = SpecialMask(buf + i, v, &g.high);
+      if (end - i < 64) m &= (uint64_t{1} << (end - i)) - 1;
+      size_t next = i + 64;
+      while (m) {
         const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
         m &= m - 1;
-        if (!OnSpecial(g, pos, &jump)) return false;
+        if (buf[pos] == sep) {
+          PushField(buf + field_start, pos - field_start);
+          field_start = pos + 1;
+          continue;
+        }
+        g.field_start = field_start;
+        const size_t jump = OnLineBreak(g, pos);
+        if (jump == kStop) return false;
+        field_start = g.field_start;
+        if (jump != kGoOn) {
+          next = jump;
+          break;
+        }
       }
-      i = jump ? jump : i + 64;
+      i = next;
     }
+    g.field_start = field_start;
     return true;
   }
 

@@ -245,6 +245,18 @@ void Table::MoveCol(int from, int to) {
   }
 }
 
+void Table::swap(Table& other) noexcept {
+  std::swap(col_count_, other.col_count_);
+  rows_.swap(other.rows_);
+  std::swap(utf8_, other.utf8_);
+  blocks_.swap(other.blocks_);
+  std::swap(pool_next_, other.pool_next_);
+  std::swap(pool_left_, other.pool_left_);
+  std::swap(pool_bytes_, other.pool_bytes_);
+  own_arena_.swap(other.own_arena_);
+  arenas_.swap(other.arenas_);
+}
+
 uint64_t Table::StorageBytes() const {
   uint64_t total = pool_bytes_ + rows_.capacity() * sizeof(RowRef);
   for (const auto& a : arenas_) total += a->bytes_reserved();

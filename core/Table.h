@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace core {
@@ -147,8 +148,12 @@ class Table {
   // Storage in bytes taken by cells, rows and arenas (for benchmarks).
   uint64_t StorageBytes() const;
 
+  // Exchanges everything, cells, counts and encoding, with `other`.
+  void swap(Table& other) noexcept;
+
  private:
-  // Builds rows in place for the loader and the transposition.
+  // Builds and edits rows in place for the loader, the transposition and
+  // the edit operations.
   friend class TableBuilder;
 
   // Makes a cell for `text`; long texts are copied into this table's arena.
@@ -175,6 +180,17 @@ class Table {
   size_t OpenRowRoom() const { return pool_left_; }
   Cell* GrowOpenRow(size_t used, size_t room);
   void CommitOpenRow(int row, size_t n);
+  // The stored cells of `row`, for writing in place.
+  Cell* MutableCells(int row) { return rows_[static_cast<size_t>(row)].cells; }
+  // Lowers the stored length of `row` to n (n <= StoredLength(row)); the
+  // cells beyond then read empty.
+  void TruncateRow(int row, size_t n) {
+    rows_[static_cast<size_t>(row)].size = static_cast<uint32_t>(n);
+  }
+  // Exchanges the whole storage of two rows, column 0 included.
+  void SwapRowStorage(int a, int b) {
+    std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
+  }
   // Appends one empty row (RowCount + 1).
   void AppendRow() {
     if (rows_.size() == rows_.capacity()) GrowRows();

@@ -1,7 +1,7 @@
-// Building a table's rows in place, for the loader and the transposition:
-// cells are written straight into the table's block pool instead of going
-// through Set() one at a time. Everything here is inline, so the hot loops
-// pay nothing for the indirection.
+// Building and editing a table's rows in place, for the loader, the
+// transposition and the edit operations: cells are written straight into the
+// table's block pool instead of going through Set() one at a time. Everything here is inline, so
+// the hot loops pay nothing for the indirection.
 #ifndef MARVESK_CORE_TABLEBUILDER_H_
 #define MARVESK_CORE_TABLEBUILDER_H_
 
@@ -44,6 +44,12 @@ class TableBuilder {
   // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n) { return t_.ResizeRow(row, n); }
+  // The stored cells of `row`, for writing in place; TruncateRow lowers the
+  // stored length (n <= StoredLength), SwapRowStorage exchanges two rows
+  // with everything they store, column 0 included.
+  Cell* MutableCells(int row) { return t_.MutableCells(row); }
+  void TruncateRow(int row, size_t n) { t_.TruncateRow(row, n); }
+  void SwapRowStorage(int a, int b) { t_.SwapRowStorage(a, b); }
   // Lets the table hold cells whose texts live in `other`'s arenas.
   void ShareArenasOf(const Table& other) { t_.ShareArenasOf(other); }
 

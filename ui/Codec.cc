@@ -3,21 +3,16 @@
 #include <QFile>
 #include <array>
 
+#include "core/Text.h"
+
 namespace ui {
 namespace {
-
-// Windows-1252 0x80..0x9F; the undefined five map to their C1 code points.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 constexpr char16_t kControlPictures = 0x2400;
 
 char16_t Cp1252ToUnicode(unsigned char b) {
   if (b < 0x20) return static_cast<char16_t>(kControlPictures + b);
-  if (b >= 0x80 && b < 0xA0) return kCp1252High[b - 0x80];
-  return b;
+  return core::Cp1252ToUnicode(b);
 }
 
 bool HasControl(std::string_view s) {
@@ -63,19 +58,8 @@ std::string EncodeCell(const QString& text, bool utf8) {
   std::string out;
   out.reserve(static_cast<size_t>(t.size()));
   for (QChar c : t) {
-    const char16_t u = c.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-      out.push_back(static_cast<char>(u));
-      continue;
-    }
-    char mapped = '?';  // not representable in Windows-1252
-    for (int i = 0; i < 32; ++i) {
-      if (kCp1252High[i] == u) {
-        mapped = static_cast<char>(0x80 + i);
-        break;
-      }
-    }
-    out.push_back(mapped);
+    const int b = core::UnicodeToCp1252(c.unicode());
+    out.push_back(b < 0 ? '?' : static_cast<char>(b));  // '?': not in Windows-1252
   }
   return out;
 }

@@ -1,0 +1,357 @@
+#include "core/Edit.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/TableBuilder.h"
+#include "core/Text.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace core {
+namespace {
+
+// Columns handled per pass over the rows by the block operations: rows are
+// stored one after another, so walking a column at a time would go through
+// the whole table once per column.
+constexpr int kStripe = 16;
+
+// Reports Started/Finished around a piece of work, whatever way it ends.
+class Progress {
+ public:
+  Progress(EditObserver* observer, int maximum) : observer_(observer) {
+    if (observer_) observer_->Started(maximum);
+  }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  ~Progress() {
+    if (observer_) observer_->Finished();
+  }
+  void Step(int position) {
+    if (observer_) observer_->Progress(position);
+  }
+
+ private:
+  EditObserver* observer_;
+};
+
+// The data cells of a block, cut to the table; empty when right < left or
+// bottom < top.
+Block DataPart(const Table& table, const Block& b) {
+  return Block{std::max(b.left, 1), std::max(b.top, 1), std::min(b.right, table.ColCount() - 1),
+               std::min(b.bottom, table.RowCount() - 1)};
+}
+
+bool IsEmpty(const Block& b) { return b.right < b.left || b.bottom < b.top; }
+
+// Empties stored cells [lo, hi] of every row in [top, bottom].
+void EmptyCells(Table& table, TableBuilder& build, int lo, int hi, int top, int bottom) {
+  for (int r = top; r <= bottom; ++r) {
+    const int stored = static_cast<int>(table.StoredLength(r));
+    const int end = std::min(hi + 1, stored);
+    if (end <= lo) continue;
+    std::memset(static_cast<void*>(build.MutableCells(r) + lo), 0,
+                static_cast<size_t>(end - lo) * sizeof(Cell));
+  }
+}
+
+// Does `cell` hold `text` (not empty)?
+inline bool Holds(const Cell& cell, std::string_view text) {
+  const size_t n = cell.size();
+  if (n < text.size()) return false;
+#if defined(__SSE2__)
+  if (cell.IsInline()) {
+    // Candidates are the places of the first byte; short cells hold their
+    // bytes inside the 16-byte cell itself.
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell));
+    const __m128i first = _mm_set1_epi8(text[0]);
+    unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, first)));
+    hits &= (1u << (n - text.size() + 1)) - 1;
+    const char* p = reinterpret_cast<const char*>(&cell);
+    while (hits) {
+      const int at = __builtin_ctz(hits);
+      if (std::memcmp(p + at + 1, text.data() + 1, text.size() - 1) == 0) return true;
+      hits &= hits - 1;
+    }
+    return false;
+  }
+#endif
+  return cell.view().find(text) != std::string_view::npos;
+}
+
+// The first column in [from, to] of `row` holding `text`, or -1; scanning
+// forward, or backward from `to` down to `from`.
+int FindInRow(const Table& table, int row, int from, int to, std::string_view text, bool forward) {
+  to = std::min(to, static_cast<int>(table.StoredLength(row)) - 1);
+  if (to < from) return -1;
+  const Cell* cells = table.StoredCells(row);
+  if (forward) {
+    for (int c = from; c <= to; ++c) {
+      if (Holds(cells[c], text)) return c;
+    }
+  } else {
+    for (int c = to; c >= from; --c) {
+      if (Holds(cells[c], text)) return c;
+    }
+  }
+  return -1;
+}
+
+// The clip's cells in the target's encoding, when the two differ.
+void Recode(const Table& clip, Table& out, bool to_utf8) {
+  out.Reset(clip.ColCount(), clip.RowCount());
+  out.set_utf8(to_utf8);
+  for (int r = 0; r < clip.RowCount(); ++r) {
+    const int stored = static_cast<int>(clip.StoredLength(r));
+    for (int c = 0; c < stored; ++c) {
+      const std::string_view text = clip.Get(c, r);
+      if (!text.empty()) out.Set(c, r, RecodeText(text, clip.utf8(), to_utf8));
+    }
+  }
+}
+
+// Gives each target row of the paste room for the clip cells that are not
+// empty, before any cell is written, so that running out of memory leaves
+// the target as it was.
+void MakeRoomForPaste(const Table& clip, Table& target, TableBuilder& build, const Block& dst,
+                      int left, int top) {
+  for (int r = dst.top; r <= dst.bottom; ++r) {
+    const int src_row = r - top;
+    const int last = std::min(static_cast<int>(clip.StoredLength(src_row)) - 1, dst.right - left);
+    int need = 0;
+    for (int c = last; c >= dst.left - left; --c) {
+      if (!clip.StoredCells(src_row)[c].empty()) {
+        need = c + left + 1;
+        break;
+      }
+    }
+    if (need > static_cast<int>(target.StoredLength(r))) {
+      build.ResizeRow(r, static_cast<size_t>(need));
+    }
+  }
+}
+
+}  // namespace
+
+void RemoveCols(Table& table, int from, int to, EditObserver* observer) {
+  from = std::max(from, 1);
+  to = std::min(to, table.ColCount() - 1);
+  if (to < from) return;  // nothing of the table is in the run
+  const int k = to - from + 1;
+  TableBuilder build(table);
+  Progress progress(observer, table.RowCount() - 1);
+  for (int r = 1; r < table.RowCount(); ++r) {
+    const int stored = static_cast<int>(table.StoredLength(r));
+    if (stored > from) {
+      Cell* cells = build.MutableCells(r);
+      const int moved = std::max(stored - from - k, 0);
+      std::memmove(static_cast<void*>(cells + from), cells + from + k,
+                   static_cast<size_t>(moved) * sizeof(Cell));
+      build.TruncateRow(r, static_cast<size_t>(from + moved));
+    }
+    progress.Step(r);
+  }
+  table.SetColCount(table.ColCount() - k);
+}
+
+Result RemoveRows(Table& table, int from, int to, EditObserver* observer) {
+  from = std::max(from, 1);
+  to = std::min(to, table.RowCount() - 1);
+  if (to < from) return Result::Ok();
+  const int k = to - from + 1;
+  const int rows = table.RowCount();
+  TableBuilder build(table);
+  const bool numbered = table.ColCount() > 0;
+  // Every row that moves needs a stored column 0 to hand its number back.
+  try {
+    for (int r = from; numbered && r < rows; ++r) {
+      if (table.StoredLength(r) == 0) build.ResizeRow(r, 1);
+    }
+  } catch (const std::bad_alloc&) {
+    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+  }
+  Progress progress(observer, rows - 1);
+  // The run bubbles to the end: each row after it moves up k places and the
+  // numbers in column 0 stay where they are.
+  for (int r = from; r < rows - k; ++r) {
+    build.SwapRowStorage(r, r + k);
+    if (numbered) std::swap(build.MutableCells(r)[0], build.MutableCells(r + k)[0]);
+    progress.Step(r);
+  }
+  for (int r = std::max(from, rows - k); r < rows; ++r) progress.Step(r);
+  table.SetRowCount(rows - k);
+  return Result::Ok();
+}
+
+void ClearCols(Table& table, int from, int to) {
+  const Block part = DataPart(table, Block{from, 1, to, table.RowCount() - 1});
+  if (IsEmpty(part)) return;
+  TableBuilder build(table);
+  EmptyCells(table, build, part.left, part.right, part.top, part.bottom);
+}
+
+void ClearRows(Table& table, int from, int to) {
+  const Block part = DataPart(table, Block{1, from, table.ColCount() - 1, to});
+  if (IsEmpty(part)) return;
+  TableBuilder build(table);
+  EmptyCells(table, build, part.left, part.right, part.top, part.bottom);
+}
+
+void ClearBlock(Table& table, const Block& block, EditObserver* observer) {
+  const Block part = DataPart(table, block);
+  if (IsEmpty(part)) return;
+  TableBuilder build(table);
+  Progress progress(observer, part.right - part.left + 1);
+  for (int lo = part.left; lo <= part.right; lo += kStripe) {
+    const int hi = std::min(lo + kStripe - 1, part.right);
+    EmptyCells(table, build, lo, hi, part.top, part.bottom);
+    for (int c = lo; c <= hi; ++c) progress.Step(c - part.left + 1);
+  }
+}
+
+Result CopyBlock(const Table& source, const Block& block, Table& clip, EditObserver* observer) {
+  if (IsEmpty(block)) return Result::Ok();
+  const int width = block.right - block.left + 1;
+  const int height = block.bottom - block.top + 1;
+  Progress progress(observer, width);
+  try {
+    Table fresh;
+    fresh.Reset(width, height);
+    fresh.set_utf8(source.utf8());
+    TableBuilder build(fresh);
+    build.ShareArenasOf(source);
+    // Rows of the block outside the source read empty and store nothing.
+    const int first = std::max(block.top, 0);
+    const int last = std::min(block.bottom, source.RowCount() - 1);
+    const int lo = std::max(block.left, 0);
+    std::vector<uint32_t> length(static_cast<size_t>(height), 0);
+    size_t total = 0;
+    for (int r = first; r <= last; ++r) {
+      const int end = std::min(static_cast<int>(source.StoredLength(r)), block.right + 1);
+      if (end > lo) length[static_cast<size_t>(r - block.top)] = static_cast<uint32_t>(end - lo);
+      total += length[static_cast<size_t>(r - block.top)];
+    }
+    build.ReserveCells(total);
+    for (int r = first; r <= last; ++r) {
+      const uint32_t n = length[static_cast<size_t>(r - block.top)];
+      if (n == 0) continue;
+      Cell* out = build.ResizeRow(r - block.top, n + static_cast<size_t>(lo - block.left));
+      std::memcpy(static_cast<void*>(out + (lo - block.left)), source.StoredCells(r) + lo,
+                  n * sizeof(Cell));
+    }
+    clip.swap(fresh);
+  } catch (const std::bad_alloc&) {
+    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+  }
+  for (int c = 1; c <= width; ++c) progress.Step(c);
+  return Result::Ok();
+}
+
+Result PasteBlock(const Table& clip, Table& target, int left, int top, EditObserver* observer) {
+  Progress progress(observer, clip.ColCount());
+  const Block dst =
+      DataPart(target, Block{left, top, left + clip.ColCount() - 1, top + clip.RowCount() - 1});
+  if (IsEmpty(dst)) {
+    for (int c = 1; c <= clip.ColCount(); ++c) progress.Step(c);
+    return Result::Ok();
+  }
+  TableBuilder build(target);
+  Table recoded;
+  const Table* from = &clip;
+  try {
+    if (clip.utf8() != target.utf8()) {
+      Recode(clip, recoded, target.utf8());
+      from = &recoded;
+    }
+    build.ShareArenasOf(*from);
+    MakeRoomForPaste(*from, target, build, dst, left, top);
+  } catch (const std::bad_alloc&) {
+    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+  }
+  for (int lo = dst.left; lo <= dst.right; lo += kStripe) {
+    const int hi = std::min(lo + kStripe - 1, dst.right);
+    for (int r = dst.top; r <= dst.bottom; ++r) {
+      const int stored = static_cast<int>(target.StoredLength(r));
+      const int end = std::min(hi + 1, stored);  // cells beyond read empty, as do the clip's
+      if (end <= lo) continue;
+      Cell* out = build.MutableCells(r);
+      const int src_row = r - top;
+      const int src_stored = static_cast<int>(from->StoredLength(src_row));
+      const Cell* in = from->StoredCells(src_row);
+      for (int c = lo; c < end; ++c) {
+        const int sc = c - left;
+        out[c] = sc < src_stored ? in[sc] : Cell();
+      }
+    }
+    for (int c = lo; c <= hi; ++c) progress.Step(c - left + 1);
+  }
+  for (int c = dst.right + 1; c < left + clip.ColCount(); ++c) progress.Step(c - left + 1);
+  return Result::Ok();
+}
+
+std::optional<CellPos> SearchForward(const Table& table, std::string_view text,
+                                     SearchCursor& cursor) {
+  const int saved = cursor.col;
+  const int cols = table.ColCount();
+  const int rows = table.RowCount();
+  if (cursor.col < cols) {
+    ++cursor.col;
+  } else if (cursor.row < rows) {
+    ++cursor.row;
+    cursor.col = 1;
+  }
+  const int first = cursor.row;
+  for (int r = first; r <= rows - 1; ++r) {
+    if (r >= 1 && !text.empty()) {
+      const int c = FindInRow(table, r, std::max(cursor.col, 1), cols - 1, text, true);
+      if (c >= 0) {
+        cursor = SearchCursor{c, r};
+        return CellPos{c, r};
+      }
+    }
+    cursor.col = r < rows - 1 ? 1 : saved;
+  }
+  return std::nullopt;
+}
+
+std::optional<CellPos> SearchBackward(const Table& table, std::string_view text,
+                                      SearchCursor& cursor) {
+  const int saved = cursor.col;
+  const int cols = table.ColCount();
+  if (cursor.col > 1) {
+    --cursor.col;
+  } else if (cursor.row > 1) {
+    --cursor.row;
+    cursor.col = cols - 1;
+  }
+  // Rows past the end read empty and cannot match; the scan starts inside,
+  // with the column those rows would have left behind.
+  int first = cursor.row;
+  const int last_row = table.RowCount() - 1;
+  if (first > last_row) {
+    if (last_row >= 1) {
+      cursor.col = cols - 1;
+    } else if (first >= 1) {
+      cursor.col = saved;
+    }
+    first = last_row;
+  }
+  for (int r = first; r >= 1; --r) {
+    if (!text.empty()) {
+      const int c = FindInRow(table, r, 1, std::min(cursor.col, cols - 1), text, false);
+      if (c >= 0) {
+        cursor = SearchCursor{c, r};
+        return CellPos{c, r};
+      }
+    }
+    cursor.col = r > 1 ? cols - 1 : saved;
+  }
+  return std::nullopt;
+}
+
+}  // namespace core
