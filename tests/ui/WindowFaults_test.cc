@@ -1,8 +1,10 @@
 // Faults found in the window once, each driven as a user meets it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -10,9 +12,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 
 #include "UiTestSupport.h"
+#include "core/FileIo.h"
+#include "core/Memory.h"
 #include "ui/ButtonBar.h"
 #include "ui/RangePanel.h"
 #include "ui/Search.h"
@@ -108,6 +116,87 @@ TEST_F(WindowFaultTest, ClosedContinueQuestionIsAskedAgain) {
   EXPECT_EQ(prompter_.messages[1].text,
             QStringLiteral("Laden lang.txt ist noch nicht beendet\rFortsetzen?"));
   EXPECT_EQ(main_->StringGrid1->RowCount() - 1, 300);
+}
+
+// A save that fails part way, by a full disk, a failing disk or a folder
+// that is gone, warns and leaves the file on disk and the table as they were.
+TEST_F(WindowFaultTest, FailedSaveKeepsTheOldFileAndTheTable) {
+  std::string text;
+  for (int i = 1; i <= 2000; ++i) text += "zeile " + std::to_string(i) + ";b;c\n";
+  LoadThroughButton(WriteFile(QStringLiteral("quelle.txt"), text));
+  const std::string old_bytes = "alter Inhalt\r\n";
+  struct Case {
+    const char* what;
+    int error;         // the write fails with this after some bytes went out
+    bool folder_gone;  // the target folder is removed before the save
+  };
+  for (const Case& c : {Case{"disk full", ENOSPC, false}, Case{"I/O error", EIO, false},
+                        Case{"folder gone", 0, true}}) {
+    SCOPED_TRACE(c.what);
+    prompter_.messages.clear();
+    const QString folder = dir_.path() + "/" + QString::fromLatin1(c.what).replace(' ', '_');
+    std::filesystem::create_directories(folder.toStdString());
+    const QString target = folder + QStringLiteral("/ziel.txt");
+    WriteFile(QDir(dir_.path()).relativeFilePath(target), old_bytes);
+    if (c.folder_gone) std::filesystem::remove_all(folder.toStdString());
+    size_t written = 0;
+    // The first 4096 bytes go out, then the disk fails.
+    core::ScopedFileIo io({}, [&](int fd, const void* buf, size_t n) -> ssize_t {
+      if (c.error && written >= 4096) {
+        errno = c.error;
+        return -1;
+      }
+      const size_t take = c.error ? std::min(n, 4096 - written) : n;
+      const ssize_t r = ::write(fd, buf, take);
+      if (r > 0) written += static_cast<size_t>(r);
+      return r;
+    });
+    SaveWithRightButton(target);
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::kWarning);
+    EXPECT_EQ(prompter_.messages[0].text,
+              "Datei " + target +
+                  " konnte nicht gespeichert werden. Eine vorhandene Datei dieses Namens bleibt "
+                  "unverändert");
+    if (c.folder_gone) {
+      EXPECT_FALSE(std::filesystem::exists(folder.toStdString()));
+    } else {
+      EXPECT_EQ(ReadFile(target), old_bytes);
+      EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1)
+          << "a temporary file was left behind";
+    }
+    EXPECT_EQ(main_->StringGrid1->RowCount() - 1, 2000);
+    EXPECT_EQ(main_->StringGrid1->Cells(1, 2000), QStringLiteral("zeile 2000"));
+    EXPECT_TRUE(main_->bar().plMenu->isVisible());
+  }
+}
+
+// A transposition that does not fit warns and leaves the shown table as it
+// was, in the same view.
+TEST_F(WindowFaultTest, TranspositionOutOfMemoryKeepsTheView) {
+  std::string text;
+  for (int i = 1; i <= 300; ++i) text += std::to_string(i) + ";b;c;d\n";
+  LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
+  ui::StringGrid* g1 = main_->StringGrid1;
+  g1->SetRow(7);
+  g1->SetCol(2);
+  core::SetMemoryProbe([](uint64_t) { return false; });
+  Switch();
+  core::SetMemoryProbe({});
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Speicherplatz zu klein"));
+  EXPECT_TRUE(g1->isVisible());
+  EXPECT_FALSE(main_->StringGrid2->isVisible());
+  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
+  EXPECT_EQ(g1->RowCount() - 1, 300);
+  EXPECT_EQ(g1->Cells(1, 300), QStringLiteral("300"));
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 300"));
+  // With room again, the same button transposes.
+  prompter_.messages.clear();
+  Switch();
+  EXPECT_TRUE(prompter_.messages.empty());
+  ASSERT_TRUE(main_->StringGrid2->isVisible());
+  EXPECT_EQ(main_->StringGrid2->Cells(300, 1), QStringLiteral("300"));
 }
 
 // The real message box tells a button from its close box and Escape.
