@@ -84,18 +84,8 @@ TEST(StrToIntStrict, RejectsEverythingElseWithTheUsersMessage) {
   }
 }
 
-TEST(StrToIntStrict, MessageForAbcIsExact) {
-  try {
-    StrToIntStrict("abc");
-    FAIL() << "no error";
-  } catch (const ConvertError& e) {
-    EXPECT_STREQ(e.what(), "'abc' ist kein gültiger Integerwert");
-  }
-}
-
 TEST(FilterNumericKey, WithoutDecimalOnlyDigitsAndBackspacePass) {
   for (char d = '0'; d <= '9'; ++d) EXPECT_EQ(FilterNumericKey(d, '#'), d);
-  EXPECT_EQ(FilterNumericKey('7', '#'), '7');
   EXPECT_EQ(FilterNumericKey('\b', '#'), '\b');
   for (char k : {'.', ',', '#', '-', '+', 'a', 'Z', 'e', ' ', '\r', '\x1b'}) {
     EXPECT_EQ(FilterNumericKey(k, '#'), '\0') << "key " << static_cast<int>(k);

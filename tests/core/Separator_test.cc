@@ -116,14 +116,6 @@ TEST(SeparatorChar, AnderesWithEmptyFieldGivesBlankAndFillsTheField) {
   EXPECT_EQ(other, " ");
 }
 
-TEST(SeparatorSetting, StartsAsSemicolonBlankAndAutomatic) {
-  SeparatorSetting s;
-  EXPECT_EQ(s.choice, "Semikolon");
-  EXPECT_EQ(s.other, " ");
-  EXPECT_TRUE(s.auto_detect);
-  EXPECT_EQ(SeparatorChar(s), ';');
-}
-
 TEST(SeparatorDisplay, TabByNameOthersInQuotes) {
   EXPECT_EQ(SeparatorDisplay('\t'), "Tab");
   EXPECT_EQ(SeparatorDisplay(';'), "\";\"");
