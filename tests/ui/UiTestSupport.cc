@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTest>
 #include <QToolButton>
@@ -74,7 +75,17 @@ void WindowTest::TearDown() {
 void WindowTest::Start() {
   main_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(main_));
-  QTRY_VERIFY_WITH_TIMEOUT(main_->activated(), 2000);
+  // QTRY_* failures never reach gtest: a late start-up would go unnoticed
+  // and run in the middle of the test. Wait here and fail here.
+  QDeadlineTimer deadline(10000);
+  while (!main_->activated() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  ASSERT_TRUE(main_->activated()) << "the main window's start-up did not run";
+  // The platform's own activation comes now, not inside the test's first
+  // load, where the load's event processing would deliver it.
+  EXPECT_TRUE(QTest::qWaitForWindowActive(main_, 10000)) << "the main window never became active";
+  QCoreApplication::processEvents();
 }
 
 QString WindowTest::WriteFile(const QString& name, const std::string& bytes) {
