@@ -2,12 +2,14 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <exception>
 
+#include "core/Convert.h"
 #include "ui/platform/Prompter.h"
 
 namespace ui {
@@ -112,6 +114,27 @@ bool MouseButtonFilter::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return QObject::eventFilter(watched, event);
+}
+
+EventHook::EventHook(QObject* target, Fn f) : QObject(target), f_(std::move(f)) {
+  target->installEventFilter(this);
+}
+
+bool EventHook::eventFilter(QObject* watched, QEvent* event) {
+  if (f_(event)) return true;
+  return QObject::eventFilter(watched, event);
+}
+
+bool RejectedByDigitFilter(const QKeyEvent& key) {
+  if (key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return false;
+  const QString text = key.text();
+  if (text.isEmpty()) return false;
+  const QChar c = text.at(0);
+  // Control characters (Delete, Escape, Tab) edit or navigate, as keys that
+  // type nothing do; Backspace is one of them.
+  if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+  if (c.unicode() > 0x7F) return true;
+  return core::FilterNumericKey(static_cast<char>(c.unicode()), '#') == '\0';
 }
 
 }  // namespace ui

@@ -14,6 +14,7 @@
 #include <utility>
 
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -81,6 +82,25 @@ class MouseButtonFilter final : public QObject {
   PressFn on_press_;
   HoverFn on_hover_;
 };
+
+// Hands every event of `target` to `f` before the target sees it; `f`
+// returns true to take the event away. Owned by the target.
+class EventHook final : public QObject {
+ public:
+  using Fn = std::function<bool(QEvent*)>;
+  EventHook(QObject* target, Fn f);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  Fn f_;
+};
+
+// The key filter of the number fields: true when the key press types a
+// character other than a digit or Backspace, which the field must not get.
+// Keys that type nothing (arrows, Delete) and shortcuts (Ctrl+V) pass.
+bool RejectedByDigitFilter(const QKeyEvent& key);
 
 }  // namespace ui
 

@@ -1,26 +1,62 @@
 // The floating panel `plLoeschen` that clears or removes a run of columns or
-// rows: its controls, the run bounds and the state of dragging the panel.
+// rows of the shown grid: its controls and handlers, the run bounds the grids
+// paint, and dragging the panel over the window.
 #ifndef MARVESK_UI_RANGEPANEL_H_
 #define MARVESK_UI_RANGEPANEL_H_
 
+#include <QPoint>
+#include <QRgb>
 #include <cstdint>
+#include <string>
+
+#include "core/Range.h"
 
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QToolButton;
-class QWidget;
+class TfrMarvesk;
 
 namespace ui {
 
+class StringGrid;
+
 class RangePanel {
  public:
-  explicit RangePanel(QWidget* window);
+  explicit RangePanel(TfrMarvesk& form);
 
-  // A cell of the shown grid was chosen: its column or row (as the panel is
-  // set to) goes into the field the panel points at.
+  // Connects the panel's controls to the window's handlers.
+  void Connect();
+
+  // A cell of a grid was chosen: its column or row (as the panel is set to)
+  // goes into the field the panel points at.
   void CellChosen(int col, int row);
+
+  // The operations, on plain values of the controls.
+  void ReadRange(const StringGrid& grid);
+  void RefreshRange();
+  void ClearRange(StringGrid& grid);
+  void DeleteRange(StringGrid& grid);
+  std::string DeleteConfirmText() const;
+  void MovePanel(int x, int y);
+
+  // The handlers.
+  void sbLoeschenClick();
+  void sbLoesch_ExitClick();
+  // True when the key is taken away from the field.
+  bool FieldKeyPress(QLineEdit* field, QKeyEvent* key);
+  void GridMouseMove(StringGrid& grid);
+  void sbOKMouseMove();
+  void sbOKClick();
+  void plLoeschenMouseDown(QPoint at);
+  void FormMouseMove(QPoint at);
+  void FormMouseUp(QPoint at);
+
+  // The painting rule's colour for the run: light red to remove, light
+  // orange to empty; 0 when (col, row) is outside the shown run.
+  QRgb RunColour(int col, int row) const;
 
   QFrame* plLoeschen;
   QRadioButton* rbSpalte;
@@ -50,6 +86,14 @@ class RangePanel {
 
  private:
   void BuildFields();
+  core::RangeAxis Axis() const;
+  core::RangeMode Mode() const;
+  core::RangeFields Fields() const;
+  // Writes corrected field texts back; unchanged fields are not touched.
+  void PutFields(const core::RangeFields& fields);
+  void SetBounds(const core::RangeBounds& bounds);
+
+  TfrMarvesk& form_;
 };
 
 }  // namespace ui

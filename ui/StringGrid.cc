@@ -62,19 +62,27 @@ void GridModel::CellsChanged(int left, int top, int right, int bottom) {
 
 namespace {
 
-// Paints a cell as a string grid does: the text from the left edge, one
-// line, cut at the cell's border. Much cheaper than the style's full item
-// rendering, which lays text out for eliding, icons and check boxes.
+// Paints a data cell as a string grid does: the text from the left edge,
+// one line, cut at the cell's border, in black on the colour the grid's
+// painting rule gives (the window colour without one). The selection colour
+// never reaches a cell; the current cell keeps its focus rectangle. Much
+// cheaper than the style's full item rendering, which lays text out for
+// eliding, icons and check boxes.
 class CellDelegate final : public QStyledItemDelegate {
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  explicit CellDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
-    const bool selected = option.state & QStyle::State_Selected;
-    if (selected) painter->fillRect(option.rect, option.palette.highlight());
-    painter->setPen(selected ? option.palette.highlightedText().color()
-                             : option.palette.text().color());
+    const int off = grid_->Fixed() ? 1 : 0;
+    const QRgb colour = grid_->CellColour(index.column() + off, index.row() + off);
+    if (colour != 0) {
+      painter->fillRect(option.rect, QColor::fromRgb(colour));
+    } else if (option.state & QStyle::State_Selected) {
+      // The style has put the selection colour down already: cover it.
+      painter->fillRect(option.rect, option.palette.base());
+    }
+    painter->setPen(Qt::black);
     painter->setFont(option.font);
     const QString text = index.data(Qt::DisplayRole).toString();
     if (!text.isEmpty()) {
@@ -89,12 +97,15 @@ class CellDelegate final : public QStyledItemDelegate {
       painter->restore();
     }
     if (option.state & QStyle::State_HasFocus) {
-      QPen pen(selected ? option.palette.highlightedText().color() : option.palette.text().color());
+      QPen pen(Qt::black);
       pen.setStyle(Qt::DotLine);
       painter->setPen(pen);
       painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
     }
   }
+
+ private:
+  StringGrid* grid_;
 };
 
 // The header sections have a fixed height (column headers) or width (row
@@ -190,6 +201,7 @@ StringGrid::StringGrid(QWidget* parent, bool fixed)
   connect(v, &QHeaderView::sectionMoved, this,
           [this](int l, int o, int n) { OnSectionMoved(Qt::Vertical, l, o, n); });
   connect(h, &QHeaderView::sectionResized, this, &StringGrid::OnSectionResized);
+  viewport()->setMouseTracking(true);  // moves without a button pressed are reported too
   SetCurrent(1, 1, false);
 }
 
@@ -309,6 +321,11 @@ void StringGrid::changeEvent(QEvent* event) {
     horizontalHeader()->setFont(font());
     verticalHeader()->setFont(font());
   }
+}
+
+void StringGrid::mouseMoveEvent(QMouseEvent* event) {
+  QTableView::mouseMoveEvent(event);
+  emit mouseMoved();
 }
 
 void StringGrid::mousePressEvent(QMouseEvent* event) {

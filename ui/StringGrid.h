@@ -10,9 +10,12 @@
 #define MARVESK_UI_STRINGGRID_H_
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QTableView>
+#include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "core/Table.h"
 
@@ -89,14 +92,24 @@ class StringGrid : public QTableView {
 
   void setVisible(bool visible) override;
 
+  // The background of data cell (col, row) as the window's painting rule
+  // gives it; 0 for the plain window colour. Asked for every painted cell.
+  using CellColourFn = std::function<QRgb(int col, int row)>;
+  void SetCellColour(CellColourFn f) { cell_colour_ = std::move(f); }
+  QRgb CellColour(int col, int row) const { return cell_colour_ ? cell_colour_(col, row) : 0; }
+  bool Fixed() const { return fixed_; }
+
  signals:
   // The current cell was chosen: by a click, by keys or by the program.
   void cellClicked();
+  // The mouse moved over the cells, with or without a button held.
+  void mouseMoved();
 
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void changeEvent(QEvent* event) override;
   bool focusNextPrevChild(bool next) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -119,6 +132,7 @@ class StringGrid : public QTableView {
   bool mouse_pressing_ = false;
   bool hiding_ = false;
   bool clicked_by_press_ = false;
+  CellColourFn cell_colour_;
 };
 
 }  // namespace ui

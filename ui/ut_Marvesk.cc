@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTimer>
@@ -83,7 +84,7 @@ void TfrMarvesk::BuildControls() {
 
   bar_ = std::make_unique<ui::ButtonBar>(this);
   banner_ = std::make_unique<ui::BannerStrip>(this);
-  range_ = std::make_unique<ui::RangePanel>(this);
+  range_ = std::make_unique<ui::RangePanel>(*this);
   search_ = std::make_unique<ui::Search>(bar_->edSuchen, bar_->sbSuchen);
   blocks_ = std::make_unique<ui::BlockOps>(this, bar_->edBreite);
   files_ = std::make_unique<ui::FileOperations>(*this);
@@ -118,6 +119,11 @@ void TfrMarvesk::ConnectControls() {
   };
   on(StringGrid1, &ui::StringGrid::cellClicked, &TfrMarvesk::StringGrid1Click);
   on(StringGrid2, &ui::StringGrid::cellClicked, &TfrMarvesk::StringGrid2Click);
+  on(StringGrid1, &ui::StringGrid::mouseMoved, &TfrMarvesk::StringGrid1MouseMove);
+  on(StringGrid2, &ui::StringGrid::mouseMoved, &TfrMarvesk::StringGrid2MouseMove);
+  StringGrid1->SetCellColour([this](int c, int r) { return StringGrid1DrawCell(c, r); });
+  StringGrid2->SetCellColour([this](int c, int r) { return StringGrid2DrawCell(c, r); });
+  range_->Connect();
   on(bar_->sbLaden_TXT, &QToolButton::clicked, &TfrMarvesk::sbLaden_TXTClick);
   on(bar_->tbRow_Col, &QToolButton::clicked, &TfrMarvesk::tbRow_ColClick);
   on(bar_->sbExcel, &QToolButton::clicked, &TfrMarvesk::sbExcelClick);
@@ -318,3 +324,58 @@ void TfrMarvesk::sbSpeichernClick(bool with_tab) { SaveTable(SavingGrid(), with_
 void TfrMarvesk::SaveTable(ui::StringGrid* grid, bool with_tab) { files_->Save(grid, with_tab); }
 
 void TfrMarvesk::sbExcelClick() { files_->OpenInSpreadsheet(); }
+
+void TfrMarvesk::sbLoeschenClick() { range_->sbLoeschenClick(); }
+void TfrMarvesk::sbLoesch_ExitClick() { range_->sbLoesch_ExitClick(); }
+bool TfrMarvesk::edAbKeyPress(QKeyEvent* key) { return range_->FieldKeyPress(range_->edAb, key); }
+bool TfrMarvesk::edBisKeyPress(QKeyEvent* key) { return range_->FieldKeyPress(range_->edBis, key); }
+void TfrMarvesk::edAbEnter() { range_->rbAb->setChecked(true); }
+void TfrMarvesk::edBisEnter() { range_->rbBis->setChecked(true); }
+void TfrMarvesk::StringGrid1MouseMove() { range_->GridMouseMove(*StringGrid1); }
+void TfrMarvesk::StringGrid2MouseMove() { range_->GridMouseMove(*StringGrid2); }
+void TfrMarvesk::plLoeschenMouseMove() { RefreshRange(); }
+void TfrMarvesk::rbSpalteClick() { RefreshRange(); }
+void TfrMarvesk::rbZeileClick() { RefreshRange(); }
+void TfrMarvesk::rbAllesClick() { RefreshRange(); }
+void TfrMarvesk::rbInhaltClick() { RefreshRange(); }
+void TfrMarvesk::sbOKMouseMove() { range_->sbOKMouseMove(); }
+void TfrMarvesk::sbOKClick() { range_->sbOKClick(); }
+void TfrMarvesk::plLoeschenMouseDown(QPoint at) { range_->plLoeschenMouseDown(at); }
+void TfrMarvesk::FormMouseMove(QPoint at) { range_->FormMouseMove(at); }
+void TfrMarvesk::FormMouseDown(QPoint at) { range_->FormMouseMove(at); }
+void TfrMarvesk::FormMouseUp(QPoint at) { range_->FormMouseUp(at); }
+void TfrMarvesk::ReadRange(ui::StringGrid* grid) { range_->ReadRange(*grid); }
+void TfrMarvesk::RefreshRange() { range_->RefreshRange(); }
+void TfrMarvesk::ClearRange(ui::StringGrid* grid) { range_->ClearRange(*grid); }
+void TfrMarvesk::DeleteRange(ui::StringGrid* grid) { range_->DeleteRange(*grid); }
+QString TfrMarvesk::DeleteConfirmText() {
+  return QString::fromStdString(range_->DeleteConfirmText());
+}
+void TfrMarvesk::MovePanel(int x, int y) { range_->MovePanel(x, y); }
+
+void TfrMarvesk::mouseMoveEvent(QMouseEvent* event) {
+  QWidget::mouseMoveEvent(event);
+  FormMouseMove(event->position().toPoint());
+}
+void TfrMarvesk::mousePressEvent(QMouseEvent* event) {
+  QWidget::mousePressEvent(event);
+  FormMouseDown(event->position().toPoint());
+}
+void TfrMarvesk::mouseReleaseEvent(QMouseEvent* event) {
+  QWidget::mouseReleaseEvent(event);
+  FormMouseUp(event->position().toPoint());
+}
+
+QRgb TfrMarvesk::StringGrid1DrawCell(int col, int row) const {
+  return CellColour(StringGrid1, col, row);
+}
+QRgb TfrMarvesk::StringGrid2DrawCell(int col, int row) const {
+  return CellColour(StringGrid2, col, row);
+}
+
+QRgb TfrMarvesk::CellColour(const ui::StringGrid* grid, int col, int row) const {
+  constexpr QRgb kSearchHit = 0xFFFEE20D;  // yellow, 254 226 13
+  if (col == 0 || row == 0) return 0;      // header cells keep the fixed look
+  if (search_->SearchHit && col == grid->Col() && row == grid->Row()) return kSearchHit;
+  return range_->RunColour(col, row);
+}

@@ -5,6 +5,8 @@
 #ifndef MARVESK_UI_UT_MARVESK_H_
 #define MARVESK_UI_UT_MARVESK_H_
 
+#include <QColor>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -14,6 +16,8 @@
 #include "core/Settings.h"
 #include "ui/platform/Prompter.h"
 
+class QKeyEvent;
+class QMouseEvent;
 class QProgressBar;
 class QVBoxLayout;
 class TfrAbout;
@@ -67,6 +71,38 @@ class TfrMarvesk : public QWidget {
   void sbSpeichernClick(bool with_tab);
   void sbExcelClick();
 
+  // The range panel.
+  void sbLoeschenClick();
+  void sbLoesch_ExitClick();
+  // True when the key is taken away from the field.
+  bool edAbKeyPress(QKeyEvent* key);
+  bool edBisKeyPress(QKeyEvent* key);
+  void edAbEnter();
+  void edBisEnter();
+  void StringGrid1MouseMove();
+  void StringGrid2MouseMove();
+  void plLoeschenMouseMove();
+  void rbSpalteClick();
+  void rbZeileClick();
+  void rbAllesClick();
+  void rbInhaltClick();
+  void sbOKMouseMove();
+  void sbOKClick();
+  void plLoeschenMouseDown(QPoint at);
+  void FormMouseMove(QPoint at);
+  void FormMouseDown(QPoint at);
+  void FormMouseUp(QPoint at);
+  void ReadRange(ui::StringGrid* grid);
+  void RefreshRange();
+  void ClearRange(ui::StringGrid* grid);
+  void DeleteRange(ui::StringGrid* grid);
+  QString DeleteConfirmText();
+  void MovePanel(int x, int y);
+  // The painting rule of the grids: the background of data cell (col, row),
+  // 0 for the window colour.
+  QRgb StringGrid1DrawCell(int col, int row) const;
+  QRgb StringGrid2DrawCell(int col, int row) const;
+
   // Loads the file chosen in the open dialog, or with `reload` the file the
   // open dialog already holds.
   void LoadTable(bool reload);
@@ -111,6 +147,9 @@ class TfrMarvesk : public QWidget {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   void FormCreate();
@@ -118,6 +157,7 @@ class TfrMarvesk : public QWidget {
   void ConnectControls();
   void ApplyGridOptions();
   void GridClick(ui::StringGrid* grid);
+  QRgb CellColour(const ui::StringGrid* grid, int col, int row) const;
   QString SettingsPath() const;
   core::SettingsValues CurrentSettings() const;
 

@@ -6,10 +6,11 @@
 namespace {
 QtMessageHandler g_default_handler = nullptr;
 
-// The offscreen platform warns about window hints it cannot pass on; that
-// says nothing about the program.
+// The offscreen platform warns about window hints and mouse grabs it cannot
+// pass on; that says nothing about the program.
 void FilterMessages(QtMsgType type, const QMessageLogContext& context, const QString& msg) {
   if (msg.contains(QLatin1String("does not support propagateSizeHints"))) return;
+  if (msg.contains(QLatin1String("does not support grabbing the mouse"))) return;
   if (g_default_handler) g_default_handler(type, context, msg);
 }
 }  // namespace

@@ -1,0 +1,304 @@
+// The range panel on the real window: opening it, the fields, grid clicks,
+// the OK hint and question, removing and clearing runs, dragging, and the
+// colours the grids paint the run in.
+#include "ui/RangePanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+#include <string>
+
+#include "UiTestSupport.h"
+#include "ui/ButtonBar.h"
+#include "ui/Search.h"
+#include "ui/StringGrid.h"
+#include "ui/ut_Marvesk.h"
+
+namespace {
+
+using ui::Prompter;
+using uitest::WindowTest;
+
+const QRgb kRed = qRgb(255, 181, 176);
+const QRgb kOrange = qRgb(255, 207, 159);
+const QRgb kYellow = qRgb(254, 226, 13);
+const QRgb kWhite = qRgb(255, 255, 255);
+
+class RangePanelTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Start();
+    // 10 data columns, 6 data rows: "c<col>r<row>".
+    std::string text;
+    for (int r = 1; r <= 6; ++r) {
+      for (int c = 1; c <= 10; ++c) {
+        text += (c > 1 ? ";c" : "c") + std::to_string(c) + "r" + std::to_string(r);
+      }
+      text += "\n";
+    }
+    LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
+    g1_ = main_->StringGrid1;
+    ASSERT_EQ(g1_->ColCount(), 11);
+  }
+
+  ui::RangePanel& range() { return main_->range(); }
+  void OpenPanel() {
+    QTest::mouseClick(main_->bar().sbLoeschen, Qt::LeftButton);
+    QApplication::processEvents();
+  }
+  // The centre of data cell (col, row) of `g` in its viewport.
+  QPoint CellCentre(ui::StringGrid* g, int col, int row) {
+    return g->visualRect(g->model()->index(row - 1, col - 1)).center();
+  }
+  void ClickCell(ui::StringGrid* g, int col, int row) {
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, CellCentre(g, col, row));
+  }
+  // A mouse movement without a button, as the window system delivers it.
+  static void MoveOver(QWidget* w, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+  }
+  // The background of data cell (col, row), read beside its text.
+  QRgb Background(ui::StringGrid* g, int col, int row) {
+    const QImage image = g->viewport()->grab().toImage();
+    const QRect r = g->visualRect(g->model()->index(row - 1, col - 1));
+    return image.pixel(r.right() - 3, r.bottom() - 3) | 0xFF000000;
+  }
+  QRgb HeaderBackground(ui::StringGrid* g, int col) {
+    QWidget* h = g->horizontalHeader();
+    const QImage image = h->grab().toImage();
+    const QRect r = g->visualRect(g->model()->index(0, col - 1));
+    return image.pixel(r.right() - 3, h->height() / 2) | 0xFF000000;
+  }
+  void TypeInto(QLineEdit* field, const QString& keys) {
+    field->setFocus();
+    QTest::keyClicks(field, keys);
+  }
+  void SetFields(const QString& ab, const QString& bis) {
+    range().edAb->setText(ab);
+    range().edBis->setText(bis);
+  }
+
+  ui::StringGrid* g1_ = nullptr;
+};
+
+TEST_F(RangePanelTest, OpeningFillsAbAndLeavesBisEmpty) {
+  ASSERT_FALSE(range().plLoeschen->isVisible());
+  OpenPanel();
+  EXPECT_TRUE(range().plLoeschen->isVisible());
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("1"));
+  EXPECT_EQ(range().edBis->text(), QString());
+  EXPECT_TRUE(range().rbAb->isChecked());
+  EXPECT_EQ(QApplication::focusWidget(), range().edAb);
+  EXPECT_EQ(range().ColFrom, 1);
+  EXPECT_EQ(range().ColTo, 0);  // nothing marked
+  EXPECT_EQ(Background(g1_, 1, 1), kWhite);
+  OpenPanel();
+  EXPECT_FALSE(range().plLoeschen->isVisible());
+}
+
+TEST_F(RangePanelTest, EnterMovesBetweenTheFieldsAndOnlyDigitsGetIn) {
+  OpenPanel();
+  range().edAb->clear();
+  TypeInto(range().edAb, QStringLiteral("a2-.,x"));
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("2"));
+  QTest::keyClick(range().edAb, Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), range().edBis);
+  EXPECT_TRUE(range().rbBis->isChecked());
+  QTest::keyClicks(range().edBis, QStringLiteral("3 "));
+  QTest::sendKeyEvent(QTest::Click, range().edBis, Qt::Key_Udiaeresis, QStringLiteral("ü"),
+                      Qt::NoModifier);
+  QTest::keyClick(range().edBis, Qt::Key_Backspace);
+  QTest::keyClicks(range().edBis, QStringLiteral("4"));
+  EXPECT_EQ(range().edBis->text(), QStringLiteral("4"));
+  QTest::keyClick(range().edBis, Qt::Key_Enter);
+  EXPECT_EQ(QApplication::focusWidget(), range().edAb);
+  EXPECT_TRUE(range().rbAb->isChecked());
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("2"));  // Enter typed nothing
+}
+
+TEST_F(RangePanelTest, GridClicksFillTheFieldLastFocused) {
+  ClickCell(g1_, 7, 3);  // the panel need not be shown
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("7"));
+  range().edBis->setFocus();
+  ClickCell(g1_, 9, 2);
+  EXPECT_EQ(range().edBis->text(), QStringLiteral("9"));
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("7"));
+  EXPECT_EQ(main_->search().SearchCol, 9);
+  EXPECT_EQ(main_->search().SearchRow, 2);
+  range().rbZeile->setChecked(true);
+  range().rbAb->setChecked(true);
+  ClickCell(g1_, 4, 5);
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("5"));  // the row in row mode
+}
+
+TEST_F(RangePanelTest, PassingOverOkShowsTheQuestionAsHint) {
+  OpenPanel();
+  SetFields(QStringLiteral("12"), QString());
+  MoveOver(range().sbOK, {5, 5});
+  EXPECT_EQ(range().sbOK->property("hint").toString(),
+            QStringLiteral("Löschen alles\rSpalte: 10-10"));
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("10"));
+  EXPECT_EQ(range().edBis->text(), QStringLiteral("10"));
+  EXPECT_TRUE(range().sbOK->toolTip().contains(QLatin1Char('\n')));
+  SetFields(QString(), QString());
+  MoveOver(range().sbOK, {6, 5});
+  EXPECT_EQ(range().sbOK->property("hint").toString(), QStringLiteral("Ab und Bis eingeben"));
+}
+
+TEST_F(RangePanelTest, YesRemovesTheColumnsAndNoLeavesTheTable) {
+  OpenPanel();
+  SetFields(QStringLiteral("2"), QStringLiteral("3"));
+  main_->search().SearchCol = 5;
+  prompter_.answers = {Prompter::kResultNo};
+  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Löschen alles\rSpalte: 2-3"));
+  EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Informationen"));
+  EXPECT_EQ(prompter_.messages[0].buttons, Prompter::Buttons::kYesNo);
+  EXPECT_EQ(g1_->ColCount(), 11);
+  EXPECT_EQ(main_->search().SearchCol, 1);  // whatever the answer
+  EXPECT_EQ(main_->search().SearchRow, 1);
+
+  prompter_.answers = {Prompter::kResultYes};
+  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  EXPECT_EQ(g1_->ColCount(), 9);
+  EXPECT_EQ(g1_->Cells(2, 1), QStringLiteral("c4r1"));
+  EXPECT_EQ(g1_->Cells(8, 6), QStringLiteral("c10r6"));
+  EXPECT_EQ(g1_->model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("8"));
+  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:8"));
+  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  EXPECT_TRUE(range().plLoeschen->isVisible());  // the panel stays open
+}
+
+TEST_F(RangePanelTest, RemovingRowsUpdatesTheCounter) {
+  OpenPanel();
+  range().rbZeile->setChecked(true);
+  SetFields(QStringLiteral("1"), QStringLiteral("6"));
+  prompter_.answers = {Prompter::kResultYes};
+  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  EXPECT_EQ(g1_->RowCount(), 1);
+  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 0"));
+}
+
+TEST_F(RangePanelTest, AnUnreadableFieldStopsBeforeTheQuestion) {
+  OpenPanel();
+  SetFields(QStringLiteral("2x"), QStringLiteral("3"));  // pasted: the filter never saw it
+  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::kError);
+  EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("'2x' ist kein gültiger Integerwert."));
+  EXPECT_EQ(g1_->ColCount(), 11);
+}
+
+TEST_F(RangePanelTest, ClearingInTheTransposedViewUsesThatGridsCounts) {
+  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
+  ui::StringGrid* g2 = main_->StringGrid2;
+  ASSERT_TRUE(g2->isVisible());
+  ASSERT_EQ(g2->ColCount(), 7);  // 6 data columns there
+  OpenPanel();
+  range().rbInhalt->setChecked(true);
+  SetFields(QStringLiteral("5"), QStringLiteral("99"));
+  prompter_.answers = {Prompter::kResultYes};
+  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  EXPECT_EQ(range().edBis->text(), QStringLiteral("6"));  // cut to that grid, not to 10
+  EXPECT_EQ(g2->Cells(5, 1), QString());
+  EXPECT_EQ(g2->Cells(6, 10), QString());
+  EXPECT_EQ(g2->Cells(4, 1), QStringLiteral("c1r4"));
+  EXPECT_EQ(g2->ColCount(), 7);
+  EXPECT_EQ(g2->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("5"));
+  EXPECT_EQ(g1_->Cells(1, 5), QStringLiteral("c1r5"));  // the other view is untouched
+}
+
+TEST_F(RangePanelTest, DraggingKeepsTenPixelsWithinReach) {
+  OpenPanel();
+  QFrame* panel = range().plLoeschen;
+  const QPoint grab_at(70, 100);  // free area, below the fields
+  QTest::mousePress(panel, Qt::LeftButton, {}, grab_at);
+  EXPECT_TRUE(range().PanelDragging);
+  const int x = 3 - panel->width() + grab_at.x();  // 3 pixels left in view
+  QTest::mouseMove(main_, QPoint(x, 200));
+  EXPECT_EQ(panel->x(), 3 - panel->width());
+  QTest::mouseRelease(main_, Qt::LeftButton, {}, QPoint(x, 200));
+  EXPECT_FALSE(range().PanelDragging);
+  EXPECT_EQ(panel->x(), 10 - panel->width());
+  EXPECT_EQ(panel->y(), 200 - grab_at.y());
+  // Far beyond the bottom right: pulled back to W - 38, H - 60.
+  QTest::mousePress(panel, Qt::LeftButton, {}, grab_at);
+  QTest::mouseRelease(main_, Qt::LeftButton, {}, QPoint(5000, 5000));
+  EXPECT_EQ(panel->x(), main_->frameGeometry().width() - 38);
+  EXPECT_EQ(panel->y(), main_->frameGeometry().height() - 60);
+}
+
+TEST_F(RangePanelTest, LoadingHidesThePanelAndKeepsItsFields) {
+  OpenPanel();
+  range().rbZeile->setChecked(true);
+  SetFields(QStringLiteral("2"), QStringLiteral("4"));
+  LoadThroughButton(WriteFile(QStringLiteral("u.txt"), "a;b;c\n"));
+  EXPECT_FALSE(range().plLoeschen->isVisible());
+  EXPECT_TRUE(range().rbZeile->isChecked());
+  EXPECT_EQ(range().edAb->text(), QStringLiteral("2"));
+  EXPECT_EQ(range().edBis->text(), QStringLiteral("4"));
+}
+
+TEST_F(RangePanelTest, TheRunIsPaintedInTheModesColour) {
+  OpenPanel();
+  SetFields(QStringLiteral("3"), QStringLiteral("4"));
+  MoveOver(g1_->viewport(), CellCentre(g1_, 8, 5));
+  EXPECT_EQ(range().ColFrom, 3);
+  EXPECT_EQ(range().ColTo, 4);
+  EXPECT_EQ(Background(g1_, 3, 1), kRed);
+  EXPECT_EQ(Background(g1_, 4, 6), kRed);
+  EXPECT_EQ(Background(g1_, 2, 1), kWhite);
+  EXPECT_EQ(Background(g1_, 5, 3), kWhite);
+  EXPECT_NE(HeaderBackground(g1_, 3), kRed);  // header cells keep the fixed look
+
+  range().rbInhalt->setChecked(true);  // repaints at once
+  EXPECT_EQ(Background(g1_, 3, 2), kOrange);
+  range().rbZeile->setChecked(true);
+  SetFields(QStringLiteral("2"), QStringLiteral("2"));
+  MoveOver(g1_->viewport(), CellCentre(g1_, 8, 5));
+  EXPECT_EQ(Background(g1_, 3, 3), kWhite);    // the column band is gone
+  EXPECT_EQ(Background(g1_, 9, 2), kOrange);  // one row, all its data cells
+  EXPECT_EQ(Background(g1_, 9, 3), kWhite);
+
+  range().sbLoesch_Exit->click();
+  g1_->viewport()->repaint();
+  EXPECT_EQ(Background(g1_, 9, 2), kWhite);  // hidden panel: no run colour
+}
+
+TEST_F(RangePanelTest, AHitIsYellowOverTheRunAndSelectionsLookPlain) {
+  OpenPanel();
+  SetFields(QStringLiteral("2"), QStringLiteral("3"));
+  MoveOver(g1_->viewport(), CellCentre(g1_, 8, 5));
+  g1_->SetCol(2);
+  g1_->SetRow(2);
+  main_->search().SearchHit = true;
+  g1_->viewport()->repaint();
+  EXPECT_EQ(Background(g1_, 2, 2), kYellow);
+  EXPECT_EQ(Background(g1_, 3, 2), kRed);
+  main_->search().SearchHit = false;
+  g1_->viewport()->repaint();
+  EXPECT_EQ(Background(g1_, 2, 2), kRed);
+
+  // A selected block outside the run: no selection colour.
+  g1_->selectionModel()->select(
+      QItemSelection(g1_->model()->index(3, 5), g1_->model()->index(4, 7)),
+      QItemSelectionModel::ClearAndSelect);
+  g1_->viewport()->repaint();
+  EXPECT_EQ(Background(g1_, 7, 5), kWhite);
+}
+
+}  // namespace
