@@ -270,7 +270,7 @@ TEST_F(RangePanelTest, TheRunIsPaintedInTheModesColour) {
   range().rbZeile->setChecked(true);
   SetFields(QStringLiteral("2"), QStringLiteral("2"));
   MoveOver(g1_->viewport(), CellCentre(g1_, 8, 5));
-  EXPECT_EQ(Background(g1_, 3, 3), kWhite);    // the column band is gone
+  EXPECT_EQ(Background(g1_, 3, 3), kWhite);   // the column band is gone
   EXPECT_EQ(Background(g1_, 9, 2), kOrange);  // one row, all its data cells
   EXPECT_EQ(Background(g1_, 9, 3), kWhite);
 
@@ -299,6 +299,38 @@ TEST_F(RangePanelTest, AHitIsYellowOverTheRunAndSelectionsLookPlain) {
       QItemSelectionModel::ClearAndSelect);
   g1_->viewport()->repaint();
   EXPECT_EQ(Background(g1_, 7, 5), kWhite);
+}
+
+// What the user sees: the panel over a red column run, and an orange row
+// run in the transposed view. MARVESK_SCREENSHOT_DIR keeps the pictures.
+TEST_F(RangePanelTest, ScreenshotsOfARemoveAndAClearRun) {
+  const QString dir = QString::fromLocal8Bit(qgetenv("MARVESK_SCREENSHOT_DIR"));
+  main_->resize(700, 420);
+  QApplication::processEvents();
+  OpenPanel();
+  SetFields(QStringLiteral("2"), QStringLiteral("3"));
+  MoveOver(g1_->viewport(), CellCentre(g1_, 5, 4));
+  QImage shot = main_->grab().toImage();
+  const QPoint red = g1_->viewport()->mapTo(main_, CellCentre(g1_, 3, 5) + QPoint(30, 6));
+  EXPECT_EQ(shot.pixel(red) | 0xFF000000, kRed);
+  EXPECT_TRUE(range().plLoeschen->geometry().intersects(main_->rect()));
+  if (!dir.isEmpty()) {
+    EXPECT_TRUE(shot.save(dir + QStringLiteral("/delete-panel.png")));
+  }
+
+  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
+  ui::StringGrid* g2 = main_->StringGrid2;
+  range().rbZeile->setChecked(true);
+  range().rbInhalt->setChecked(true);
+  SetFields(QStringLiteral("3"), QStringLiteral("5"));
+  MoveOver(g2->viewport(), CellCentre(g2, 2, 2));
+  QApplication::processEvents();
+  shot = main_->grab().toImage();
+  const QPoint orange = g2->viewport()->mapTo(main_, CellCentre(g2, 1, 4) + QPoint(30, 6));
+  EXPECT_EQ(shot.pixel(orange) | 0xFF000000, kOrange);
+  if (!dir.isEmpty()) {
+    EXPECT_TRUE(shot.save(dir + QStringLiteral("/clear-rows.png")));
+  }
 }
 
 }  // namespace
