@@ -8,7 +8,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QToolButton>
-#include <iterator>
+#include <initializer_list>
 
 #include "ui/Builders.h"
 #include "ui/ButtonBar.h"
@@ -67,9 +67,12 @@ void RangePanel::BuildFields() {
   Panel2->setGeometry(112, 46, 14, 49);
   rbAb = Radio(Panel2, "rbAb", QString(), {1, 3, 15, 17}, true);
   rbBis = Radio(Panel2, "rbBis", QString(), {1, 29, 15, 17}, false);
-  // Spalte/Zeile, the two fields, then the groups inside the two small panels.
-  QWidget* order[] = {rbSpalte, rbZeile, edAb, edBis, rbAlles, rbInhalt, rbAb, rbBis};
-  for (size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  // The four-way arrow belongs to the free area only; the fields keep their
+  // text cursor.
+  for (QWidget* w : std::initializer_list<QWidget*>{rbSpalte, rbZeile, Panel1, rbAlles, rbInhalt,
+                                                    Panel2, rbAb, rbBis}) {
+    w->setCursor(Qt::ArrowCursor);
+  }
 }
 
 void RangePanel::Connect() {

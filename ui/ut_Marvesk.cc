@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <initializer_list>
+#include <iterator>
 #include <stdexcept>
 
 #include "core/Separator.h"
@@ -104,13 +105,12 @@ void TfrMarvesk::BuildControls() {
   SaveDialog1.filter = kSaveFilter;
   SaveDialog1.confirm_overwrite = true;
 
-  setTabOrder(bar_->edBreite, bar_->edSuchen);
-  setTabOrder(bar_->edSuchen, StringGrid1);
-  setTabOrder(StringGrid1, StringGrid2);
-  setTabOrder(StringGrid2, range_->rbSpalte);
-  setTabOrder(range_->rbSpalte, range_->rbZeile);
-  setTabOrder(range_->rbZeile, range_->edAb);
-  setTabOrder(range_->edAb, range_->edBis);
+  // The bar's fields, the grids, then the range panel: Spalte/Zeile, the two
+  // fields and the groups inside its two small panels.
+  QWidget* order[] = {bar_->edBreite,   bar_->edSuchen,   StringGrid1,  StringGrid2,
+                      range_->rbSpalte, range_->rbZeile,  range_->edAb, range_->edBis,
+                      range_->rbAlles,  range_->rbInhalt, range_->rbAb, range_->rbBis};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TfrMarvesk::ConnectControls() {

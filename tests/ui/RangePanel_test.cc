@@ -16,7 +16,9 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "UiTestSupport.h"
 #include "ui/ButtonBar.h"
@@ -107,6 +109,28 @@ TEST_F(RangePanelTest, OpeningFillsAbAndLeavesBisEmpty) {
   EXPECT_EQ(Background(g1_, 1, 1), kWhite);
   OpenPanel();
   EXPECT_FALSE(range().plLoeschen->isVisible());
+}
+
+TEST_F(RangePanelTest, TabOrderAndCursors) {
+  OpenPanel();
+  ui::RangePanel& p = range();
+  // The focus chain, without the widgets that never take the focus. (Which
+  // of them Tab stops at also depends on the platform's settings: some let
+  // Tab reach text fields only.)
+  std::vector<QWidget*> chain;
+  for (QWidget* w = p.rbSpalte; w && chain.size() < 8; w = w->nextInFocusChain()) {
+    if (w->focusPolicy() != Qt::NoFocus) chain.push_back(w);
+  }
+  const std::vector<QWidget*> want = {p.rbSpalte, p.rbZeile,  p.edAb, p.edBis,
+                                      p.rbAlles,  p.rbInhalt, p.rbAb, p.rbBis};
+  EXPECT_EQ(chain, want);
+  EXPECT_EQ(p.plLoeschen->cursor().shape(), Qt::SizeAllCursor);
+  for (QWidget* w : std::initializer_list<QWidget*>{p.Label1, p.Label2, p.sbOK, p.sbLoesch_Exit,
+                                                    p.rbSpalte, p.rbAb}) {
+    EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor) << w->objectName().toStdString();
+  }
+  EXPECT_TRUE(p.plLoeschen->font().bold());
+  EXPECT_EQ(p.plLoeschen->geometry(), QRect(472, 128, 152, 133));
 }
 
 TEST_F(RangePanelTest, EnterMovesBetweenTheFieldsAndOnlyDigitsGetIn) {
