@@ -24,8 +24,10 @@ class EditProgress final : public core::EditObserver {
     bar_->setValue(0);
     bar_->show();
     // Laid out and painted now, before the work, without running events.
+    // The rest of the window repaints after the edit, when the grid shows
+    // its result.
     if (window_->layout()) window_->layout()->activate();
-    window_->repaint();
+    bar_->repaint();
     shown_.start();
   }
   void Progress(int position) override {
