@@ -86,7 +86,7 @@ void TfrMarvesk::BuildControls() {
   bar_ = std::make_unique<ui::ButtonBar>(this);
   banner_ = std::make_unique<ui::BannerStrip>(this);
   range_ = std::make_unique<ui::RangePanel>(*this);
-  search_ = std::make_unique<ui::Search>(bar_->edSuchen, bar_->sbSuchen);
+  search_ = std::make_unique<ui::Search>(*this, bar_->edSuchen, bar_->sbSuchen);
   blocks_ = std::make_unique<ui::BlockOps>(this, bar_->edBreite);
   files_ = std::make_unique<ui::FileOperations>(*this);
   transposition_ = std::make_unique<ui::Transposition>(*this);
@@ -124,6 +124,7 @@ void TfrMarvesk::ConnectControls() {
   StringGrid1->SetCellColour([this](int c, int r) { return StringGrid1DrawCell(c, r); });
   StringGrid2->SetCellColour([this](int c, int r) { return StringGrid2DrawCell(c, r); });
   range_->Connect();
+  search_->Connect();
   on(bar_->sbLaden_TXT, &QToolButton::clicked, &TfrMarvesk::sbLaden_TXTClick);
   on(bar_->tbRow_Col, &QToolButton::clicked, &TfrMarvesk::tbRow_ColClick);
   on(bar_->sbExcel, &QToolButton::clicked, &TfrMarvesk::sbExcelClick);
@@ -379,3 +380,8 @@ QRgb TfrMarvesk::CellColour(const ui::StringGrid* grid, int col, int row) const 
   if (search_->SearchHit && col == grid->Col() && row == grid->Row()) return kSearchHit;
   return range_->RunColour(col, row);
 }
+
+bool TfrMarvesk::edSuchenKeyPress(QKeyEvent* key) { return search_->edSuchenKeyPress(key); }
+void TfrMarvesk::sbSuchenMouseDown(Qt::MouseButton button) { search_->sbSuchenMouseDown(button); }
+void TfrMarvesk::SearchForward(const QString& text) { search_->SearchForward(text); }
+void TfrMarvesk::SearchBackward(const QString& text) { search_->SearchBackward(text); }

@@ -71,6 +71,12 @@ class TfrMarvesk : public QWidget {
   void sbSpeichernClick(bool with_tab);
   void sbExcelClick();
 
+  // The search.
+  bool edSuchenKeyPress(QKeyEvent* key);
+  void sbSuchenMouseDown(Qt::MouseButton button);
+  void SearchForward(const QString& text);
+  void SearchBackward(const QString& text);
+
   // The range panel.
   void sbLoeschenClick();
   void sbLoesch_ExitClick();
