@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -102,6 +103,17 @@ class CellDelegate final : public QStyledItemDelegate {
       painter->setPen(pen);
       painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
     }
+  }
+
+ protected:
+  // The editor hands its keys to the grid's handlers first.
+  bool eventFilter(QObject* editor, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress &&
+        grid_->HandleKeyDown(static_cast<QKeyEvent*>(event), true)) {
+      return true;
+    }
+    if (event->type() == QEvent::KeyRelease) grid_->HandleKeyUp(static_cast<QKeyEvent*>(event));
+    return QStyledItemDelegate::eventFilter(editor, event);
   }
 
  private:
@@ -321,6 +333,48 @@ void StringGrid::changeEvent(QEvent* event) {
     horizontalHeader()->setFont(font());
     verticalHeader()->setFont(font());
   }
+}
+
+void StringGrid::keyPressEvent(QKeyEvent* event) {
+  if (HandleKeyDown(event, false)) return;
+  QTableView::keyPressEvent(event);
+}
+
+void StringGrid::keyReleaseEvent(QKeyEvent* event) {
+  HandleKeyUp(event);
+  QTableView::keyReleaseEvent(event);
+}
+
+QRect StringGrid::SelectedBlock() const {
+  const int off = fixed_ ? 1 : 0;
+  QRect block;
+  for (const QItemSelectionRange& r : selectionModel()->selection()) {
+    block |= QRect(QPoint(r.left(), r.top()), QPoint(r.right(), r.bottom()));
+  }
+  if (block.isEmpty()) {
+    const QModelIndex c = currentIndex();
+    block = QRect(c.column(), c.row(), 1, 1);
+  }
+  return block.translated(off, off);
+}
+
+int StringGrid::SelLeft() const { return SelectedBlock().left(); }
+int StringGrid::SelTop() const { return SelectedBlock().top(); }
+int StringGrid::SelRight() const { return SelectedBlock().right(); }
+int StringGrid::SelBottom() const { return SelectedBlock().bottom(); }
+
+void StringGrid::ToggleEditor() {
+  if (Editing()) {
+    // Closing through the delegate keeps the typed text, as Enter does.
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor) editor = focusWidget();
+    if (editor && editor != this) {
+      commitData(editor);
+      closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    return;
+  }
+  edit(currentIndex());
 }
 
 void StringGrid::mouseMoveEvent(QMouseEvent* event) {

@@ -99,6 +99,30 @@ class StringGrid : public QTableView {
   QRgb CellColour(int col, int row) const { return cell_colour_ ? cell_colour_(col, row) : 0; }
   bool Fixed() const { return fixed_; }
 
+  // The window's key handling, for keys pressed in the grid and in its cell
+  // editor, which hands its keys on first (`editing` true). `down` returns
+  // true to take the key away from the grid or editor.
+  using KeyDownFn = std::function<bool(QKeyEvent* key, bool editing)>;
+  using KeyUpFn = std::function<void(QKeyEvent* key)>;
+  void SetKeyHandlers(KeyDownFn down, KeyUpFn up) {
+    key_down_ = std::move(down);
+    key_up_ = std::move(up);
+  }
+  bool HandleKeyDown(QKeyEvent* key, bool editing) { return key_down_ && key_down_(key, editing); }
+  void HandleKeyUp(QKeyEvent* key) {
+    if (key_up_) key_up_(key);
+  }
+  // The selected block in table coordinates (the current cell without one).
+  int SelLeft() const;
+  int SelTop() const;
+  int SelRight() const;
+  int SelBottom() const;
+  // The cell editor is open.
+  bool Editing() const { return state() == QAbstractItemView::EditingState; }
+  // Opens the cell editor on the current cell; closes it, keeping its text,
+  // when it is open.
+  void ToggleEditor();
+
  signals:
   // The current cell was chosen: by a click, by keys or by the program.
   void cellClicked();
@@ -109,6 +133,8 @@ class StringGrid : public QTableView {
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void changeEvent(QEvent* event) override;
   bool focusNextPrevChild(bool next) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -132,7 +158,11 @@ class StringGrid : public QTableView {
   bool mouse_pressing_ = false;
   bool hiding_ = false;
   bool clicked_by_press_ = false;
+  QRect SelectedBlock() const;
+
   CellColourFn cell_colour_;
+  KeyDownFn key_down_;
+  KeyUpFn key_up_;
 };
 
 }  // namespace ui
