@@ -1,22 +1,202 @@
 #include "ui/BlockOps.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <string>
 
+#include "core/ClipText.h"
+#include "core/Convert.h"
+#include "core/Edit.h"
+#include "core/Text.h"
+#include "ui/Builders.h"
+#include "ui/Codec.h"
+#include "ui/EditProgress.h"
 #include "ui/StringGrid.h"
+#include "ui/ut_EX.h"
+#include "ui/ut_Marvesk.h"
 
 namespace ui {
+namespace {
 
-BlockOps::BlockOps(QWidget* window, QLineEdit* edBreite) : edBreite(edBreite) {
-  sgh = new StringGrid(window, /*fixed=*/false);
+core::Block SelectedBlock(const StringGrid& grid) {
+  return core::Block{grid.SelLeft(), grid.SelTop(), grid.SelRight(), grid.SelBottom()};
+}
+
+bool IsShortcut(const QKeyEvent& key, Qt::Key k) {
+  return key.key() == k && (key.modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+}
+
+// The clipboard's text is Unicode; the table's cells are bytes in its own
+// encoding. Control characters pass as they are.
+QString DecodeText(const std::string& bytes, bool utf8) {
+  if (utf8) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QString s(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    s[static_cast<qsizetype>(i)] =
+        QChar(core::Cp1252ToUnicode(static_cast<unsigned char>(bytes[i])));
+  }
+  return s;
+}
+
+}  // namespace
+
+BlockOps::BlockOps(TfrMarvesk& form, QLineEdit* edBreite) : edBreite(edBreite), form_(form) {
+  sgh = new StringGrid(&form, /*fixed=*/false);
   sgh->setObjectName(QStringLiteral("sgh"));
   sgh->setGeometry(376, 288, 185, 105);
   sgh->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgh->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgh->hide();
+  // A string grid's standard size: 5 x 5 empty cells until the first copy.
+  sgh->BeginUpdate();
+  sgh->table().Reset(5, 5);
+  sgh->EndUpdate();
+}
+
+void BlockOps::Connect() {
+  TfrMarvesk* form = &form_;
+  form->StringGrid1->SetKeyHandlers(
+      [form](QKeyEvent* key, bool editing) { return form->StringGrid1KeyDown(key, editing); },
+      [form](QKeyEvent* key) { form->StringGrid1KeyUp(key); });
+  form->StringGrid2->SetKeyHandlers(
+      [form](QKeyEvent* key, bool editing) { return form->StringGrid2KeyDown(key, editing); },
+      [form](QKeyEvent* key) { form->StringGrid1KeyUp(key); });  // one key-up handler for both
+  new EventHook(edBreite, [form](QEvent* e) {
+    return e->type() == QEvent::KeyPress && form->edBreiteKeyPress(static_cast<QKeyEvent*>(e));
+  });
 }
 
 void BlockOps::ShowWidthOf(const StringGrid& grid) {
   edBreite->setText(QString::number(grid.ColWidth(1)));
+}
+
+bool BlockOps::KeyDown(StringGrid& grid, QKeyEvent* key, bool editing) {
+  bool take = false;
+  const int k = key->key();
+  if (k == Qt::Key_Delete) {
+    ClearSelection(grid);
+    take = !editing;  // the editor still deletes its character
+  }
+  if (k == Qt::Key_Shift) ShiftDown = true;
+  if (k == Qt::Key_Control) CtrlDown = true;
+  // Ins with a modifier works on the block clipboard only: neither the grid
+  // nor the editor may take it for the system clipboard as well.
+  if (CtrlDown && k == Qt::Key_Insert) {
+    CopySelection(grid);
+    take = true;
+  }
+  if (ShiftDown && k == Qt::Key_Insert) {
+    PasteBlock(grid);
+    take = true;
+  }
+  if (!editing && IsShortcut(*key, Qt::Key_C)) {
+    CopyToClipboard(grid);
+    take = true;
+  }
+  if (!editing && IsShortcut(*key, Qt::Key_V)) {
+    PasteFromClipboard(grid);
+    take = true;
+  }
+  if (!editing && IsShortcut(*key, Qt::Key_A)) {
+    grid.selectAll();
+    take = true;
+  }
+  if (k == Qt::Key_Return || k == Qt::Key_Enter) take = EnterWalk(grid, editing);
+  return take;
+}
+
+void BlockOps::KeyUp(QKeyEvent* key) {
+  if (key->key() == Qt::Key_Shift) ShiftDown = false;
+  if (key->key() == Qt::Key_Control) CtrlDown = false;
+}
+
+bool BlockOps::EnterWalk(StringGrid& grid, bool editing) {
+  // Each change of the current cell is an ordinary move: the selection
+  // collapses, an open editor keeps its text and closes, the click handling
+  // runs.
+  bool moved = true;
+  if (grid.Col() < grid.ColCount() - 1) {
+    grid.SetCol(grid.Col() + 1);
+  } else if (grid.Row() < grid.RowCount() - 1) {
+    grid.SetRow(grid.Row() + 1);
+    grid.SetCol(1);
+  } else {
+    moved = false;
+  }
+  if (!moved && editing) return false;  // the editor's own Enter closes it
+  grid.ToggleEditor();
+  return true;
+}
+
+void BlockOps::ClearSelection(StringGrid& grid) {
+  const core::Block block = SelectedBlock(grid);
+  EditProgress progress(form_.ProgressBar1, &form_);
+  core::ClearBlock(grid.table(), block, &progress);
+  grid.gridModel()->CellsChanged(block.left, block.top, block.right, block.bottom);
+}
+
+void BlockOps::CopySelection(StringGrid& grid) {
+  EditProgress progress(form_.ProgressBar1, &form_);
+  sgh->BeginUpdate();
+  const core::Result copied =
+      core::CopyBlock(grid.table(), SelectedBlock(grid), sgh->table(), &progress);
+  sgh->EndUpdate();
+  if (!copied.ok()) form_.ex().ShowWarning(FromBytes(copied.message()));
+}
+
+void BlockOps::PasteTable(const core::Table& clip, StringGrid& grid) {
+  const int left = grid.SelLeft();
+  const int top = grid.SelTop();
+  EditProgress progress(form_.ProgressBar1, &form_);
+  const core::Result pasted = core::PasteBlock(clip, grid.table(), left, top, &progress);
+  grid.gridModel()->CellsChanged(left, top, left + clip.ColCount() - 1, top + clip.RowCount() - 1);
+  if (!pasted.ok()) form_.ex().ShowWarning(FromBytes(pasted.message()));
+}
+
+void BlockOps::PasteBlock(StringGrid& grid) { PasteTable(sgh->table(), grid); }
+
+void BlockOps::CopyToClipboard(StringGrid& grid) {
+  const std::string text = core::BlockToText(grid.table(), SelectedBlock(grid));
+  QGuiApplication::clipboard()->setText(DecodeText(text, grid.table().utf8()));
+}
+
+void BlockOps::PasteFromClipboard(StringGrid& grid) {
+  const QString text = QGuiApplication::clipboard()->text();
+  if (text.isEmpty()) return;
+  core::Table clip;
+  clip.set_utf8(grid.table().utf8());
+  core::TextToBlock(EncodeCell(text, grid.table().utf8()), clip);
+  PasteTable(clip, grid);
+}
+
+void BlockOps::ApplyColWidth() {
+  if (edBreite->text().isEmpty()) edBreite->setText(QStringLiteral("80"));
+  // A text that is no number stops here, before anything changes.
+  int width = core::StrToIntStrict(edBreite->text().toStdString());
+  // No column narrower than one pixel; a negative width (only by pasting)
+  // counts as none.
+  if (width < 1) width = 1;
+  edBreite->setText(QString::number(width));
+  StringGrid* grid = form_.StringGrid1->isVisible()   ? form_.StringGrid1
+                     : form_.StringGrid2->isVisible() ? form_.StringGrid2
+                                                      : nullptr;
+  if (!grid) return;
+  EditProgress progress(form_.ProgressBar1, &form_);
+  progress.Started(grid->ColCount() - 1);
+  grid->SetDataColWidths(width);
+  progress.Progress(grid->ColCount() - 1);
+  progress.Finished();
+}
+
+bool BlockOps::edBreiteKeyPress(QKeyEvent* key) {
+  if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    ApplyColWidth();
+    return true;
+  }
+  return RejectedByDigitFilter(*key);
 }
 
 }  // namespace ui

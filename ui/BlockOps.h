@@ -1,11 +1,17 @@
 // The keyboard block operations and the column width: the hidden block
-// clipboard `sgh`, the modifier keys as the grids saw them, and the width
-// field of the button bar.
+// clipboard `sgh`, the modifier keys as the grids saw them, the Enter walk
+// through the cells, the width field of the button bar, and blocks
+// exchanged with other programs through the system clipboard.
 #ifndef MARVESK_UI_BLOCKOPS_H_
 #define MARVESK_UI_BLOCKOPS_H_
 
+namespace core {
+class Table;
+}
+
+class QKeyEvent;
 class QLineEdit;
-class QWidget;
+class TfrMarvesk;
 
 namespace ui {
 
@@ -13,16 +19,45 @@ class StringGrid;
 
 class BlockOps {
  public:
-  BlockOps(QWidget* window, QLineEdit* edBreite);
+  BlockOps(TfrMarvesk& form, QLineEdit* edBreite);
+
+  // Connects both grids' keys and the width field to the window's handlers.
+  void Connect();
 
   // The width field shows the width of the first data column of `grid`.
   void ShowWidthOf(const StringGrid& grid);
+
+  // A key went down in `grid` or its open editor: the block keys, the
+  // modifiers and the Enter walk. True when the key is taken away.
+  bool KeyDown(StringGrid& grid, QKeyEvent* key, bool editing);
+  void KeyUp(QKeyEvent* key);
+
+  void ClearSelection(StringGrid& grid);
+  void CopySelection(StringGrid& grid);
+  void PasteBlock(StringGrid& grid);
+  void ApplyColWidth();
+  // True when the key is taken away from the field.
+  bool edBreiteKeyPress(QKeyEvent* key);
+
+  // The selected block to the system clipboard as TAB-separated lines, and
+  // such text from it into the grid at the selection's top-left cell.
+  void CopyToClipboard(StringGrid& grid);
+  void PasteFromClipboard(StringGrid& grid);
 
   QLineEdit* edBreite;
   // The block clipboard: a grid that is never shown, shared by both views.
   StringGrid* sgh;
   bool CtrlDown = false;
   bool ShiftDown = false;
+
+ private:
+  // Enter: one cell on in reading order, then the editor opened on it; at
+  // the last cell the editor is opened or closed. True when handled here.
+  bool EnterWalk(StringGrid& grid, bool editing);
+  // Pastes `clip` at the selection's top-left cell of `grid`.
+  void PasteTable(const core::Table& clip, StringGrid& grid);
+
+  TfrMarvesk& form_;
 };
 
 }  // namespace ui

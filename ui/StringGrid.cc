@@ -1,9 +1,9 @@
 #include "ui/StringGrid.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QKeyEvent>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -366,9 +366,8 @@ int StringGrid::SelBottom() const { return SelectedBlock().bottom(); }
 void StringGrid::ToggleEditor() {
   if (Editing()) {
     // Closing through the delegate keeps the typed text, as Enter does.
-    QWidget* editor = indexWidget(currentIndex());
-    if (!editor) editor = focusWidget();
-    if (editor && editor != this) {
+    QWidget* editor = focusWidget();  // the open editor has the focus
+    if (editor && editor != this && editor != viewport()) {
       commitData(editor);
       closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
@@ -399,7 +398,8 @@ void StringGrid::mouseReleaseEvent(QMouseEvent* event) {
 int StringGrid::ColWidth(int i) const {
   if (fixed_ && i == 0) return verticalHeader()->width();
   auto it = widths_.find(i);
-  return it == widths_.end() ? default_col_width_ : it->second;
+  if (it != widths_.end()) return it->second;
+  return i <= uniform_upto_ ? uniform_width_ : default_col_width_;
 }
 
 void StringGrid::SetColWidth(int i, int width) {
@@ -408,7 +408,8 @@ void StringGrid::SetColWidth(int i, int width) {
     verticalHeader()->setFixedWidth(width);
     return;
   }
-  if (width == default_col_width_) {
+  const int usual = i <= uniform_upto_ ? uniform_width_ : default_col_width_;
+  if (width == usual) {
     widths_.erase(i);
   } else {
     widths_[i] = width;
@@ -423,12 +424,31 @@ int StringGrid::RowHeight0() const { return horizontalHeader()->height(); }
 
 void StringGrid::SetRowHeight0(int height) { horizontalHeader()->setFixedHeight(height); }
 
+void StringGrid::SetDataColWidths(int width) {
+  width = std::max(width, 0);
+  const int off = fixed_ ? 1 : 0;
+  widths_.erase(widths_.lower_bound(off), widths_.end());
+  uniform_width_ = width;
+  uniform_upto_ = ColCount() - 1;
+  QHeaderView* h = horizontalHeader();
+  const bool blocked = h->blockSignals(true);
+  // Resizes every section in one pass; sections a reset creates start at it
+  // too, which ApplyWidths corrects for the columns beyond uniform_upto_.
+  h->setDefaultSectionSize(width);
+  h->blockSignals(blocked);
+}
+
 void StringGrid::ApplyWidths() {
   // A reset gives every section the default size again.
   const int off = fixed_ ? 1 : 0;
   const int cols = model_->columnCount();
   QHeaderView* h = horizontalHeader();
   const bool blocked = h->blockSignals(true);
+  if (uniform_width_ != default_col_width_) {
+    for (int col = std::max(uniform_upto_ + 1, off); col - off < cols; ++col) {
+      h->resizeSection(col - off, default_col_width_);
+    }
+  }
   for (const auto& [col, width] : widths_) {
     if (col - off >= cols) break;
     if (col - off >= 0) h->resizeSection(col - off, width);
@@ -438,7 +458,7 @@ void StringGrid::ApplyWidths() {
 
 void StringGrid::OnSectionResized(int logical, int, int new_size) {
   const int col = logical + (fixed_ ? 1 : 0);
-  if (new_size == default_col_width_) {
+  if (new_size == (col <= uniform_upto_ ? uniform_width_ : default_col_width_)) {
     widths_.erase(col);
   } else {
     widths_[col] = new_size;

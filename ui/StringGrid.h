@@ -76,6 +76,9 @@ class StringGrid : public QTableView {
   int ColWidth(int i) const;
   void SetColWidth(int i, int width);
   int DefaultColWidth() const { return default_col_width_; }
+  // Every data column that exists now gets `width`; columns a later load
+  // adds start at the default width. Cheap for any number of columns.
+  void SetDataColWidths(int width);
   int RowHeight0() const;
   void SetRowHeight0(int height);
 
@@ -151,6 +154,10 @@ class StringGrid : public QTableView {
   bool moving_ = false;
   int default_col_width_ = 80;
   std::map<int, int> widths_;  // columns (1-based) whose width differs from the default
+  // Columns first..uniform_upto_ have uniform_width_ unless widths_ says
+  // otherwise (set for all columns at once by SetDataColWidths).
+  int uniform_width_ = 80;
+  int uniform_upto_ = -1;
   int update_depth_ = 0;
   int saved_col_ = 1;
   int saved_row_ = 1;

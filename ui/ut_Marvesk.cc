@@ -87,7 +87,7 @@ void TfrMarvesk::BuildControls() {
   banner_ = std::make_unique<ui::BannerStrip>(this);
   range_ = std::make_unique<ui::RangePanel>(*this);
   search_ = std::make_unique<ui::Search>(*this, bar_->edSuchen, bar_->sbSuchen);
-  blocks_ = std::make_unique<ui::BlockOps>(this, bar_->edBreite);
+  blocks_ = std::make_unique<ui::BlockOps>(*this, bar_->edBreite);
   files_ = std::make_unique<ui::FileOperations>(*this);
   transposition_ = std::make_unique<ui::Transposition>(*this);
 
@@ -125,6 +125,7 @@ void TfrMarvesk::ConnectControls() {
   StringGrid2->SetCellColour([this](int c, int r) { return StringGrid2DrawCell(c, r); });
   range_->Connect();
   search_->Connect();
+  blocks_->Connect();
   on(bar_->sbLaden_TXT, &QToolButton::clicked, &TfrMarvesk::sbLaden_TXTClick);
   on(bar_->tbRow_Col, &QToolButton::clicked, &TfrMarvesk::tbRow_ColClick);
   on(bar_->sbExcel, &QToolButton::clicked, &TfrMarvesk::sbExcelClick);
@@ -385,3 +386,24 @@ bool TfrMarvesk::edSuchenKeyPress(QKeyEvent* key) { return search_->edSuchenKeyP
 void TfrMarvesk::sbSuchenMouseDown(Qt::MouseButton button) { search_->sbSuchenMouseDown(button); }
 void TfrMarvesk::SearchForward(const QString& text) { search_->SearchForward(text); }
 void TfrMarvesk::SearchBackward(const QString& text) { search_->SearchBackward(text); }
+
+bool TfrMarvesk::StringGrid1KeyDown(QKeyEvent* key, bool editing) {
+  bool take = false;
+  ui::RunGuarded(prompter_, this, [&] { take = blocks_->KeyDown(*StringGrid1, key, editing); });
+  return take;
+}
+bool TfrMarvesk::StringGrid2KeyDown(QKeyEvent* key, bool editing) {
+  bool take = false;
+  ui::RunGuarded(prompter_, this, [&] { take = blocks_->KeyDown(*StringGrid2, key, editing); });
+  return take;
+}
+void TfrMarvesk::StringGrid1KeyUp(QKeyEvent* key) { blocks_->KeyUp(key); }
+void TfrMarvesk::ClearSelection(ui::StringGrid* grid) { blocks_->ClearSelection(*grid); }
+void TfrMarvesk::CopySelection(ui::StringGrid* grid) { blocks_->CopySelection(*grid); }
+void TfrMarvesk::PasteBlock(ui::StringGrid* grid) { blocks_->PasteBlock(*grid); }
+void TfrMarvesk::ApplyColWidth() { blocks_->ApplyColWidth(); }
+bool TfrMarvesk::edBreiteKeyPress(QKeyEvent* key) {
+  bool take = false;
+  ui::RunGuarded(prompter_, this, [&] { take = blocks_->edBreiteKeyPress(key); });
+  return take;
+}

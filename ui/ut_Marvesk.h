@@ -77,6 +77,17 @@ class TfrMarvesk : public QWidget {
   void SearchForward(const QString& text);
   void SearchBackward(const QString& text);
 
+  // The block operations and the column width. The key-down handlers also
+  // get the keys of an open cell editor (`editing`); true takes the key.
+  bool StringGrid1KeyDown(QKeyEvent* key, bool editing);
+  bool StringGrid2KeyDown(QKeyEvent* key, bool editing);
+  void StringGrid1KeyUp(QKeyEvent* key);  // bound to both grids
+  void ClearSelection(ui::StringGrid* grid);
+  void CopySelection(ui::StringGrid* grid);
+  void PasteBlock(ui::StringGrid* grid);
+  void ApplyColWidth();
+  bool edBreiteKeyPress(QKeyEvent* key);
+
   // The range panel.
   void sbLoeschenClick();
   void sbLoesch_ExitClick();
