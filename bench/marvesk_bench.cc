@@ -1,5 +1,6 @@
 // marvesk_bench: timing figures for the core's big-file paths (load,
-// transposition, save, column and row edits) on files it generates itself.
+// transposition, save, column and row edits, block edits, search) on files
+// it generates itself.
 // Each figure is a ratio against a plain baseline measured in the same run,
 // so runs on different machines or days stay comparable. One `name: value`
 // line per figure.
@@ -34,6 +35,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/ClipText.h"
 #include "core/Edit.h"
 #include "core/FileUtil.h"
 #include "core/Loader.h"
@@ -417,6 +419,201 @@ bool ClearColumnFigure(const InputFile& input, core::Table& table, double load_s
       input, table, load_s, "clear column", note, [&] { core::ClearCols(table, 5, 5); }, check);
 }
 
+// The whole data block of `table`, as a select-all gives it.
+core::Block DataBlock(const core::Table& table) {
+  return core::Block{1, 1, table.ColCount() - 1, table.RowCount() - 1};
+}
+
+// The columns a block check samples: the first, a middle and the last one.
+std::vector<int> SampleCols(const core::Table& table) {
+  const int last = table.ColCount() - 1;
+  return {1, last / 2, last};
+}
+
+// Texts of the sampled cells (col - col_shift, row - row_shift), column by
+// column.
+std::vector<std::string> BlockTexts(const core::Table& table, const std::vector<int>& cols,
+                                    const std::vector<int>& rows, int col_shift = 0,
+                                    int row_shift = 0) {
+  std::vector<std::string> texts;
+  for (int c : cols) {
+    for (int r : rows) texts.emplace_back(table.Get(c - col_shift, r - row_shift));
+  }
+  return texts;
+}
+
+// A text no cell holds, searched from the first data cell to the end,
+// against memmem of it over the file's bytes. Beforehand, untimed, the text
+// is put into the last cell once to show that the search gets there.
+bool SearchAbsentFigure(const InputFile& input, core::Table& table) {
+  static constexpr std::string_view kAbsent = "#nicht#";
+  std::string bytes;
+  if (!core::ReadWholeFile(input.path, &bytes).ok()) return Fail(input, "cannot read the file");
+  const void* found = nullptr;
+  const double memmem_s =
+      Best([&] { found = memmem(bytes.data(), bytes.size(), kAbsent.data(), kAbsent.size()); });
+  bytes = std::string();
+  if (found != nullptr) return Fail(input, "the file holds the text searched as absent");
+
+  const int last_col = table.ColCount() - 1;
+  const int last_row = table.RowCount() - 1;
+  const std::string kept(table.Get(last_col, last_row));
+  table.Set(last_col, last_row, "x" + std::string(kAbsent));
+  core::SearchCursor cursor{1, 1};
+  const bool reaches =
+      core::SearchForward(table, kAbsent, cursor) == core::CellPos{last_col, last_row};
+  table.Set(last_col, last_row, kept);
+  if (!reaches || table.Get(last_col, last_row) != kept) {
+    return Fail(input, "the search does not find a text in the last cell");
+  }
+
+  bool hit = false;
+  bool cursor_back = true;
+  const double search_s =
+      Best([&] { hit = core::SearchForward(table, kAbsent, cursor).has_value() || hit; },
+           [&] {
+             cursor = core::SearchCursor{1, 1};
+           },
+           // Without a hit the row keeps its first step, the column returns.
+           [&] { cursor_back = cursor.col == 1 && cursor.row == 1 && cursor_back; });
+  if (hit) return Fail(input, "the search found the absent text");
+  if (!cursor_back) return Fail(input, "the search moved the cursor without a hit");
+  Print(input, "search absent s", 4, search_s);
+  Print(input, "memmem s", 4, memmem_s);
+  Print(input, "search absent/memmem", 3, search_s / memmem_s);
+  return true;
+}
+
+// All data cells copied into a fresh clip table each run.
+bool CopyAllFigure(const InputFile& input, const core::Table& table, double load_s,
+                   std::unique_ptr<core::Table>& clip) {
+  QuietEditObserver observer;
+  const core::Block block = DataBlock(table);
+  const std::vector<int> rows = SampleRows(table);
+  const std::vector<int> cols = SampleCols(table);
+  const std::vector<std::string> expected = BlockTexts(table, cols, rows);
+  core::Result result;
+  bool right = true;
+  const double copy_s = Best([&] { result = core::CopyBlock(table, block, *clip, &observer); },
+                             [&] { clip = std::make_unique<core::Table>(); },
+                             [&] {
+                               right = result.ok() && clip->ColCount() == block.right &&
+                                       clip->RowCount() == block.bottom &&
+                                       BlockTexts(*clip, cols, rows, 1, 1) == expected && right;
+                             });
+  if (!right) return Fail(input, "the copy did not give the block's cells");
+  const double cells = static_cast<double>(block.right) * block.bottom;
+  Print(input, "copy all s", 4, copy_s);
+  Print(input, "copy all/load", 3, copy_s / load_s);
+  Print(input, "copy bytes/cell", 1, static_cast<double>(clip->StorageBytes()) / cells);
+  return true;
+}
+
+// The clipboard text of all data cells, against the save without fsync.
+bool ClipboardCopyFigure(const InputFile& input, const core::Table& table, double save_s) {
+  const core::Block block = DataBlock(table);
+  std::string text;
+  const double text_s =
+      Best([&] { text = core::BlockToText(table, block); }, [&] { text = std::string(); });
+  // No generated cell needs quotes: the cells' bytes, a TAB between
+  // neighbours and an LF between rows.
+  const uint64_t rows = static_cast<uint64_t>(block.bottom);
+  const uint64_t tabs = rows * static_cast<uint64_t>(block.right - 1);
+  uint64_t length = tabs + rows - 1;
+  for (int r = 1; r <= block.bottom; ++r) {
+    for (int c = 1; c <= block.right; ++c) length += table.Get(c, r).size();
+  }
+  const std::string first_line = std::string(table.Get(1, 1)) + '\t' + std::string(table.Get(2, 1));
+  if (text.size() != length ||
+      static_cast<uint64_t>(std::count(text.begin(), text.end(), '\t')) != tabs ||
+      static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n')) != rows - 1 ||
+      text.compare(0, first_line.size(), first_line) != 0) {
+    return Fail(input, "the clipboard text is not the block's cells");
+  }
+  Print(input, "clipboard copy s", 4, text_s);
+  Print(input, "clipboard copy/save", 3, text_s / save_s);
+  return true;
+}
+
+// The copy of all data cells pasted back onto them: nothing may change. A
+// last paste one column to the right, untimed, shows that the paste writes.
+bool PasteAllFigure(const InputFile& input, core::Table& table, const core::Table& clip,
+                    double load_s) {
+  QuietEditObserver observer;
+  const int cols = table.ColCount();
+  const int rows = table.RowCount();
+  const std::vector<int> sample_rows = SampleRows(table);
+  const std::vector<int> sample_cols = SampleCols(table);
+  const std::vector<std::string> before = BlockTexts(table, sample_cols, sample_rows);
+  const std::vector<std::string> numbers = ColumnTexts(table, 0, sample_rows);
+  core::Result result;
+  bool right = true;
+  const double paste_s = Best([&] { result = core::PasteBlock(clip, table, 1, 1, &observer); }, {},
+                              [&] {
+                                right = result.ok() && table.ColCount() == cols &&
+                                        table.RowCount() == rows &&
+                                        BlockTexts(table, sample_cols, sample_rows) == before &&
+                                        ColumnTexts(table, 0, sample_rows) == numbers && right;
+                              });
+  if (!right) return Fail(input, "the paste changed the table");
+  const std::vector<int> moved_cols = {2, cols - 1};
+  const std::vector<std::string> shifted = BlockTexts(table, moved_cols, sample_rows, 1);
+  if (shifted == BlockTexts(table, moved_cols, sample_rows) ||
+      !core::PasteBlock(clip, table, 2, 1, &observer).ok() ||
+      BlockTexts(table, moved_cols, sample_rows) != shifted) {
+    return Fail(input, "the paste one column on did not write the clip");
+  }
+  Print(input, "paste all s", 4, paste_s);
+  Print(input, "paste all/load", 3, paste_s / load_s);
+  return true;
+}
+
+// All data cells emptied; the counts and both header lines stay.
+bool ClearAllFigure(const InputFile& input, core::Table& table, double load_s) {
+  QuietEditObserver observer;
+  int cols = 0;
+  int rows = 0;
+  std::vector<int> sample_rows;
+  std::vector<int> sample_cols;
+  auto empty = [](const std::vector<std::string>& texts, bool all) {
+    auto is_empty = [](const std::string& t) { return t.empty(); };
+    return all ? std::all_of(texts.begin(), texts.end(), is_empty)
+               : std::none_of(texts.begin(), texts.end(), is_empty);
+  };
+  auto headers = [&] {
+    for (int r : sample_rows) {
+      if (table.Get(0, r) != std::to_string(r)) return false;
+    }
+    for (int c : sample_cols) {
+      if (table.Get(c, 0) != std::to_string(c)) return false;
+    }
+    return true;
+  };
+  auto note = [&] {
+    cols = table.ColCount();
+    rows = table.RowCount();
+    sample_rows = SampleRows(table);
+    sample_cols = SampleCols(table);
+    return empty(BlockTexts(table, sample_cols, sample_rows), false) && headers();
+  };
+  auto check = [&] {
+    return table.ColCount() == cols && table.RowCount() == rows &&
+           empty(BlockTexts(table, sample_cols, sample_rows), true) && headers();
+  };
+  return TimeEdit(
+      input, table, load_s, "clear all", note,
+      [&] { core::ClearBlock(table, DataBlock(table), &observer); }, check);
+}
+
+// The block operations on all data cells, from a fresh load.
+bool BlockFigures(const InputFile& input, core::Table& table, double load_s, double save_s) {
+  if (!Load(input, table)) return Fail(input, "the load before the block figures failed");
+  auto clip = std::make_unique<core::Table>();
+  return SearchAbsentFigure(input, table) && CopyAllFigure(input, table, load_s, clip) &&
+         ClipboardCopyFigure(input, table, save_s) && PasteAllFigure(input, table, *clip, load_s) &&
+         ClearAllFigure(input, table, load_s);
+}
+
 bool RunFile(const InputFile& input, const std::string& dir) {
   const double cells = static_cast<double>(input.cells());
 
@@ -459,6 +656,7 @@ bool RunFile(const InputFile& input, const std::string& dir) {
   }
 
   // Saving the loaded table against one plain write of the very same bytes.
+  double save_plain_s = 0;  // WriteTable without fsync, for the clipboard text
   auto save = [&](const core::Table& table, const std::string& path, bool sync) {
     ok = core::WriteTable(table, path, kSep, nullptr, sync).status.ok() && ok;
   };
@@ -481,6 +679,7 @@ bool RunFile(const InputFile& input, const std::string& dir) {
     }
     unlink(save_path.c_str());
     unlink(plain_path.c_str());
+    save_plain_s = save_s[0];
     Print(input, "save s", 3, save_s[0]);
     Print(input, "plainwrite s", 3, write_s[0]);
     Print(input, "save/write", 2, save_s[0] / write_s[0]);
@@ -493,7 +692,8 @@ bool RunFile(const InputFile& input, const std::string& dir) {
   // reloads `loaded`, so the road below starts from scratch anyway.
   if (std::strcmp(input.name, "narrow") == 0 &&
       !(RemoveColumnFigure(input, loaded, load_s) && RemoveRowsFigure(input, loaded, load_s) &&
-        ClearColumnFigure(input, loaded, load_s))) {
+        ClearColumnFigure(input, loaded, load_s) &&
+        BlockFigures(input, loaded, load_s, save_plain_s))) {
     return false;
   }
 
