@@ -62,25 +62,27 @@ void EmptyCells(Table& table, TableBuilder& build, int lo, int hi, int top, int 
 
 // Does `cell` hold `text` (not empty)?
 inline bool Holds(const Cell& cell, std::string_view text) {
-  const size_t n = cell.size();
-  if (n < text.size()) return false;
 #if defined(__SSE2__)
-  if (cell.IsInline()) {
-    // Candidates are the places of the first byte; short cells hold their
-    // bytes inside the 16-byte cell itself.
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell));
+  // Short cells hold their bytes inside the 16-byte cell itself. Cell
+  // lengths vary from cell to cell, so the test is kept free of branches on
+  // them: the candidates are the places of the first byte from which the
+  // whole text still fits (none when the cell is shorter).
+  if (cell.IsInline() && text.size() <= Cell::kInlineMax) {
+    const unsigned char* raw = reinterpret_cast<const unsigned char*>(&cell);
+    const unsigned n = raw[15];
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw));
     const __m128i first = _mm_set1_epi8(text[0]);
     unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, first)));
-    hits &= (1u << (n - text.size() + 1)) - 1;
-    const char* p = reinterpret_cast<const char*>(&cell);
+    hits &= ((1u << n) - 1) >> (text.size() - 1);
     while (hits) {
       const int at = __builtin_ctz(hits);
-      if (std::memcmp(p + at + 1, text.data() + 1, text.size() - 1) == 0) return true;
+      if (std::memcmp(raw + at + 1, text.data() + 1, text.size() - 1) == 0) return true;
       hits &= hits - 1;
     }
     return false;
   }
 #endif
+  if (cell.size() < text.size()) return false;
   return cell.view().find(text) != std::string_view::npos;
 }
 
