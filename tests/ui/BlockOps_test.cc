@@ -190,6 +190,14 @@ TEST_F(BlockOpsTest, WidthFieldSetsEveryDataColumnOfTheShownGrid) {
   }
   EXPECT_EQ(g_->ColWidth(0), 50);  // the number column keeps its width
 
+  // A negative width can only be pasted; it counts as the narrowest, 1.
+  field->setText(QStringLiteral("-5"));
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_EQ(field->text(), QStringLiteral("1"));
+  EXPECT_EQ(g_->horizontalHeader()->sectionSize(0), 1);
+  field->setText(QStringLiteral("125"));
+  QTest::keyClick(field, Qt::Key_Return);
+
   // The hidden grid keeps its widths; the switch shows the other grid's.
   QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
   EXPECT_EQ(field->text(), QStringLiteral("80"));
