@@ -1,11 +1,11 @@
 #include "core/ClipText.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include "core/Memory.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,21 +13,6 @@
 
 namespace core {
 namespace {
-
-// A big text is written once from front to back: huge pages save most of
-// its page faults. Only advice; where the system has none, nothing changes.
-void AdviseHugePages(void* p, size_t bytes) {
-#if defined(MADV_HUGEPAGE)
-  constexpr size_t kHuge = size_t{2} << 20;
-  if (bytes < 2 * kHuge) return;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(kHuge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)p;
-  (void)bytes;
-#endif
-}
 
 bool NeedsQuotes(std::string_view cell) {
   if (cell.empty()) return false;

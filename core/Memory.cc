@@ -1,5 +1,6 @@
 #include "core/Memory.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -170,6 +171,21 @@ void ReserveMemory(uint64_t bytes) {
   }
   const uint64_t avail = AvailableMemoryBytes();
   if (avail < kReserveBytes || avail - kReserveBytes < bytes) throw std::bad_alloc();
+}
+
+void AdviseHugePages(void* p, size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+  if (bytes < 2 * (size_t{2} << 20)) return;
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  const uintptr_t mask = static_cast<uintptr_t>(page) - 1;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + mask) & ~mask;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~mask;
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)p;
+  (void)bytes;
+#endif
 }
 
 }  // namespace core

@@ -7,6 +7,7 @@
 #ifndef MARVESK_CORE_MEMORY_H_
 #define MARVESK_CORE_MEMORY_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,6 +35,10 @@ void SetMemoryProbe(std::function<bool(uint64_t bytes)> probe);
 // Throws std::bad_alloc when `bytes` more would leave less than the safety
 // reserve. Cheap enough to call once per allocated block, not per cell.
 void ReserveMemory(uint64_t bytes);
+
+// Advice for a big block that is filled right after it is taken: huge pages
+// save most of its page faults. Where the system has none, nothing changes.
+void AdviseHugePages(void* p, size_t bytes);
 
 // Line buffers up to this size are taken without asking the headroom: the
 // check reads files of the system, and lines are rarely longer.

@@ -16,25 +16,6 @@ namespace {
 constexpr size_t kFirstPoolBlockCells = 4096;           // 64 KiB
 constexpr size_t kMaxPoolBlockCells = size_t{4} << 20;  // 64 MiB
 constexpr size_t kArenaBlockBytes = size_t{1} << 20;
-constexpr size_t kHugePageBytes = size_t{2} << 20;
-
-// A block that is filled right after it is taken (the transposition's target
-// rows) costs more in 4 KiB page faults than in copying; huge pages save most
-// of them. Only advice: where the system has none, nothing changes.
-void AdviseHugePages(void* p, size_t bytes) {
-#if defined(MADV_HUGEPAGE)
-  if (bytes < 2 * kHugePageBytes) return;
-  const long page = ::sysconf(_SC_PAGESIZE);
-  if (page <= 0) return;
-  const uintptr_t mask = static_cast<uintptr_t>(page) - 1;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + mask) & ~mask;
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~mask;
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)p;
-  (void)bytes;
-#endif
-}
 
 }  // namespace
 
