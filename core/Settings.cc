@@ -1,5 +1,8 @@
 #include "core/Settings.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <new>
 
 #include "core/Convert.h"
@@ -78,6 +81,30 @@ Result SaveSettingsFile(const std::string& path, const SettingsValues& values) {
                          committed.reason());
   }
   return Result::Ok();
+}
+
+namespace {
+
+bool SystemFileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool SystemFolderWritable(const std::string& folder) {
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
+
+FolderProbe SystemFolderProbe() { return {&SystemFileExists, &SystemFolderWritable}; }
+
+std::string SettingsFilePath(const std::string& program_dir, const std::string& user_dir,
+                             const FolderProbe& probe) {
+  const std::string beside = program_dir + kSettingsFileName;
+  if (user_dir.empty() || probe.file_exists(beside) || probe.folder_writable(program_dir)) {
+    return beside;
+  }
+  return user_dir + kSettingsFileName;
 }
 
 }  // namespace core

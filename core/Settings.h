@@ -41,6 +41,23 @@ Result LoadSettingsFile(const std::string& path, SettingsValues& values);
 // was.
 Result SaveSettingsFile(const std::string& path, const SettingsValues& values);
 
+// What the choice of the settings file's place asks of the file system;
+// tests pass their own.
+struct FolderProbe {
+  bool (*file_exists)(const std::string& path);
+  bool (*folder_writable)(const std::string& folder);
+};
+FolderProbe SystemFolderProbe();
+
+// The settings file's path. Beside the program (`program_dir`, ending in the
+// separator) whenever a settings file is there or that folder may be
+// written, so a copied, portable program keeps its file where it always
+// was. An installed program's folder cannot be written: its settings go to
+// `user_dir` (the per-user configuration folder), which SaveSettingsFile's
+// caller creates. An empty `user_dir` keeps the program's folder.
+std::string SettingsFilePath(const std::string& program_dir, const std::string& user_dir,
+                             const FolderProbe& probe);
+
 }  // namespace core
 
 #endif  // MARVESK_CORE_SETTINGS_H_

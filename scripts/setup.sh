@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest
   fonts-liberation fonts-dejavu-core qt6-translations-l10n
-  xdg-utils
+  xdg-utils qt6-svg-dev desktop-file-utils
 )
 # `make fuzz` builds the fuzz targets with clang and libFuzzer.
 if [ "${1:-}" = "fuzz" ]; then
