@@ -1,5 +1,8 @@
 #include "ui/Windows.h"
 
+#include <QApplication>
+
+#include "ui/ProgramArt.h"
 #include "ui/platform/Prompter.h"
 #include "ui/platform/Shell.h"
 #include "ui/ut_About.h"
@@ -17,10 +20,12 @@ Windows::Windows(Prompter* prompter, Shell* shell) {
     own_shell_ = MakePlatformShell();
     shell = own_shell_.get();
   }
+  QApplication::setWindowIcon(ProgramIcon());
   main_ = std::make_unique<TfrMarvesk>(*prompter, *shell);
-  about_ = std::make_unique<TfrAbout>();
+  about_ = std::make_unique<TfrAbout>(*shell);
   ex_ = std::make_unique<TfrEX>(*prompter);
   main_->Attach(about_.get(), ex_.get());
+  about_->Attach(ex_.get(), &main_->settings);
 }
 
 // The main window goes first: closing it may still ask its questions.

@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <exception>
 
 #include "core/Convert.h"
 #include "core/FileUtil.h"
 #include "core/Table.h"
 #include "ui/StringGrid.h"
+#include "ui/platform/DesktopShortcut.h"
 #include "ui/platform/Prompter.h"
 
 TfrEX::TfrEX(ui::Prompter& prompter, QWidget* parent) : QWidget(parent), prompter_(prompter) {
@@ -43,4 +46,29 @@ core::TArrayOfString TfrEX::SplitText(const std::string& separator, const std::s
 
 QString TfrEX::UpperExt(const QString& file_name) {
   return QString::fromStdString(core::UpperExt(file_name.toStdString()));
+}
+
+void TfrEX::ShowFreeware(QLabel* label) {
+  label->setText(QStringLiteral("Freeware"));
+  label->adjustSize();
+}
+
+void TfrEX::CreateDesktopShortcut(const QString& program_dir) {
+  QWidget* owner = QApplication::activeWindow();
+  const int answer = ui::ShowMessage(
+      prompter_, owner, ui::Prompter::Kind::kInformation,
+      QStringLiteral("Verknüpfung mit dem Programm Marvesk auf dem Desktop erstellen?"),
+      ui::Prompter::Buttons::kYesNo);
+  if (answer != ui::Prompter::kResultYes) return;
+#ifdef Q_OS_WIN
+  const QString program = program_dir + QStringLiteral("Marvesk.exe");
+#else
+  const QString program = program_dir + QStringLiteral("Marvesk");
+#endif
+  // Whether it was written is not reported, as with the shell's own links.
+  try {
+    ui::WriteDesktopShortcut(program, program_dir);
+  } catch (const std::exception& e) {
+    ui::ShowGeneralError(prompter_, owner, QString::fromUtf8(e.what()));
+  }
 }

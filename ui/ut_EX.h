@@ -14,6 +14,8 @@ class Prompter;
 class StringGrid;
 }  // namespace ui
 
+class QLabel;
+
 class TfrEX : public QWidget {
   Q_OBJECT
 
@@ -29,6 +31,11 @@ class TfrEX : public QWidget {
   int32_t ToInt(const QString& text);
   core::TArrayOfString SplitText(const std::string& separator, const std::string& text, int limit);
   QString UpperExt(const QString& file_name);
+  // Writes the licence type into `label`.
+  void ShowFreeware(QLabel* label);
+  // Asks, then puts the program's shortcut on the user's desktop: the
+  // program in `program_dir` (ending in the separator), started there.
+  void CreateDesktopShortcut(const QString& program_dir);
 
  private:
   ui::Prompter& prompter_;

@@ -17,7 +17,9 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "core/FileUtil.h"
 #include "core/Separator.h"
+#include "core/UserDirs.h"
 #include "ui/BannerStrip.h"
 #include "ui/BlockOps.h"
 #include "ui/Builders.h"
@@ -130,6 +132,7 @@ void TfrMarvesk::ConnectControls() {
   on(bar_->tbRow_Col, &QToolButton::clicked, &TfrMarvesk::tbRow_ColClick);
   on(bar_->sbExcel, &QToolButton::clicked, &TfrMarvesk::sbExcelClick);
   on(bar_->sbExit, &QToolButton::clicked, &TfrMarvesk::sbExitClick);
+  on(bar_->sbAbout, &QToolButton::clicked, &TfrMarvesk::sbAboutClick);
   new ui::MouseButtonFilter(bar_->sbLaden_TXT, {}, [this] { sbLaden_TXTMouseMove(); });
   // Speichern starts on the press itself, which tells the mouse button; the
   // filter takes the press, so no click follows and one press saves once.
@@ -149,8 +152,13 @@ void TfrMarvesk::FormCreate() {
   }
 }
 
-QString TfrMarvesk::SettingsPath() const {
-  return settings.ProgramDir + QString::fromLatin1(core::kSettingsFileName);
+QString TfrMarvesk::SettingsPath() {
+  if (settings_path_.isEmpty()) {
+    const std::string user_dir = core::UserSettingsFolder(core::CurrentUserEnvironment());
+    settings_path_ = ui::FromBytes(core::SettingsFilePath(ui::Bytes(settings.ProgramDir), user_dir,
+                                                          core::SystemFolderProbe()));
+  }
+  return settings_path_;
 }
 
 void TfrMarvesk::changeEvent(QEvent* event) {
@@ -307,7 +315,10 @@ void TfrMarvesk::LoadSettings() {
 void TfrMarvesk::SaveSettings() {
   // A file that cannot be created is skipped; one that fails while written
   // is an error of the general kind.
-  const core::Result saved = core::SaveSettingsFile(ui::Bytes(SettingsPath()), CurrentSettings());
+  const std::string path = ui::Bytes(SettingsPath());
+  // The per-user folder may not exist yet; beside the program it does.
+  core::MakeFolders(core::DirectoryPart(path));
+  const core::Result saved = core::SaveSettingsFile(path, CurrentSettings());
   if (saved.code() == core::Code::kWriteFailed) throw std::runtime_error(saved.message());
 }
 
@@ -326,6 +337,27 @@ void TfrMarvesk::sbSpeichernClick(bool with_tab) { SaveTable(SavingGrid(), with_
 void TfrMarvesk::SaveTable(ui::StringGrid* grid, bool with_tab) { files_->Save(grid, with_tab); }
 
 void TfrMarvesk::sbExcelClick() { files_->OpenInSpreadsheet(); }
+
+void TfrMarvesk::sbAboutClick() {
+  hide();
+  about_->exec();
+  banner_->plWerbung->setVisible(!settings.HideBanner);
+  ApplyGridOptions();
+  StringGrid1->repaint();
+  show();
+  const bool loaded = !StringGrid1->isHidden() || !StringGrid2->isHidden();
+  if (!loaded || about_->Tag != 1) return;
+  QString question;
+  if (!about_->cbTrZAutom->isHidden() && about_->cbTrZAutom->isChecked()) {
+    question = QStringLiteral("Datei öffnen mit Trennzeichen automatisch?");
+  } else {
+    question = QStringLiteral("Datei öffnen mit Trennzeichen ") +
+               QString::fromLatin1(core::SeparatorDisplay(SeparatorChar())) + QStringLiteral(" ?");
+  }
+  const int answer = ui::ShowMessage(prompter_, this, Prompter::Kind::kInformation, question,
+                                     Prompter::Buttons::kYesNo);
+  if (answer == Prompter::kResultYes) LoadTable(true);
+}
 
 void TfrMarvesk::sbLoeschenClick() { range_->sbLoeschenClick(); }
 void TfrMarvesk::sbLoesch_ExitClick() { range_->sbLoesch_ExitClick(); }

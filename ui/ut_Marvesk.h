@@ -70,6 +70,7 @@ class TfrMarvesk : public QWidget {
   // `with_tab`: the press was not made with the right mouse button.
   void sbSpeichernClick(bool with_tab);
   void sbExcelClick();
+  void sbAboutClick();
 
   // The search.
   bool edSuchenKeyPress(QKeyEvent* key);
@@ -175,7 +176,8 @@ class TfrMarvesk : public QWidget {
   void ApplyGridOptions();
   void GridClick(ui::StringGrid* grid);
   QRgb CellColour(const ui::StringGrid* grid, int col, int row) const;
-  QString SettingsPath() const;
+  // Where the settings file is read and written, chosen at the first use.
+  QString SettingsPath();
   core::SettingsValues CurrentSettings() const;
 
   ui::Prompter& prompter_;
@@ -191,6 +193,7 @@ class TfrMarvesk : public QWidget {
   std::unique_ptr<ui::Transposition> transposition_;
   QVBoxLayout* layout_ = nullptr;
   bool activated_ = false;
+  QString settings_path_;
 };
 
 #endif  // MARVESK_UI_UT_MARVESK_H_

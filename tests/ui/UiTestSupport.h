@@ -59,6 +59,22 @@ class RecordingShell : public ui::Shell {
   void OpenInSpreadsheet(QWidget*, const QString& file, const QString& dir) override {
     calls.push_back({file, dir});
   }
+  struct Opened {
+    QString verb;
+    QString file;
+    QString parameters;
+  };
+  std::vector<Opened> opened;
+  // Whether each hand-off starts something, in order; true once used up.
+  std::deque<bool> starts;
+  bool Open(QWidget*, const QString& verb, const QString& file,
+            const QString& parameters) override {
+    opened.push_back({verb, file, parameters});
+    if (starts.empty()) return true;
+    const bool started = starts.front();
+    starts.pop_front();
+    return started;
+  }
 };
 
 // The three windows as the program creates them, a scripted prompter, a

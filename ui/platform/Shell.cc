@@ -37,6 +37,30 @@ class PlatformShell final : public Shell {
     QProcess::startDetached(launch.program, launch.arguments, working_dir);
 #endif
   }
+
+  bool Open(QWidget* owner, const QString& verb, const QString& file,
+            const QString& parameters) override {
+#ifdef Q_OS_WIN
+    const std::wstring v = verb.toStdWString();
+    const std::wstring f = file.toStdWString();
+    const std::wstring p = parameters.toStdWString();
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        owner ? reinterpret_cast<HWND>(owner->winId()) : nullptr, v.empty() ? nullptr : v.c_str(),
+        f.c_str(), p.empty() ? nullptr : p.c_str(), L"", SW_SHOW));
+    return result > 32;
+#else
+    (void)owner;
+    (void)verb;
+    if (parameters.isEmpty()) {
+      // The desktop's own opener; Qt's when it is missing.
+      const QString opener = FindOnPath(QStringLiteral("xdg-open"));
+      if (!opener.isEmpty()) return QProcess::startDetached(opener, {file});
+      return QDesktopServices::openUrl(QUrl(file));
+    }
+    const QString program = FindOnPath(file);
+    return !program.isEmpty() && QProcess::startDetached(program, {parameters});
+#endif
+  }
 };
 
 }  // namespace

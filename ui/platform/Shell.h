@@ -18,6 +18,14 @@ class Shell {
   // working directory.
   virtual void OpenInSpreadsheet(QWidget* window, const QString& file,
                                  const QString& working_dir) = 0;
+  // Hands `file` with `parameters` to the desktop, as a double click would
+  // open it: an address (mailto:, http:) goes to the desktop's handler for
+  // its scheme, a program name is started with `parameters` as its one
+  // argument. `verb` is the shell's action on Windows ("open"; empty for the
+  // file's default) and unused elsewhere. True when something was started;
+  // whether it then succeeds is its own business.
+  virtual bool Open(QWidget* owner, const QString& verb, const QString& file,
+                    const QString& parameters) = 0;
 };
 
 // The hand-offs of this platform.
