@@ -4,11 +4,19 @@
 #include <QLocale>
 #include <QScreen>
 #include <QTranslator>
+#include <cstdio>
+#include <cstring>
+
+#include "core/ProductInfo.h"
 
 #include "ui/Windows.h"
 #include "ui/ut_Marvesk.h"
 
 int main(int argc, char* argv[]) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s %s\n%s\n", core::kProductName, core::kProductVersion, core::kCopyrightLine);
+    return 0;
+  }
   QApplication app(argc, argv);
   // Qt's own dialogs (file dialogs) in German, like the rest of the program.
   QTranslator qt_german;
