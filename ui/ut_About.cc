@@ -233,17 +233,19 @@ void TfrAbout::cbTrennzeichenChange() {
   cbTrZAutom->setVisible(edTrennzeichen->isHidden());
 }
 
+namespace {
+
+// Tab and Enter belong to the window (focus, default button), never to a
+// control's own key handling.
+bool IsWindowKey(const QKeyEvent* key) {
+  const int k = key->key();
+  return k == Qt::Key_Tab || k == Qt::Key_Backtab || k == Qt::Key_Return || k == Qt::Key_Enter;
+}
+
+}  // namespace
+
 bool TfrAbout::edTrennzeichenKeyDown(QKeyEvent* key) {
-  // Tab and Enter belong to the window (focus, default button).
-  switch (key->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return false;
-    default:
-      break;
-  }
+  if (IsWindowKey(key)) return false;
   // Emptied at every key, so the field holds the character typed last.
   edTrennzeichen->clear();
   if (key->key() == Qt::Key_Escape) {
@@ -259,17 +261,13 @@ bool TfrAbout::edTrennzeichenKeyDown(QKeyEvent* key) {
 }
 
 bool TfrAbout::cbTrennzeichenKeyDown(QKeyEvent* key) {
+  if (IsWindowKey(key)) return false;
   switch (key->key()) {
     case Qt::Key_Escape:
       RevertAndClose();
       return true;
     case Qt::Key_Delete:
       return true;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return false;
     default:
       // Nothing can be typed; the arrows still pick the next entry.
       return !key->text().isEmpty() && key->text().at(0).isPrint();
