@@ -78,11 +78,7 @@ QLineEdit* Edit(QWidget* parent, const char* name, const QString& text, QRect ge
 
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                     bool checked) {
-  auto* r = new QRadioButton(caption, parent);
-  r->setObjectName(QString::fromLatin1(name));
-  r->setGeometry(geometry);
-  r->setChecked(checked);
-  return r;
+  return Checkable<QRadioButton>(parent, name, caption, geometry, checked);
 }
 
 void RunGuarded(Prompter& prompter, QWidget* context, const std::function<void()>& f) {

@@ -40,6 +40,16 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect geom
 QLineEdit* Edit(QWidget* parent, const char* name, const QString& text, QRect geometry);
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                     bool checked);
+// A radio button or a check box with its caption, place and state.
+template <typename Button>
+Button* Checkable(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                  bool checked) {
+  auto* b = new Button(caption, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setGeometry(geometry);
+  b->setChecked(checked);
+  return b;
+}
 
 // A tool button whose mark is changed by its handler, not by the click.
 class MarkButton final : public QToolButton {

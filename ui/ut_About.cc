@@ -46,15 +46,6 @@ QLabel* LinkLabel(QWidget* parent, const char* name, const QString& text, QPoint
   return l;
 }
 
-QCheckBox* CheckBox(QWidget* parent, const char* name, const QString& caption, QRect geometry,
-                    bool checked) {
-  auto* c = new QCheckBox(caption, parent);
-  c->setObjectName(QString::fromLatin1(name));
-  c->setGeometry(geometry);
-  c->setChecked(checked);
-  return c;
-}
-
 }  // namespace
 
 TfrAbout::TfrAbout(ui::Shell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
@@ -116,11 +107,11 @@ void TfrAbout::BuildInfo() {
 }
 
 void TfrAbout::BuildSettings() {
-  cbKeineWerb =
-      CheckBox(Panel1, "cbKeineWerb", QStringLiteral("Keine Werbung"), {95, 133, 120, 17}, false);
-  cbRC_Verschieben =
-      CheckBox(Panel1, "cbRC_Verschieben", QStringLiteral("Spalten und Zeilen verschieben"),
-               {15, 157, 210, 17}, true);
+  cbKeineWerb = ui::Checkable<QCheckBox>(Panel1, "cbKeineWerb", QStringLiteral("Keine Werbung"),
+                                         {95, 133, 120, 17}, false);
+  cbRC_Verschieben = ui::Checkable<QCheckBox>(Panel1, "cbRC_Verschieben",
+                                              QStringLiteral("Spalten und Zeilen verschieben"),
+                                              {15, 157, 210, 17}, true);
   Label4 = ui::Label(Panel1, "Label4", QStringLiteral("Trennzeichen:"), {15, 183, 82, 13});
 
   cbTrennzeichen = new QComboBox(Panel1);
@@ -137,8 +128,8 @@ void TfrAbout::BuildSettings() {
   edTrennzeichen = ui::Edit(Panel1, "edTrennzeichen", {}, {214, 180, 25, 21});
   // The separator is one character; a paste cannot put in more.
   edTrennzeichen->setMaxLength(1);
-  cbTrZAutom =
-      CheckBox(Panel1, "cbTrZAutom", QStringLiteral("Automatisch"), {250, 182, 97, 17}, true);
+  cbTrZAutom = ui::Checkable<QCheckBox>(Panel1, "cbTrZAutom", QStringLiteral("Automatisch"),
+                                        {250, 182, 97, 17}, true);
 }
 
 void TfrAbout::BuildButtons() {
