@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6network6
   libgtest-dev googletest
   fonts-liberation fonts-dejavu-core qt6-translations-l10n
   xdg-utils qt6-svg-dev desktop-file-utils

@@ -1,24 +1,84 @@
-// The banner strip `plWerbung` below the button bar: a page view between two
-// spacers.
+// The banner strip `plWerbung` below the button bar: a small page from the
+// maker's web server, centred between two spacers. The page view shows HTML
+// as rich text only: it runs no scripts, reads no local files and opens
+// links in the user's web browser, never inside the strip.
 #ifndef MARVESK_UI_BANNERSTRIP_H_
 #define MARVESK_UI_BANNERSTRIP_H_
 
+#include <QString>
+#include <QTextBrowser>
+#include <QUrl>
+#include <cstdint>
+#include <functional>
+
 class QFrame;
-class QWidget;
+class TfrMarvesk;
 
 namespace ui {
 
+class BannerFetch;
+
+// The page view `WebBrowser1`.
+class BannerView : public QTextBrowser {
+  Q_OBJECT
+
+ public:
+  using ImageLookup = std::function<QImage(const QUrl& address)>;
+  BannerView(QWidget* parent, ImageLookup images);
+
+  // Shows `html` (empty: an empty strip) for a page fetched from `address`;
+  // its images are looked up again on every call.
+  void ShowPage(const QString& html, const QUrl& address);
+  // The images the shown page refers to, as written in it.
+  QList<QUrl> ImageNames() const;
+  const QUrl& address() const { return address_; }
+
+ private:
+  ImageLookup images_;
+  QUrl address_;
+  QList<QUrl> asked_;  // what the layout asked for, filled by the document
+};
+
 class BannerStrip {
  public:
-  explicit BannerStrip(QWidget* window);
+  explicit BannerStrip(TfrMarvesk& form);
+  ~BannerStrip();
+  BannerStrip(const BannerStrip&) = delete;
+  BannerStrip& operator=(const BannerStrip&) = delete;
 
+  // The spacer widths for the window's outer width.
+  void werbung_pos(int outer_width);
+  // Requests the next of the banner pages, only while the strip is shown.
+  void NextBanner();
+  // What both completion handlers do: the page shows no scroll bars.
+  void HideScrollBars();
+  // Shows or hides the strip; hiding stops a page still on its way, so no
+  // request is made while it is hidden.
+  void SetShown(bool shown);
   // The page view goes before the settings are written at closing; once.
+  // The strip stays empty from then on.
   void DestroyBrowser();
+
+  // The page address for `index`, on the maker's host or the one given in
+  // MARVESK_BANNER_HOST (for tests; host or host:port).
+  QUrl PageAddress(int32_t index) const;
+  // The fetch behind the view (null once the view is destroyed).
+  BannerFetch* fetch() const { return fetch_; }
 
   QFrame* plWerbung;
   QFrame* plL;
-  QWidget* WebBrowser1;  // null once destroyed
+  BannerView* WebBrowser1;  // null once destroyed
   QFrame* plR;
+  int32_t BannerIndex = 0;  // the page last requested, 1 to 4 once one was
+
+ private:
+  void PageArrived();
+  void ImagesDone();
+  void OpenLink(const QUrl& link);
+
+  TfrMarvesk& form_;
+  BannerFetch* fetch_ = nullptr;  // a child of the view
+  QString host_;
 };
 
 }  // namespace ui

@@ -86,7 +86,7 @@ void TfrMarvesk::BuildControls() {
   StatusBar1->setFixedHeight(19);
 
   bar_ = std::make_unique<ui::ButtonBar>(this);
-  banner_ = std::make_unique<ui::BannerStrip>(this);
+  banner_ = std::make_unique<ui::BannerStrip>(*this);
   range_ = std::make_unique<ui::RangePanel>(*this);
   search_ = std::make_unique<ui::Search>(*this, bar_->edSuchen, bar_->sbSuchen);
   blocks_ = std::make_unique<ui::BlockOps>(*this, bar_->edBreite);
@@ -182,9 +182,10 @@ void TfrMarvesk::FormActivate() {
   activated_ = true;
   StatusBar1->hide();
   LoadSettings();
-  banner_->plWerbung->setVisible(!settings.HideBanner);
+  banner_->SetShown(!settings.HideBanner);
   ApplyGridOptions();
   InitView();
+  NextBanner();
   about_->cbTrennzeichenChange();
 }
 
@@ -213,7 +214,15 @@ void TfrMarvesk::resizeEvent(QResizeEvent* event) {
   FormResize();
 }
 
-void TfrMarvesk::FormResize() { StatusBar1->SetPanelWidth(0, frameGeometry().width() / 2); }
+void TfrMarvesk::FormResize() {
+  werbung_pos();
+  StatusBar1->SetPanelWidth(0, frameGeometry().width() / 2);
+}
+
+void TfrMarvesk::werbung_pos() { banner_->werbung_pos(frameGeometry().width()); }
+void TfrMarvesk::NextBanner() { banner_->NextBanner(); }
+void TfrMarvesk::WebBrowser1NavigateComplete2() { banner_->HideScrollBars(); }
+void TfrMarvesk::WebBrowser1DocumentComplete() { banner_->HideScrollBars(); }
 
 void TfrMarvesk::sbExitClick() {
   const int answer =
@@ -280,7 +289,7 @@ void TfrMarvesk::SetCounters(const ui::StringGrid& grid) {
 void TfrMarvesk::sbLaden_TXTClick() {
   range_->plLoeschen->hide();
   LoadTable(false);
-  banner_->plWerbung->hide();
+  banner_->SetShown(false);
   if (!StringGrid1->isHidden()) StringGrid1->setFocus();
 }
 
@@ -341,7 +350,7 @@ void TfrMarvesk::sbExcelClick() { files_->OpenInSpreadsheet(); }
 void TfrMarvesk::sbAboutClick() {
   hide();
   about_->exec();
-  banner_->plWerbung->setVisible(!settings.HideBanner);
+  banner_->SetShown(!settings.HideBanner);
   ApplyGridOptions();
   StringGrid1->repaint();
   show();

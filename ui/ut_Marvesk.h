@@ -47,7 +47,6 @@ class TfrMarvesk : public QWidget {
     QString LastDir;     // the dialogs start here
     bool HideBanner = false;
     bool AllowRowColMove = true;
-    int32_t BannerIndex = 0;
   };
 
   TfrMarvesk(ui::Prompter& prompter, ui::Shell& shell, QWidget* parent = nullptr);
@@ -59,6 +58,11 @@ class TfrMarvesk : public QWidget {
   void FormActivate();
   void InitView();
   void FormResize();
+  // The banner strip.
+  void werbung_pos();
+  void NextBanner();
+  void WebBrowser1NavigateComplete2();
+  void WebBrowser1DocumentComplete();
   void sbExitClick();
   void sbLaden_TXTClick();
   void sbLaden_TXTMouseMove();
