@@ -2,9 +2,16 @@
 // generated file once through the core alone and once through the main
 // window's Laden button (grid shown and painted afterwards), and switches the
 // view of a 2,000 x 2,000 table there and back against the core
-// transposition. One `name: value` line per figure.
+// transposition. Starts itself as a fresh program, once with the banner
+// host pointing at a server that never answers and once with banners off,
+// until the window is up and a first table is loaded. One `name: value` line
+// per figure.
 //
 //   marvesk_bench_ui [--quick] [--dir DIR]
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdint>
@@ -19,6 +27,7 @@
 #include <string>
 
 #include "core/Loader.h"
+#include "core/Settings.h"
 #include "core/Table.h"
 #include "core/Transpose.h"
 #include "ui/RangePanel.h"
@@ -141,12 +150,136 @@ bool RangeRepaint(TfrMarvesk& window) {
   return marked;
 }
 
+// The child of the start-up figures: the program's windows with the
+// settings in `dir`, until the start-up has run and `file` is loaded through
+// Laden; then "ready" on stdout.
+int StartupChild(const QString& dir, const QString& file) {
+  BenchPrompter prompter;
+  prompter.next_file = file;
+  ui::Windows windows(&prompter);
+  TfrMarvesk& window = *windows.main();
+  window.settings.ProgramDir = dir + QLatin1Char('/');
+  window.show();
+  while (!window.activated()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  window.sbLaden_TXTClick();
+  Settle();
+  const bool loaded = window.StringGrid1->isVisible();
+  std::printf(loaded ? "ready\n" : "failed\n");
+  std::fflush(stdout);
+  return loaded ? 0 : 1;
+}
+
+// A port on 127.0.0.1 that takes connections (the kernel completes them)
+// and never answers; 0 when none could be had. `socket_out` is the listening
+// socket, left open for the run.
+int DeadServer(int& socket_out) {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  socket_out = s;
+  if (s < 0) return 0;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(s, 64) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return 0;
+  }
+  return ntohs(address.sin_port);
+}
+
+// The connections waiting on the listening socket, taken off it.
+int Waiting(int listening) {
+  fcntl(listening, F_SETFL, fcntl(listening, F_GETFL) | O_NONBLOCK);
+  int n = 0;
+  for (int c; (c = accept(listening, nullptr, nullptr)) >= 0; ++n) close(c);
+  return n;
+}
+
+// Seconds from starting a fresh child until it reports the table loaded;
+// negative when it failed.
+double StartupOnce(const QString& dir, const QString& file, int port) {
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("MARVESK_BANNER_HOST"), QStringLiteral("127.0.0.1:%1").arg(port));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  child.setProcessEnvironment(env);
+  QElapsedTimer t;
+  t.start();
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--startup-child"), dir, file});
+  QByteArray out;
+  while (!out.contains('\n') && child.waitForReadyRead(30000)) out += child.readAllStandardOutput();
+  const double seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+  child.waitForFinished(30000);
+  return out.startsWith("ready") ? seconds : -1;
+}
+
+// Start-up with the banner host silent against start-up with banners off,
+// each a fresh program, in turns.
+bool Startup(const QTemporaryDir& dir) {
+  int listening = -1;
+  const int port = DeadServer(listening);
+  const QString on = dir.filePath(QStringLiteral("banner-on"));
+  const QString off = dir.filePath(QStringLiteral("banner-off"));
+  const QString file = dir.filePath(QStringLiteral("small.csv"));
+  core::SettingsValues values;
+  bool written = port != 0 && QDir().mkpath(on) && QDir().mkpath(off);
+  for (const QString& d : {on, off}) {
+    values.hide_banner = d == off;
+    const std::string path = (d + QLatin1Char('/')).toStdString() + core::kSettingsFileName;
+    written = written && core::SaveSettingsFile(path, values).ok();
+  }
+  written = written && Generate(file, 100, 5, true);
+  if (!written) {
+    std::fprintf(stderr, "cannot prepare the start-up runs\n");
+    return false;
+  }
+  double first_dead = 0;
+  double first_off = 0;
+  double dead = 1e300;
+  double banner_off = 1e300;
+  for (int i = 0; i < kRepeats; ++i) {
+    const double d = StartupOnce(on, file, port);
+    const double o = StartupOnce(off, file, port);
+    if (d < 0 || o < 0) {
+      std::fprintf(stderr, "a start-up run failed\n");
+      return false;
+    }
+    if (i == 0) {
+      first_dead = d;
+      first_off = o;
+    }
+    dead = std::min(dead, d);
+    banner_off = std::min(banner_off, o);
+  }
+  // Each banner-on run asked once, the banner-off runs never.
+  const int asked = Waiting(listening);
+  close(listening);
+  if (asked != kRepeats) {
+    std::fprintf(stderr, "%d requests at the silent server, expected %d\n", asked, kRepeats);
+    return false;
+  }
+  std::printf("startup dead server first s: %.3f\n", first_dead);
+  std::printf("startup banner off first s: %.3f\n", first_off);
+  std::printf("startup dead server s: %.3f\n", dead);
+  std::printf("startup banner off s: %.3f\n", banner_off);
+  std::printf("startup dead server/startup banner off: %.2f\n", dead / banner_off);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The window's banner asks a port where nothing listens, never the maker.
+  if (qEnvironmentVariableIsEmpty("MARVESK_BANNER_HOST")) {
+    qputenv("MARVESK_BANNER_HOST", "127.0.0.1:1");
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Marvesk"));
+  if (argc == 4 && std::string(argv[1]) == "--startup-child") {
+    return StartupChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+  }
   bool quick = false;
   QString parent = QDir::tempPath();
   for (int i = 1; i < argc; ++i) {
@@ -229,5 +362,5 @@ int main(int argc, char** argv) {
   std::printf("square window switch there+back s: %.4f\n", window_switch);
   std::printf("square switch/transpose: %.2f\n", window_switch / (2 * core_transpose));
 
-  return 0;
+  return Startup(dir) ? 0 : 1;
 }

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QImage>
 #include <QPushButton>
@@ -26,6 +28,7 @@
 #include "UiTestSupport.h"
 #include "ui/BannerStrip.h"
 #include "ui/ButtonBar.h"
+#include "ui/ProgramArt.h"
 #include "ui/StringGrid.h"
 #include "ui/platform/BannerFetch.h"
 #include "ui/ut_About.h"
@@ -420,6 +423,35 @@ TEST_F(BannerTest, ClosingWithAPageOnItsWayDropsTheViewAndWritesTheSettings) {
   EXPECT_TRUE(WaitFor([&] { return server_->hang_ups == 1; }));
   main_->NextBanner();  // nothing left to ask with
   EXPECT_EQ(server_->requests.size(), 1u);
+}
+
+// The start view with the shipped sample page; MARVESK_SCREENSHOT_DIR keeps
+// the picture.
+TEST_F(BannerTest, Screenshot) {
+  QFile page(QStringLiteral(MARVESK_TEST_BANNER_DIR "/BanLang_1.html"));
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  server_->answers[kPagePath + "1.html"] = Page(page.readAll());
+  QByteArray logo;
+  QBuffer buffer(&logo);
+  buffer.open(QIODevice::WriteOnly);
+  ui::ProgramIcon().pixmap(28, 28).save(&buffer, "PNG");
+  server_->answers["/Banner/BanLang/logo.png"] = {
+      Answer::Kind::kFull, "HTTP/1.1 200 OK\r\nContent-Type: image/png", logo};
+  Start();
+  ASSERT_TRUE(WaitForDocument(1));
+  ASSERT_EQ(server_->requests.size(), 2u) << "the page and its picture";
+  EXPECT_FALSE(Shown().contains(QStringLiteral("Skript")));
+  QApplication::processEvents();
+  const QImage shot = main_->grab().toImage();
+  const QRect strip =
+      main_->banner().WebBrowser1->geometry().translated(main_->banner().plWerbung->pos());
+  EXPECT_EQ(strip.bottom(), shot.height() - 1) << "the lowest bar";
+  EXPECT_EQ(shot.pixelColor(strip.left() + 200, strip.top() + 2), QColor(0x1f, 0x4e, 0x8c))
+      << "the page's ground";
+  const QString dir = QString::fromLocal8Bit(qgetenv("MARVESK_SCREENSHOT_DIR"));
+  if (!dir.isEmpty()) {
+    EXPECT_TRUE(shot.save(dir + QStringLiteral("/banner.png")));
+  }
 }
 
 TEST(BannerDecoding, PagesDecodeInTheirCharacterSetOrNotAtAll) {
