@@ -90,29 +90,36 @@ std::string OkHint(RangeFields& fields, RangeAxis axis, RangeMode mode, int coun
   return DeleteConfirmText(fields, axis, mode);
 }
 
-void ClearRange(Table& table, RangeFields& fields, RangeAxis axis, RangeBounds& bounds) {
+void ClearRange(Table& table, RangeFields& fields, RangeAxis axis, RangeBounds& bounds,
+                History* history) {
   if (!CheckFields(fields)) return;
   bounds = ReadRange(fields, axis, Count(table, axis));
   if (axis == RangeAxis::kColumns) {
+    if (history) history->RecordCells(table, Block{bounds.ColFrom, 1, bounds.ColTo, INT32_MAX});
     ClearCols(table, bounds.ColFrom, bounds.ColTo);
   } else {
+    if (history) history->RecordCells(table, Block{1, bounds.RowFrom, INT32_MAX, bounds.RowTo});
     ClearRows(table, bounds.RowFrom, bounds.RowTo);
   }
 }
 
 Result DeleteRange(Table& table, RangeFields& fields, RangeAxis axis, RangeMode mode,
-                   RangeBounds& bounds, EditObserver* observer) {
+                   RangeBounds& bounds, EditObserver* observer, History* history) {
   if (mode == RangeMode::kClear) {
-    ClearRange(table, fields, axis, bounds);
+    ClearRange(table, fields, axis, bounds, history);
     return Result::Ok();
   }
   if (!CheckFields(fields)) return Result::Ok();
   bounds = ReadRange(fields, axis, Count(table, axis));
   if (axis == RangeAxis::kColumns) {
+    if (history) history->RecordRemoveCols(table, bounds.ColFrom, bounds.ColTo);
     RemoveCols(table, bounds.ColFrom, bounds.ColTo, observer);
     return Result::Ok();
   }
-  return RemoveRows(table, bounds.RowFrom, bounds.RowTo, observer);
+  const bool recorded = history && history->RecordRemoveRows(table, bounds.RowFrom, bounds.RowTo);
+  const Result removed = RemoveRows(table, bounds.RowFrom, bounds.RowTo, observer);
+  if (!removed.ok() && recorded) history->Forget();
+  return removed;
 }
 
 }  // namespace core

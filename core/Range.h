@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/Edit.h"
+#include "core/History.h"
 #include "core/Result.h"
 #include "core/Table.h"
 
@@ -56,14 +57,15 @@ std::string OkHint(RangeFields& fields, RangeAxis axis, RangeMode mode, int coun
 
 // Empties the run's data cells after the field check and ReadRange; counts
 // stay. Nothing happens when a field is empty.
-void ClearRange(Table& table, RangeFields& fields, RangeAxis axis, RangeBounds& bounds);
+void ClearRange(Table& table, RangeFields& fields, RangeAxis axis, RangeBounds& bounds,
+                History* history = nullptr);
 
 // Removes the run (remove mode) after the field check and ReadRange, the
 // rest closing the gap, or empties it (clear mode, as ClearRange). An empty
 // run, also one beyond the table, changes nothing. Progress: one step per
 // row, maximum RowCount - 1. kOutOfMemory leaves the table as it was.
 Result DeleteRange(Table& table, RangeFields& fields, RangeAxis axis, RangeMode mode,
-                   RangeBounds& bounds, EditObserver* observer);
+                   RangeBounds& bounds, EditObserver* observer, History* history = nullptr);
 
 }  // namespace core
 

@@ -15,6 +15,7 @@
 #include "ui/Codec.h"
 #include "ui/EditProgress.h"
 #include "ui/StringGrid.h"
+#include "ui/Undo.h"
 #include "ui/ut_EX.h"
 #include "ui/ut_Marvesk.h"
 
@@ -133,6 +134,7 @@ bool BlockOps::EnterWalk(StringGrid& grid, bool editing) {
 
 void BlockOps::ClearSelection(StringGrid& grid) {
   const core::Block block = SelectedBlock(grid);
+  form_.undo().BeforeCells(grid, block);
   EditProgress progress(form_.ProgressBar1, &form_);
   core::ClearBlock(grid.table(), block, &progress);
   grid.gridModel()->CellsChanged(block.left, block.top, block.right, block.bottom);
@@ -150,10 +152,16 @@ void BlockOps::CopySelection(StringGrid& grid) {
 void BlockOps::PasteTable(const core::Table& clip, StringGrid& grid) {
   const int left = grid.SelLeft();
   const int top = grid.SelTop();
+  const int right = left + clip.ColCount() - 1;
+  const int bottom = top + clip.RowCount() - 1;
+  const bool recorded = form_.undo().BeforeCells(grid, core::Block{left, top, right, bottom});
   EditProgress progress(form_.ProgressBar1, &form_);
   const core::Result pasted = core::PasteBlock(clip, grid.table(), left, top, &progress);
-  grid.gridModel()->CellsChanged(left, top, left + clip.ColCount() - 1, top + clip.RowCount() - 1);
-  if (!pasted.ok()) form_.ex().ShowWarning(FromBytes(pasted.message()));
+  grid.gridModel()->CellsChanged(left, top, right, bottom);
+  if (!pasted.ok()) {
+    if (recorded) form_.undo().Failed();
+    form_.ex().ShowWarning(FromBytes(pasted.message()));
+  }
 }
 
 void BlockOps::PasteBlock(StringGrid& grid) { PasteTable(sgh->table(), grid); }

@@ -16,6 +16,7 @@
 #include "ui/Search.h"
 #include "ui/StatusBar.h"
 #include "ui/StringGrid.h"
+#include "ui/Undo.h"
 #include "ui/platform/EscapeWatch.h"
 #include "ui/platform/Shell.h"
 #include "ui/ut_About.h"
@@ -142,6 +143,7 @@ void FileOperations::Load(bool reload) {
 
 void FileOperations::ClearForLoad() {
   StringGrid* grid = form_.StringGrid1;
+  form_.undo().Clear();  // nothing of the old table can come back
   core::ClearGrid(grid->table());
   // A new table starts at its first data cell, as a cleared grid does,
   // before anything looks at the current cell.

@@ -16,6 +16,7 @@
 #include "ui/EditProgress.h"
 #include "ui/Search.h"
 #include "ui/StringGrid.h"
+#include "ui/Undo.h"
 #include "ui/platform/Prompter.h"
 #include "ui/ut_EX.h"
 #include "ui/ut_Marvesk.h"
@@ -159,7 +160,7 @@ void RangePanel::RefreshRange() {
 void RangePanel::ClearRange(StringGrid& grid) {
   core::RangeFields fields = Fields();
   core::RangeBounds bounds{ColFrom, ColTo, RowFrom, RowTo};
-  core::ClearRange(grid.table(), fields, Axis(), bounds);
+  core::ClearRange(grid.table(), fields, Axis(), bounds, &form_.undo().For(grid));
   SetBounds(bounds);
   PutFields(fields);
   grid.gridModel()->CellsChanged(1, 1, grid.ColCount() - 1, grid.RowCount() - 1);
@@ -174,8 +175,8 @@ void RangePanel::DeleteRange(StringGrid& grid) {
   core::RangeBounds bounds{ColFrom, ColTo, RowFrom, RowTo};
   EditProgress progress(form_.ProgressBar1, &form_);
   grid.BeginUpdate();
-  const core::Result result =
-      core::DeleteRange(grid.table(), fields, Axis(), Mode(), bounds, &progress);
+  const core::Result result = core::DeleteRange(grid.table(), fields, Axis(), Mode(), bounds,
+                                                &progress, &form_.undo().For(grid));
   grid.EndUpdate();
   SetBounds(bounds);
   PutFields(fields);

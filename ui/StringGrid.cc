@@ -34,8 +34,12 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || role != Qt::EditRole) return false;
-  table_->Set(index.column() + fixed_, index.row() + fixed_,
-              EncodeCell(value.toString(), table_->utf8()));
+  const int col = index.column() + fixed_;
+  const int row = index.row() + fixed_;
+  const std::string bytes = EncodeCell(value.toString(), table_->utf8());
+  if (bytes == table_->Get(col, row)) return true;  // an editor closed without a change
+  if (before_edit) before_edit(col, row);
+  table_->Set(col, row, bytes);
   emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
   return true;
 }
@@ -481,6 +485,13 @@ void StringGrid::OnSectionMoved(Qt::Orientation o, int, int old_visual, int new_
   const int off = fixed_ ? 1 : 0;
   const int from = old_visual + off;
   const int to = new_visual + off;
+  MoveSection(o, from, to);
+  if (moved) moved(o, from, to);
+}
+
+void StringGrid::MoveSection(Qt::Orientation o, int from, int to) {
+  const int count = o == Qt::Horizontal ? ColCount() : RowCount();
+  if (from == to || from < 0 || to < 0 || from >= count || to >= count) return;
   if (o == Qt::Horizontal) {
     // The column's width travels with it.
     std::vector<int> widths;

@@ -34,6 +34,9 @@ class GridModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+  // Told before the editor writes a cell that changes (col, row of the table).
+  std::function<void(int col, int row)> before_edit;
+
   // Brackets a change of the table that did not go through the model.
   void BeginReset() { beginResetModel(); }
   void EndReset() { endResetModel(); }
@@ -85,6 +88,12 @@ class StringGrid : public QTableView {
   // Row and column dragging (moves the data, as a string grid does).
   void SetRowColMoving(bool on);
   bool RowColMoving() const { return moving_; }
+  // Moves row or column `from` of the table to `to`, the rows or columns
+  // between shifting by one, as a drag does (a column takes its width
+  // along); the current cell follows.
+  void MoveSection(Qt::Orientation o, int from, int to);
+  // Told after a drag moved a row or column (table numbers).
+  std::function<void(Qt::Orientation o, int from, int to)> moved;
 
   // Around changes made to table() directly: the view forgets nothing else.
   void BeginUpdate();

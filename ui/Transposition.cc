@@ -11,6 +11,7 @@
 #include "ui/Codec.h"
 #include "ui/Search.h"
 #include "ui/StringGrid.h"
+#include "ui/Undo.h"
 #include "ui/platform/EscapeWatch.h"
 #include "ui/ut_EX.h"
 #include "ui/ut_Marvesk.h"
@@ -86,6 +87,8 @@ void Transposition::Switch() {
     source->setFocus();
     return;
   }
+  // The other view is a new table: its history starts here.
+  form_.undo().Clear();
   form_.SetCounters(*target);
   form_.blocks().ShowWidthOf(*target);
   target->setFocus();

@@ -31,6 +31,7 @@
 #include "ui/StatusBar.h"
 #include "ui/StringGrid.h"
 #include "ui/Transposition.h"
+#include "ui/Undo.h"
 #include "ui/platform/Shell.h"
 #include "ui/ut_About.h"
 #include "ui/ut_EX.h"
@@ -92,6 +93,7 @@ void TfrMarvesk::BuildControls() {
   blocks_ = std::make_unique<ui::BlockOps>(*this, bar_->edBreite);
   files_ = std::make_unique<ui::FileOperations>(*this);
   transposition_ = std::make_unique<ui::Transposition>(*this);
+  undo_ = std::make_unique<ui::Undo>(*this);
 
   // Takes the space above the bars while no grid is shown, so the bars stay
   // at the bottom; a shown grid (stretch 1) takes it over.
@@ -128,6 +130,7 @@ void TfrMarvesk::ConnectControls() {
   range_->Connect();
   search_->Connect();
   blocks_->Connect();
+  undo_->Connect();
   on(bar_->sbLaden_TXT, &QToolButton::clicked, &TfrMarvesk::sbLaden_TXTClick);
   on(bar_->tbRow_Col, &QToolButton::clicked, &TfrMarvesk::tbRow_ColClick);
   on(bar_->sbExcel, &QToolButton::clicked, &TfrMarvesk::sbExcelClick);
@@ -430,12 +433,18 @@ void TfrMarvesk::SearchBackward(const QString& text) { search_->SearchBackward(t
 
 bool TfrMarvesk::StringGrid1KeyDown(QKeyEvent* key, bool editing) {
   bool take = false;
-  ui::RunGuarded(prompter_, this, [&] { take = blocks_->KeyDown(*StringGrid1, key, editing); });
+  ui::RunGuarded(prompter_, this, [&] {
+    take = (!editing && undo_->KeyDown(*StringGrid1, key)) ||
+           blocks_->KeyDown(*StringGrid1, key, editing);
+  });
   return take;
 }
 bool TfrMarvesk::StringGrid2KeyDown(QKeyEvent* key, bool editing) {
   bool take = false;
-  ui::RunGuarded(prompter_, this, [&] { take = blocks_->KeyDown(*StringGrid2, key, editing); });
+  ui::RunGuarded(prompter_, this, [&] {
+    take = (!editing && undo_->KeyDown(*StringGrid2, key)) ||
+           blocks_->KeyDown(*StringGrid2, key, editing);
+  });
   return take;
 }
 void TfrMarvesk::StringGrid1KeyUp(QKeyEvent* key) { blocks_->KeyUp(key); }

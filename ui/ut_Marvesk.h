@@ -34,6 +34,7 @@ class Shell;
 class StatusBar;
 class StringGrid;
 class Transposition;
+class Undo;
 }  // namespace ui
 
 class TfrMarvesk : public QWidget {
@@ -148,6 +149,7 @@ class TfrMarvesk : public QWidget {
   ui::Search& search() const { return *search_; }
   ui::BlockOps& blocks() const { return *blocks_; }
   ui::BannerStrip& banner() const { return *banner_; }
+  ui::Undo& undo() const { return *undo_; }
   TfrAbout& about() const { return *about_; }
   TfrEX& ex() const { return *ex_; }
   ui::Prompter& prompter() const { return prompter_; }
@@ -195,6 +197,7 @@ class TfrMarvesk : public QWidget {
   std::unique_ptr<ui::BannerStrip> banner_;
   std::unique_ptr<ui::FileOperations> files_;
   std::unique_ptr<ui::Transposition> transposition_;
+  std::unique_ptr<ui::Undo> undo_;
   QVBoxLayout* layout_ = nullptr;
   bool activated_ = false;
   QString settings_path_;

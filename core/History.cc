@@ -1,0 +1,407 @@
+#include "core/History.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "core/TableBuilder.h"
+
+namespace core {
+
+class HistoryStep {
+ public:
+  virtual ~HistoryStep() = default;
+  virtual Result Undo(Table& table, HistoryChange& change) = 0;
+  virtual Result Redo(Table& table, HistoryChange& change) = 0;
+  virtual uint64_t Bytes() const = 0;
+  virtual HistoryChange::Kind Kind() const = 0;
+};
+
+namespace {
+
+constexpr uint64_t kStepOverhead = 256;  // the step object and its bookkeeping
+
+Block DataPart(const Table& table, const Block& b) {
+  return Block{std::max(b.left, 1), std::max(b.top, 1), std::min(b.right, table.ColCount() - 1),
+               std::min(b.bottom, table.RowCount() - 1)};
+}
+
+uint64_t CellBytes(const Table& clip) {
+  uint64_t n = 0;
+  for (int r = 0; r < clip.RowCount(); ++r) n += clip.StoredLength(r);
+  return n * sizeof(Cell) + static_cast<uint64_t>(clip.RowCount()) * 16;
+}
+
+// Cells overwritten in place (an edit, Del, a paste, emptying a run): the old
+// cells are kept in a clip; undo and redo exchange them with the table's.
+class CellsStep final : public HistoryStep {
+ public:
+  CellsStep(Block block, Table&& clip) : block_(block) { clip_.swap(clip); }
+
+  Result Undo(Table& table, HistoryChange& change) override { return Exchange(table, change); }
+  Result Redo(Table& table, HistoryChange& change) override { return Exchange(table, change); }
+  uint64_t Bytes() const override { return CellBytes(clip_) + kStepOverhead; }
+  HistoryChange::Kind Kind() const override { return HistoryChange::Kind::kCells; }
+
+ private:
+  Result Exchange(Table& table, HistoryChange& change) {
+    change = HistoryChange{HistoryChange::Kind::kCells, block_};
+    return SwapBlock(table, clip_, block_.left, block_.top);
+  }
+
+  Block block_;
+  Table clip_;
+};
+
+// Removed columns: the removed cells of every row and how many cells each
+// row stored before, so undo puts back exactly what was there.
+class RemoveColsStep final : public HistoryStep {
+ public:
+  RemoveColsStep(const Table& table, int from, int to) : from_(from), to_(to) {
+    TableBuilder(keep_).ShareArenasOf(table);
+    const int rows = table.RowCount();
+    stored_.reserve(static_cast<size_t>(rows));
+    size_t total = 0;
+    for (int r = 0; r < rows; ++r) {
+      const int s = static_cast<int>(table.StoredLength(r));
+      stored_.push_back(static_cast<uint32_t>(s));
+      if (r >= 1) total += static_cast<size_t>(std::max(0, std::min(s, to + 1) - from));
+    }
+    // Row 0 loses the numbers of the last columns when the count drops.
+    const int kept = table.ColCount() - (to - from + 1);
+    const int header = rows > 0 ? static_cast<int>(stored_[0]) : 0;
+    if (header > kept) {
+      header_.assign(table.StoredCells(0) + kept, table.StoredCells(0) + header);
+    }
+    cells_.reserve(total);
+    for (int r = 1; r < rows; ++r) {
+      const int end = std::min(static_cast<int>(stored_[static_cast<size_t>(r)]), to + 1);
+      if (end > from)
+        cells_.insert(cells_.end(), table.StoredCells(r) + from, table.StoredCells(r) + end);
+    }
+  }
+
+  Result Undo(Table& table, HistoryChange& change) override {
+    change = HistoryChange{HistoryChange::Kind::kShape, {}, false, 0, 0};
+    const int k = to_ - from_ + 1;
+    TableBuilder build(table);
+    build.ShareArenasOf(keep_);
+    const int rows = table.RowCount();
+    // Room first (the rows kept theirs since the removal, so this only
+    // allocates if something else took it), then nothing can fail.
+    try {
+      table.SetColCount(table.ColCount() + k);
+      for (int r = 0; r < rows; ++r) {
+        const size_t s = stored_[static_cast<size_t>(r)];
+        if (s > table.StoredLength(r)) build.ResizeRow(r, s);
+      }
+    } catch (const std::bad_alloc&) {
+      table.SetColCount(table.ColCount() - k);
+      return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+    }
+    if (!header_.empty()) {
+      std::memcpy(static_cast<void*>(build.MutableCells(0) + stored_[0] - header_.size()),
+                  header_.data(), header_.size() * sizeof(Cell));
+    }
+    const Cell* in = cells_.data();
+    for (int r = 1; r < rows; ++r) {
+      const int s = static_cast<int>(stored_[static_cast<size_t>(r)]);
+      const int removed = std::max(0, std::min(s, to_ + 1) - from_);
+      if (removed == 0) continue;
+      Cell* cells = build.MutableCells(r);
+      std::memmove(static_cast<void*>(cells + from_ + removed), cells + from_,
+                   static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
+      std::memcpy(static_cast<void*>(cells + from_), in,
+                  static_cast<size_t>(removed) * sizeof(Cell));
+      in += removed;
+    }
+    return Result::Ok();
+  }
+
+  Result Redo(Table& table, HistoryChange& change) override {
+    change = HistoryChange{HistoryChange::Kind::kShape, {}, false, 0, 0};
+    RemoveCols(table, from_, to_, nullptr);
+    return Result::Ok();
+  }
+
+  HistoryChange::Kind Kind() const override { return HistoryChange::Kind::kShape; }
+  uint64_t Bytes() const override {
+    return stored_.capacity() * sizeof(uint32_t) +
+           (cells_.capacity() + header_.capacity()) * sizeof(Cell) + kStepOverhead;
+  }
+
+ private:
+  int from_;
+  int to_;
+  Table keep_;  // keeps the long texts of the removed cells alive
+  std::vector<uint32_t> stored_;
+  std::vector<Cell> header_;  // row 0 beyond the columns left by the removal
+  std::vector<Cell> cells_;
+};
+
+// Removed rows: their cells, and the numbers in column 0 of the last rows,
+// which the removal drops (the numbers stay with the places).
+class RemoveRowsStep final : public HistoryStep {
+ public:
+  RemoveRowsStep(const Table& table, int from, int to, Table&& rows)
+      : from_(from), to_(to), rows_before_(table.RowCount()) {
+    rows_.swap(rows);
+    const int k = to - from + 1;
+    TableBuilder(rows_).ShareArenasOf(table);
+    for (int r = rows_before_ - k; r < rows_before_; ++r) {
+      numbers_.push_back(table.StoredLength(r) > 0 ? table.StoredCells(r)[0] : Cell());
+    }
+  }
+
+  Result Undo(Table& table, HistoryChange& change) override {
+    change = HistoryChange{HistoryChange::Kind::kShape, {}, false, 0, 0};
+    const int k = to_ - from_ + 1;
+    const int rows = rows_before_;
+    const int cols = table.ColCount();
+    TableBuilder build(table);
+    build.ShareArenasOf(rows_);
+    if (cols == 0) {  // nothing was stored, nothing moved
+      table.SetRowCount(rows);
+      return Result::Ok();
+    }
+    try {
+      table.SetRowCount(rows);
+      for (int r = from_; r < rows; ++r) {
+        // The row that goes to the end carries all a removed row stored.
+        const size_t need = r >= rows - k ? std::max<size_t>(rows_.StoredLength(Removed(r)), 1) : 1;
+        if (table.StoredLength(r) < std::min<size_t>(need, static_cast<size_t>(cols))) {
+          build.ResizeRow(r, std::min<size_t>(need, static_cast<size_t>(cols)));
+        }
+      }
+    } catch (const std::bad_alloc&) {
+      table.SetRowCount(rows - k);
+      return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+    }
+    // The removal moved each removed row i (from + i) up the table in steps
+    // of k until it was among the last k, keeping the numbers in column 0
+    // where they were. The tail gets the removed rows back there, then the
+    // same exchanges run backwards.
+    for (int r = rows - k; r < rows; ++r) {
+      const int i = Removed(r);
+      const size_t n = std::min(rows_.StoredLength(i), table.StoredLength(r));
+      Cell* cells = build.MutableCells(r);
+      if (n > 0) std::memcpy(static_cast<void*>(cells), rows_.StoredCells(i), n * sizeof(Cell));
+      build.TruncateRow(r, std::max<size_t>(n, 1));
+      cells[0] = numbers_[static_cast<size_t>(r - (rows - k))];
+    }
+    for (int r = rows - k - 1; r >= from_; --r) {
+      build.SwapRowStorage(r, r + k);
+      std::swap(build.MutableCells(r)[0], build.MutableCells(r + k)[0]);
+    }
+    return Result::Ok();
+  }
+
+  Result Redo(Table& table, HistoryChange& change) override {
+    change = HistoryChange{HistoryChange::Kind::kShape, {}, false, 0, 0};
+    return RemoveRows(table, from_, to_, nullptr);
+  }
+
+  HistoryChange::Kind Kind() const override { return HistoryChange::Kind::kShape; }
+  uint64_t Bytes() const override {
+    return CellBytes(rows_) + numbers_.capacity() * sizeof(Cell) + kStepOverhead;
+  }
+
+ private:
+  // The removed row (0-based in the run) that the removal left at place r
+  // of the tail.
+  int Removed(int r) const {
+    const int k = to_ - from_ + 1;
+    return ((r - from_) % k + k) % k;
+  }
+
+  int from_;
+  int to_;
+  int rows_before_;
+  Table rows_;  // the removed rows, column 0 included
+  std::vector<Cell> numbers_;
+};
+
+class MoveStep final : public HistoryStep {
+ public:
+  MoveStep(bool row, int from, int to) : row_(row), from_(from), to_(to) {}
+  Result Undo(Table&, HistoryChange& change) override {
+    change = HistoryChange{HistoryChange::Kind::kMove, {}, row_, to_, from_};
+    return Result::Ok();
+  }
+  Result Redo(Table&, HistoryChange& change) override {
+    change = HistoryChange{HistoryChange::Kind::kMove, {}, row_, from_, to_};
+    return Result::Ok();
+  }
+  uint64_t Bytes() const override { return kStepOverhead; }
+  HistoryChange::Kind Kind() const override { return HistoryChange::Kind::kMove; }
+
+ private:
+  bool row_;
+  int from_;
+  int to_;
+};
+
+}  // namespace
+
+History::History(double fraction, uint64_t floor_bytes)
+    : fraction_(fraction), floor_(floor_bytes) {}
+
+History::~History() = default;
+
+uint64_t History::Limit(const Table& table) const {
+  const auto share = static_cast<uint64_t>(static_cast<double>(table.StorageBytes()) * fraction_);
+  return std::max(share, floor_);
+}
+
+bool History::Fits(uint64_t estimate, const Table& table) {
+  if (estimate + kStepOverhead <= Limit(table)) return true;
+  Clear();  // the change goes ahead, without a way back
+  return false;
+}
+
+bool History::Push(std::unique_ptr<HistoryStep> step, const Table& table) {
+  // A new change ends what could be made again.
+  for (const auto& s : redo_) bytes_ -= s->Bytes();
+  redo_.clear();
+  bytes_ += step->Bytes();
+  undo_.push_back(std::move(step));
+  const uint64_t limit = Limit(table);
+  while (bytes_ > limit && !undo_.empty()) {
+    bytes_ -= undo_.front()->Bytes();
+    undo_.pop_front();
+  }
+  return !undo_.empty();
+}
+
+bool History::RecordCells(const Table& table, const Block& block) {
+  const Block part = DataPart(table, block);
+  if (part.right < part.left || part.bottom < part.top) return false;  // nothing will change
+  const uint64_t cells = static_cast<uint64_t>(part.right - part.left + 1) *
+                         static_cast<uint64_t>(part.bottom - part.top + 1);
+  if (!Fits(cells * sizeof(Cell), table)) return false;
+  try {
+    Table clip;
+    if (!CopyBlock(table, part, clip, nullptr).ok()) throw std::bad_alloc();
+    return Push(std::make_unique<CellsStep>(part, std::move(clip)), table);
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  }
+}
+
+bool History::RecordRemoveCols(const Table& table, int from, int to) {
+  from = std::max(from, 1);
+  to = std::min(to, table.ColCount() - 1);
+  if (to < from) return false;
+  const uint64_t cells =
+      static_cast<uint64_t>(to - from + 1) * static_cast<uint64_t>(table.RowCount());
+  if (!Fits(cells * sizeof(Cell) + table.RowCount() * sizeof(uint32_t), table)) return false;
+  try {
+    return Push(std::make_unique<RemoveColsStep>(table, from, to), table);
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  }
+}
+
+bool History::RecordRemoveRows(const Table& table, int from, int to) {
+  from = std::max(from, 1);
+  to = std::min(to, table.RowCount() - 1);
+  if (to < from) return false;
+  const uint64_t cells =
+      static_cast<uint64_t>(to - from + 1) * static_cast<uint64_t>(table.ColCount());
+  if (!Fits(cells * sizeof(Cell), table)) return false;
+  try {
+    Table rows;
+    if (!CopyBlock(table, Block{0, from, table.ColCount() - 1, to}, rows, nullptr).ok()) {
+      throw std::bad_alloc();
+    }
+    return Push(std::make_unique<RemoveRowsStep>(table, from, to, std::move(rows)), table);
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  }
+}
+
+void History::RecordMove(bool row, int from, int to) {
+  if (from == to) return;
+  for (const auto& s : redo_) bytes_ -= s->Bytes();
+  redo_.clear();
+  try {
+    undo_.push_back(std::make_unique<MoveStep>(row, from, to));
+    bytes_ += undo_.back()->Bytes();
+  } catch (const std::bad_alloc&) {
+    Clear();
+  }
+}
+
+HistoryChange::Kind History::PeekUndo() const { return undo_.back()->Kind(); }
+HistoryChange::Kind History::PeekRedo() const { return redo_.back()->Kind(); }
+
+void History::Forget() {
+  if (undo_.empty()) return;
+  bytes_ -= undo_.back()->Bytes();
+  undo_.pop_back();
+}
+
+void History::Clear() {
+  undo_.clear();
+  redo_.clear();
+  bytes_ = 0;
+}
+
+Result History::Undo(Table& table, HistoryChange& change) {
+  if (undo_.empty()) return Result::Ok();
+  HistoryStep* step = undo_.back().get();
+  const uint64_t before = step->Bytes();
+  const Result done = step->Undo(table, change);
+  if (!done.ok()) return done;
+  bytes_ = bytes_ - before + step->Bytes();
+  redo_.push_back(std::move(undo_.back()));
+  undo_.pop_back();
+  return done;
+}
+
+Result History::Redo(Table& table, HistoryChange& change) {
+  if (redo_.empty()) return Result::Ok();
+  HistoryStep* step = redo_.back().get();
+  const uint64_t before = step->Bytes();
+  const Result done = step->Redo(table, change);
+  if (!done.ok()) return done;
+  bytes_ = bytes_ - before + step->Bytes();
+  undo_.push_back(std::move(redo_.back()));
+  redo_.pop_back();
+  return done;
+}
+
+Result SwapBlock(Table& table, Table& clip, int left, int top) {
+  const int width = std::min(clip.ColCount(), table.ColCount() - left);
+  const int height = std::min(clip.RowCount(), table.RowCount() - top);
+  if (width <= 0 || height <= 0 || left < 0 || top < 0) return Result::Ok();
+  TableBuilder into(table);
+  TableBuilder back(clip);
+  try {
+    into.ShareArenasOf(clip);
+    back.ShareArenasOf(table);
+    // Both sides store every cell of the block before any is exchanged.
+    for (int r = 0; r < height; ++r) {
+      if (table.StoredLength(top + r) < static_cast<size_t>(left + width)) {
+        into.ResizeRow(top + r, static_cast<size_t>(left + width));
+      }
+      if (clip.StoredLength(r) < static_cast<size_t>(width)) {
+        back.ResizeRow(r, static_cast<size_t>(width));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+  }
+  for (int r = 0; r < height; ++r) {
+    Cell* t = into.MutableCells(top + r) + left;
+    std::swap_ranges(t, t + width, back.MutableCells(r));
+  }
+  return Result::Ok();
+}
+
+}  // namespace core
