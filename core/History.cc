@@ -87,35 +87,47 @@ class RemoveColsStep final : public HistoryStep {
     change = HistoryChange{HistoryChange::Kind::kShape, {}, false, 0, 0};
     const int k = to_ - from_ + 1;
     TableBuilder build(table);
-    build.ShareArenasOf(keep_);
-    const int rows = table.RowCount();
-    // Room first (the rows kept theirs since the removal, so this only
-    // allocates if something else took it), then nothing can fail.
     try {
-      table.SetColCount(table.ColCount() + k);
-      for (int r = 0; r < rows; ++r) {
-        const size_t s = stored_[static_cast<size_t>(r)];
-        if (s > table.StoredLength(r)) build.ResizeRow(r, s);
-      }
+      build.ShareArenasOf(keep_);
     } catch (const std::bad_alloc&) {
-      table.SetColCount(table.ColCount() - k);
       return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
     }
-    if (!header_.empty()) {
-      std::memcpy(static_cast<void*>(build.MutableCells(0) + stored_[0] - header_.size()),
-                  header_.data(), header_.size() * sizeof(Cell));
-    }
+    table.SetColCount(table.ColCount() + k);
+    const int rows = table.RowCount();
     const Cell* in = cells_.data();
-    for (int r = 1; r < rows; ++r) {
-      const int s = static_cast<int>(stored_[static_cast<size_t>(r)]);
-      const int removed = std::max(0, std::min(s, to_ + 1) - from_);
-      if (removed == 0) continue;
-      Cell* cells = build.MutableCells(r);
-      std::memmove(static_cast<void*>(cells + from_ + removed), cells + from_,
-                   static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
-      std::memcpy(static_cast<void*>(cells + from_), in,
-                  static_cast<size_t>(removed) * sizeof(Cell));
-      in += removed;
+    // One pass. The rows kept their room since the removal, so growing them
+    // back allocates nothing unless something else took it; should it fail,
+    // the rows done so far lose their cells again and nothing has changed.
+    int r = 0;
+    try {
+      if (rows > 0 && stored_[0] > table.StoredLength(0)) {
+        Cell* header = build.ResizeRow(0, stored_[0]);
+        std::memcpy(static_cast<void*>(header + stored_[0] - header_.size()), header_.data(),
+                    header_.size() * sizeof(Cell));
+      }
+      for (r = 1; r < rows; ++r) {
+        const int s = static_cast<int>(stored_[static_cast<size_t>(r)]);
+        const int removed = Removed(s);
+        if (removed == 0) continue;
+        Cell* cells = build.ResizeRow(r, static_cast<size_t>(s));
+        std::memmove(static_cast<void*>(cells + from_ + removed), cells + from_,
+                     static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
+        std::memcpy(static_cast<void*>(cells + from_), in,
+                    static_cast<size_t>(removed) * sizeof(Cell));
+        in += removed;
+      }
+    } catch (const std::bad_alloc&) {
+      for (int q = 1; q < r; ++q) {
+        const int s = static_cast<int>(stored_[static_cast<size_t>(q)]);
+        const int removed = Removed(s);
+        if (removed == 0) continue;
+        Cell* cells = build.MutableCells(q);
+        std::memmove(static_cast<void*>(cells + from_), cells + from_ + removed,
+                     static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
+        build.TruncateRow(q, static_cast<size_t>(s - removed));
+      }
+      table.SetColCount(table.ColCount() - k);  // row 0 too
+      return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
     }
     return Result::Ok();
   }
@@ -133,6 +145,9 @@ class RemoveColsStep final : public HistoryStep {
   }
 
  private:
+  // The cells the removal took from a row that stored `s` cells.
+  int Removed(int s) const { return std::max(0, std::min(s, to_ + 1) - from_); }
+
   int from_;
   int to_;
   Table keep_;  // keeps the long texts of the removed cells alive
