@@ -1,5 +1,6 @@
 // Marvesk: turns delimited text tables around.
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
@@ -8,8 +9,8 @@
 #include <cstring>
 
 #include "core/ProductInfo.h"
-
 #include "ui/Windows.h"
+#include "ui/platform/Termination.h"
 #include "ui/ut_Marvesk.h"
 
 int main(int argc, char* argv[]) {
@@ -26,6 +27,15 @@ int main(int argc, char* argv[]) {
   }
   ui::Windows windows;
   TfrMarvesk& main_window = *windows.main();
+  // "Marvesk FILE", as the file manager's "Open with" starts it: the first
+  // argument that is no option is loaded once the window is up.
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (arguments[i].startsWith(QLatin1Char('-'))) continue;
+    main_window.SetStartFile(QDir::current().absoluteFilePath(arguments[i]));
+    break;
+  }
+  ui::CloseOnTermination(&main_window);
   // Centred on the screen, as the window opens.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

@@ -5,7 +5,11 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -16,6 +20,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 #include "core/FileUtil.h"
 #include "core/Separator.h"
@@ -51,6 +56,7 @@ TfrMarvesk::TfrMarvesk(ui::Prompter& prompter, ui::Shell& shell, QWidget* parent
   setObjectName(QStringLiteral("frMarvesk"));
   setWindowTitle(QStringLiteral(" Marvesk"));
   setFont(ui::SansSerif8(false));
+  setAcceptDrops(true);
   BuildControls();
   ConnectControls();
   FormCreate();
@@ -190,6 +196,12 @@ void TfrMarvesk::FormActivate() {
   InitView();
   NextBanner();
   about_->cbTrennzeichenChange();
+  if (!start_file_.isEmpty()) {
+    // After the start-up, as if the user had chosen it at once.
+    QTimer::singleShot(0, this, [this] {
+      ui::RunGuarded(prompter_, this, [this] { OpenGivenFile(std::exchange(start_file_, {})); });
+    });
+  }
 }
 
 void TfrMarvesk::ApplyGridOptions() {
@@ -297,6 +309,42 @@ void TfrMarvesk::sbLaden_TXTClick() {
 }
 
 void TfrMarvesk::LoadTable(bool reload) { files_->Load(reload); }
+
+void TfrMarvesk::OpenGivenFile(const QString& path) {
+  range_->plLoeschen->hide();
+  // What the dialog would hold had the user picked the file there.
+  OpenDialog1.file_name = QFileInfo(path).absoluteFilePath();
+  LoadTable(/*reload=*/true);
+  banner_->SetShown(false);
+  if (!StringGrid1->isHidden()) StringGrid1->setFocus();
+}
+
+namespace {
+
+// The first local file of a drag, empty when it brings none.
+QString FirstLocalFile(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
+
+}  // namespace
+
+void TfrMarvesk::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstLocalFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrMarvesk::dropEvent(QDropEvent* event) {
+  const QString path = FirstLocalFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // The drag's source gets its answer first; the load may take a while.
+  QTimer::singleShot(0, this, [this, path] {
+    ui::RunGuarded(prompter_, this, [this, path] { OpenGivenFile(path); });
+  });
+}
 
 core::SettingsValues TfrMarvesk::CurrentSettings() const {
   core::SettingsValues v;

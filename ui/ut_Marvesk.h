@@ -16,6 +16,8 @@
 #include "core/Settings.h"
 #include "ui/platform/Prompter.h"
 
+class QDragEnterEvent;
+class QDropEvent;
 class QKeyEvent;
 class QMouseEvent;
 class QProgressBar;
@@ -76,6 +78,11 @@ class TfrMarvesk : public QWidget {
   void sbSpeichernClick(bool with_tab);
   void sbExcelClick();
   void sbAboutClick();
+  // Loads `path` as "Laden" does with that file chosen in the dialog: a file
+  // named on the command line or dropped onto the window.
+  void OpenGivenFile(const QString& path);
+  // A file to open once the start-up has run (the command line's).
+  void SetStartFile(const QString& path) { start_file_ = path; }
 
   // The search.
   bool edSuchenKeyPress(QKeyEvent* key);
@@ -171,6 +178,8 @@ class TfrMarvesk : public QWidget {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -201,6 +210,7 @@ class TfrMarvesk : public QWidget {
   QVBoxLayout* layout_ = nullptr;
   bool activated_ = false;
   QString settings_path_;
+  QString start_file_;
 };
 
 #endif  // MARVESK_UI_UT_MARVESK_H_

@@ -106,7 +106,8 @@ void BannerFetch::Abort() {
   image_replies_.clear();
   for (QNetworkReply* reply : replies) {
     disconnect(reply, nullptr, this, nullptr);
-    reply->abort();
+    // A reply that failed on its own may not have said so yet.
+    if (reply->isRunning()) reply->abort();
     Forget(reply);
   }
 }

@@ -23,6 +23,9 @@ bool IsUserInput(QEvent::Type t) {
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
     case QEvent::Close:
       return true;
     default:
