@@ -3,6 +3,9 @@
 # make bench - the benchmarks (figures as ratios against a baseline of the same run)
 # make sanitize - every test again, built with AddressSanitizer and UBSan
 # make fuzz  - the libFuzzer targets (clang), FUZZ_SECONDS each
+# make install - the program, its desktop entry, icons and metainfo under
+#                PREFIX (default /usr/local; as root for a system prefix)
+# make package - a Debian package build/marvesk_VERSION_amd64.deb
 
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
@@ -19,7 +22,9 @@ SANITIZE_ENV = QT_QPA_PLATFORM=offscreen \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 
-.PHONY: all setup configure build run test bench sanitize fuzz clean
+PREFIX ?= /usr/local
+
+.PHONY: all setup configure build run test bench sanitize fuzz install package clean
 
 all: build
 
@@ -37,6 +42,12 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	./$(BUILD_DIR)/bench/marvesk_bench $(BENCH_ARGS)

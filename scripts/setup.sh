@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest
   fonts-liberation fonts-dejavu-core qt6-translations-l10n
   xdg-utils qt6-svg-dev desktop-file-utils
+  appstream dpkg-dev
 )
 # `make fuzz` builds the fuzz targets with clang and libFuzzer.
 if [ "${1:-}" = "fuzz" ]; then
