@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Edit.h"
+#include "core/Memory.h"
 #include "core/Table.h"
 
 namespace {
@@ -194,6 +195,27 @@ TEST(History, AStepLargerThanTheCapEmptiesTheHistoryAndTheChangeGoesAhead) {
   EXPECT_FALSE(h.RecordCells(t, {20, 1, 30, 5}));
   EXPECT_FALSE(h.RecordRemoveCols(t, 11, 12));
   EXPECT_FALSE(h.RecordRemoveRows(t, 0, 0));
+}
+
+TEST(History, NoMemoryForAStepEmptiesTheHistoryAndTheChangeGoesAhead) {
+  core::Table t;
+  t.Reset(6, 2000);
+  for (int r = 0; r < 2000; ++r) {
+    for (int c = 5; c >= 0; --c) t.Set(c, r, "v" + std::to_string(c));
+  }
+  core::History h(1.0, uint64_t{1} << 30);
+  ASSERT_TRUE(h.RecordCells(t, {1, 1, 1, 1}));
+  // Small blocks may still be taken, the copy of a big run may not.
+  core::SetMemoryProbe([](uint64_t bytes) { return bytes < 4096; });
+  const bool kept_cells = h.RecordCells(t, {1, 1, 5, 1999});
+  const bool kept_rows = h.RecordRemoveRows(t, 2, 1500);
+  core::SetMemoryProbe({});
+  EXPECT_FALSE(kept_cells);
+  EXPECT_FALSE(kept_rows);
+  EXPECT_FALSE(h.CanUndo()) << "what was kept went to make room";
+  EXPECT_EQ(h.Bytes(), 0u);
+  ASSERT_TRUE(core::RemoveRows(t, 2, 1500, nullptr).ok());
+  EXPECT_EQ(t.RowCount(), 501);
 }
 
 TEST(History, RemovedColumnCostsLittleMoreThanItsCells) {
