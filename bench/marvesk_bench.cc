@@ -374,13 +374,17 @@ bool UndoRemoveColumnFigure(const InputFile& input, core::Table& table) {
   double remove_s = 1e300;
   double record_s = 1e300;
   double undo_s = 1e300;
+  double first_remove_s = 0;
+  double first_undo_s = 0;
   double bytes_per_cell = 0;
   bool right = true;
   for (int i = 0; i < kRepeats; ++i) {
     right = Load(input, table) && right;
     const double t0 = Now();
     core::RemoveCols(table, 5, 5, &observer);
-    remove_s = std::min(remove_s, Now() - t0);
+    const double removal = Now() - t0;
+    remove_s = std::min(remove_s, removal);
+    if (i == 0) first_remove_s = removal;
 
     right = Load(input, table) && right;
     const int cols = table.ColCount();
@@ -399,7 +403,9 @@ bool UndoRemoveColumnFigure(const InputFile& input, core::Table& table) {
     core::HistoryChange change;
     const double t2 = Now();
     right = history.Undo(table, change).ok() && right;
-    undo_s = std::min(undo_s, Now() - t2);
+    const double undoing = Now() - t2;
+    undo_s = std::min(undo_s, undoing);
+    if (i == 0) first_undo_s = undoing;
     right = table.ColCount() == cols && ColumnTexts(table, 5, rows) == fifth &&
             ColumnTexts(table, 6, rows) == sixth && table.Get(cols - 1, 0) == header && right;
   }
@@ -409,6 +415,7 @@ bool UndoRemoveColumnFigure(const InputFile& input, core::Table& table) {
   Print(input, "undo remove column s", 4, undo_s);
   Print(input, "record remove column/remove column", 3, record_s / remove_s);
   Print(input, "undo remove column/remove column", 3, undo_s / remove_s);
+  Print(input, "first undo remove column/remove column", 3, first_undo_s / first_remove_s);
   Print(input, "history bytes/removed cell", 1, bytes_per_cell);
   return true;
 }
