@@ -9,7 +9,7 @@ set -euo pipefail
 mode=$1
 build=$(cd "$2" && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The width and height a PNG declares in its header.
@@ -64,6 +64,7 @@ done
 # The packaged program, unpacked, run by an unprivileged user whose settings
 # cannot go beside the program: they go to the per-user folder.
 dpkg-deb -x "$deb" "$work/root"
+chmod 555 "$work/root/usr/bin"  # as installed: not the user's to write
 home="$work/home"
 mkdir -p "$home"
 chmod 755 "$work"
