@@ -40,13 +40,6 @@ class Progress {
   EditObserver* observer_;
 };
 
-// The data cells of a block, cut to the table; empty when right < left or
-// bottom < top.
-Block DataPart(const Table& table, const Block& b) {
-  return Block{std::max(b.left, 1), std::max(b.top, 1), std::min(b.right, table.ColCount() - 1),
-               std::min(b.bottom, table.RowCount() - 1)};
-}
-
 bool IsEmpty(const Block& b) { return b.right < b.left || b.bottom < b.top; }
 
 // Empties stored cells [lo, hi] of every row in [top, bottom].
@@ -139,6 +132,11 @@ void MakeRoomForPaste(const Table& clip, Table& target, TableBuilder& build, con
 }
 
 }  // namespace
+
+Block DataPart(const Table& table, const Block& b) {
+  return Block{std::max(b.left, 1), std::max(b.top, 1), std::min(b.right, table.ColCount() - 1),
+               std::min(b.bottom, table.RowCount() - 1)};
+}
 
 void RemoveCols(Table& table, int from, int to, EditObserver* observer) {
   from = std::max(from, 1);

@@ -44,6 +44,10 @@ struct Block {
   int bottom = 0;
 };
 
+// The data cells of `b`, cut to the table; empty (right < left or bottom <
+// top) when it holds none.
+Block DataPart(const Table& table, const Block& b);
+
 // Removes the data columns `from`..`to`: in every row but row 0 the columns
 // after the run move left to close the gap, then ColCount drops by the
 // run's length, so the header numbers stay 1, 2, ... A run that is empty

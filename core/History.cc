@@ -23,11 +23,6 @@ namespace {
 
 constexpr uint64_t kStepOverhead = 256;  // the step object and its bookkeeping
 
-Block DataPart(const Table& table, const Block& b) {
-  return Block{std::max(b.left, 1), std::max(b.top, 1), std::min(b.right, table.ColCount() - 1),
-               std::min(b.bottom, table.RowCount() - 1)};
-}
-
 uint64_t CellBytes(const Table& clip) {
   uint64_t n = 0;
   for (int r = 0; r < clip.RowCount(); ++r) n += clip.StoredLength(r);

@@ -181,8 +181,7 @@ void BannerStrip::HideScrollBars() {
 
 void BannerStrip::OpenLink(const QUrl& link) {
   const QUrl address = WebBrowser1->address().resolved(link);
-  const QString scheme = address.scheme().toLower();
-  if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) return;
+  if (!BannerFetch::IsWebAddress(address)) return;
   form_.shell().Open(&form_, QStringLiteral("open"), address.toString(QUrl::FullyEncoded), {});
 }
 

@@ -325,11 +325,16 @@ TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
 }
 
 TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
+  // A picture on this machine the page names: it must never show.
+  const QString local = WriteFile(QStringLiteral("lokal.png"), Png(Qt::magenta, 20).toStdString());
   QByteArray html =
       "<html><head><script>document.write('BOESE')</script>"
       "<link rel=stylesheet href=\"file:///etc/passwd\"></head><body>"
       "<p>Hallo Banner <img src=\"../bild.png\" width=20 height=20>"
       "<img src=\"file:///etc/passwd\"><img src=\"qrc:/art/marvesk.svg\">"
+      "<img src=\"" +
+      QUrl::fromLocalFile(local).toEncoded() +
+      "\" width=20 height=20>"
       "<img src=\"data:image/png;base64," +
       Png(Qt::blue, 2).toBase64() + "\">";
   for (int i = 0; i < 20; ++i) html += "<img src=\"/viele/" + QByteArray::number(i) + ".png\">";
@@ -360,14 +365,17 @@ TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
   const QImage shown = main_->banner().WebBrowser1->viewport()->grab().toImage();
   bool red = false;
   bool blue = false;
+  bool magenta = false;
   for (int y = 0; y < shown.height(); ++y) {
     for (int x = 0; x < shown.width(); ++x) {
       red = red || shown.pixelColor(x, y) == QColor(Qt::red);
       blue = blue || shown.pixelColor(x, y) == QColor(Qt::blue);
+      magenta = magenta || shown.pixelColor(x, y) == QColor(Qt::magenta);
     }
   }
   EXPECT_TRUE(red) << "the fetched image is shown";
   EXPECT_TRUE(blue) << "the small inline image is shown";
+  EXPECT_FALSE(magenta) << "a local file was read";
   EXPECT_TRUE(prompter_.messages.empty());
 }
 

@@ -26,17 +26,17 @@ class NoCookies final : public QNetworkCookieJar {
   bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
 };
 
-bool IsWebAddress(const QUrl& address) {
-  const QString scheme = address.scheme().toLower();
-  return address.isValid() && !address.host().isEmpty() &&
-         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 // Nothing larger, to keep a hostile image header from claiming memory.
 constexpr int kMaxImageSide = 4096;
 constexpr int kImageAllocationMiB = 64;
 
 }  // namespace
+
+bool BannerFetch::IsWebAddress(const QUrl& address) {
+  const QString scheme = address.scheme().toLower();
+  return address.isValid() && !address.host().isEmpty() &&
+         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
 
 BannerFetch::BannerFetch(QObject* parent) : QObject(parent) {}
 

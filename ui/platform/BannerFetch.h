@@ -56,6 +56,9 @@ class BannerFetch : public QObject {
   // An image fetched by FetchImages (null when it was not or failed).
   QImage Image(const QUrl& address) const { return images_.value(address); }
 
+  // An http or https address with a host: the only kind the strip asks for
+  // or hands on.
+  static bool IsWebAddress(const QUrl& address);
   // Decodes an image of at most `max_bytes` in one of the plain bitmap
   // formats; null for anything else.
   static QImage DecodeImage(const QByteArray& bytes, qint64 max_bytes);
