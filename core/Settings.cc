@@ -90,8 +90,18 @@ bool SystemFileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// The system's own program folders belong to the package manager, even for
+// root, who may write anywhere: a program installed there keeps its
+// settings per user.
+bool IsSystemProgramFolder(const std::string& folder) {
+  for (const char* prefix : {"/usr/", "/opt/", "/bin/", "/sbin/", "/snap/"}) {
+    if (folder.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
 bool SystemFolderWritable(const std::string& folder) {
-  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+  return !IsSystemProgramFolder(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 }  // namespace

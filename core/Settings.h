@@ -47,6 +47,8 @@ struct FolderProbe {
   bool (*file_exists)(const std::string& path);
   bool (*folder_writable)(const std::string& folder);
 };
+// The file system as it is; a folder under /usr, /opt, /bin, /sbin or /snap
+// never counts as writable for settings, whoever runs the program.
 FolderProbe SystemFolderProbe();
 
 // The settings file's path. Beside the program (`program_dir`, ending in the

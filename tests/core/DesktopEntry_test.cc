@@ -195,6 +195,10 @@ TEST_F(DesktopEntryFileTest, SystemProbeSeesAMissingFolderAsUnwritable) {
   EXPECT_FALSE(probe.file_exists(PathOf("Einstel_QZR.FRB")));
   WriteFile("Einstel_QZR.FRB", "");
   EXPECT_TRUE(probe.file_exists(PathOf("Einstel_QZR.FRB")));
+  // The system's program folders are the package manager's, also for root.
+  for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/opt/marvesk/", "/bin/"}) {
+    EXPECT_FALSE(probe.folder_writable(folder)) << folder;
+  }
 }
 
 }  // namespace
