@@ -31,15 +31,7 @@ class BlockOpsTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     Start();
-    // 4 data columns, 3 data rows: "c<col>r<row>".
-    std::string text;
-    for (int r = 1; r <= 3; ++r) {
-      for (int c = 1; c <= 4; ++c) {
-        text += (c > 1 ? ";c" : "c") + std::to_string(c) + "r" + std::to_string(r);
-      }
-      text += "\n";
-    }
-    LoadThroughButton(WriteFile(QStringLiteral("b.txt"), text));
+    LoadThroughButton(WriteFile(QStringLiteral("b.txt"), uitest::GridText(4, 3)));
     g_ = main_->StringGrid1;
     g_->setFocus();
   }

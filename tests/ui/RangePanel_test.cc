@@ -41,15 +41,7 @@ class RangePanelTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     Start();
-    // 10 data columns, 6 data rows: "c<col>r<row>".
-    std::string text;
-    for (int r = 1; r <= 6; ++r) {
-      for (int c = 1; c <= 10; ++c) {
-        text += (c > 1 ? ";c" : "c") + std::to_string(c) + "r" + std::to_string(r);
-      }
-      text += "\n";
-    }
-    LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
+    LoadThroughButton(WriteFile(QStringLiteral("t.txt"), uitest::GridText(10, 6)));
     g1_ = main_->StringGrid1;
     ASSERT_EQ(g1_->ColCount(), 11);
   }

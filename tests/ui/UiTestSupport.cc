@@ -13,6 +13,17 @@
 
 namespace uitest {
 
+std::string GridText(int cols, int rows) {
+  std::string text;
+  for (int r = 1; r <= rows; ++r) {
+    for (int c = 1; c <= cols; ++c) {
+      text += (c > 1 ? ";c" : "c") + std::to_string(c) + "r" + std::to_string(r);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
 int ScriptedPrompter::Message(QWidget*, Kind kind, const QString& title, const QString& text,
                               Buttons buttons) {
   const Asked m{kind, title, text, buttons};

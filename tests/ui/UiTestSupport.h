@@ -77,6 +77,9 @@ class RecordingShell : public ui::Shell {
   }
 };
 
+// A file of `cols` x `rows` fields "c<col>r<row>" separated by ';'.
+std::string GridText(int cols, int rows);
+
 // The three windows as the program creates them, a scripted prompter, a
 // recording shell and a temporary program directory (so the settings file
 // lands there). Every test gets windows of its own.

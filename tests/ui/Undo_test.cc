@@ -45,15 +45,9 @@ class UndoTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     Start();
-    // 5 data columns, 6 data rows "c<col>r<row>", one long cell.
-    std::string text;
-    for (int r = 1; r <= 6; ++r) {
-      for (int c = 1; c <= 5; ++c) {
-        text += (c > 1 ? ";" : "") + ("c" + std::to_string(c) + "r" + std::to_string(r));
-      }
-      if (r == 2) text += "ein recht langer Text in der letzten Spalte";
-      text += "\n";
-    }
+    // 5 data columns, 6 data rows, one cell too long to be stored inside it.
+    std::string text = uitest::GridText(5, 6);
+    text.insert(text.find("c5r2") + 4, "ein recht langer Text in der letzten Spalte");
     LoadThroughButton(WriteFile(QStringLiteral("u.txt"), text));
     g_ = main_->StringGrid1;
     g_->setFocus();
