@@ -110,10 +110,15 @@ std::string BlockToText(const Table& table, const Block& block) {
   out.reserve(static_cast<size_t>(bottom - top + 1) * static_cast<size_t>(right - left + 1) * 9 +
               32);
   AdviseHugePages(out.data(), out.capacity());
+  size_t line_start = 0;
   for (int r = top; r <= bottom; ++r) {
     if (r > top) out.push_back('\n');
+    line_start = out.size();
     AppendRow(table, r, left, right, out);
   }
+  // An empty last line would read as the line end of the row before it: it
+  // gets a line end of its own, as spreadsheets end every line.
+  if (out.size() == line_start) out.push_back('\n');
   return out;
 }
 

@@ -1,6 +1,7 @@
 // Blocks of cells as the text spreadsheets exchange through the system
-// clipboard: one line per row, divided by LF with none after the last, the
-// cells of a row divided by TAB, no TAB after the last. A cell holding a TAB,
+// clipboard: one line per row, divided by LF with none after the last unless
+// the last line is empty (a block one column wide ending in an empty cell),
+// the cells of a row divided by TAB, no TAB after the last. A cell holding a TAB,
 // a line end or a leading '"' is written in double quotes, with its own
 // quotes doubled, so every cell comes back as it went.
 #ifndef MARVESK_CORE_CLIPTEXT_H_

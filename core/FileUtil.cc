@@ -115,8 +115,10 @@ Result AtomicFileWriter::Open(const std::string& target) {
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) {
     in_place_ = true;
-    fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    // A FIFO nobody reads from fails here instead of blocking for good.
+    fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) return SystemError(Code::kCreateFailed, errno);
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     buffer_.resize(kWriteBuffer);
     return Result::Ok();
   }

@@ -36,19 +36,23 @@ bool FileReader::Open(const std::string& path) {
   Close();
   failed_ = false;
   error_.clear();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO that nobody writes to would keep the open
+  // from returning, for good.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) {
     error_ = std::strerror(errno);
     return false;
   }
+  // Only regular files: a pipe may stall any read, a device may never end.
   struct stat st {};
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-    error_ = std::strerror(EISDIR);
+  const int stat_error = ::fstat(fd_, &st) == 0 ? 0 : errno;
+  if (stat_error != 0 || !S_ISREG(st.st_mode)) {
+    error_ = std::strerror(stat_error ? stat_error : S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     Close();
     return false;
   }
-  regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
-  file_size_ = regular_ ? static_cast<uint64_t>(st.st_size) : 0;
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  file_size_ = static_cast<uint64_t>(st.st_size);
   bytes_read_ = 0;
   if (buf_.size() < kChunk + kPadding) buf_.assign(kChunk + kPadding, 0);
   pos_ = end_ = 0;
@@ -99,7 +103,7 @@ bool FileReader::Fill() {
     if (r == 0) {
       // The end came before the size the file had when it was opened: it
       // was cut while we read it, and its last line may be cut too.
-      if (regular_ && bytes_read_ < file_size_) {
+      if (bytes_read_ < file_size_) {
         failed_ = true;
         error_ = "the file became shorter while it was read";
       }

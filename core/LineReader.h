@@ -25,7 +25,8 @@ class FileReader {
   FileReader& operator=(const FileReader&) = delete;
   ~FileReader();
 
-  // False when the file cannot be opened; error() then says why.
+  // False when the file cannot be opened or is not a regular file (a pipe
+  // or a device); error() then says why.
   bool Open(const std::string& path);
   // Reads from the start again.
   bool Rewind();
@@ -64,7 +65,6 @@ class FileReader {
   std::string error_;
   uint64_t file_size_ = 0;
   uint64_t bytes_read_ = 0;  // since the last Open or Rewind
-  bool regular_ = false;
 };
 
 }  // namespace core

@@ -1,5 +1,6 @@
 #include "ui/Builders.h"
 
+#include <QButtonGroup>
 #include <QEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -79,6 +80,13 @@ QLineEdit* Edit(QWidget* parent, const char* name, const QString& text, QRect ge
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                     bool checked) {
   return Checkable<QRadioButton>(parent, name, caption, geometry, checked);
+}
+
+void ExclusivePair(QRadioButton* a, QRadioButton* b) {
+  auto* group = new QButtonGroup(a->parent());
+  group->setExclusive(true);
+  group->addButton(a);
+  group->addButton(b);
 }
 
 void RunGuarded(Prompter& prompter, QWidget* context, const std::function<void()>& f) {

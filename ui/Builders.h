@@ -40,6 +40,10 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, QRect geom
 QLineEdit* Edit(QWidget* parent, const char* name, const QString& text, QRect geometry);
 QRadioButton* Radio(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                     bool checked);
+// Makes `a` and `b` a group of their own: Qt's automatic exclusivity spans
+// every radio button below the same parent, nested panels included, so a
+// checked button elsewhere would let a click take the choice off a pair.
+void ExclusivePair(QRadioButton* a, QRadioButton* b);
 // A radio button or a check box with its caption, place and state.
 template <typename Button>
 Button* Checkable(QWidget* parent, const char* name, const QString& caption, QRect geometry,

@@ -46,6 +46,9 @@ RangePanel::RangePanel(TfrMarvesk& form) : form_(form) {
   rbAlles = Radio(Panel1, "rbAlles", QStringLiteral("Alles"), {-1, -2, 48, 17}, true);
   rbInhalt = Radio(Panel1, "rbInhalt", QStringLiteral("Inhalt"), {-1, 13, 52, 17}, false);
   BuildFields();
+  ExclusivePair(rbSpalte, rbZeile);
+  ExclusivePair(rbAlles, rbInhalt);
+  ExclusivePair(rbAb, rbBis);
   sbOK = SpeedButton(plLoeschen, "sbOK", QStringLiteral("OK"), QString(),
                      QStyle::SP_DialogApplyButton, {4, 105, 70, 24});
   sbOK->setCursor(Qt::ArrowCursor);

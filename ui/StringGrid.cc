@@ -211,7 +211,21 @@ StringGrid::StringGrid(QWidget* parent, bool fixed)
     pal.setColor(QPalette::Mid, QColor(0xa0, 0xa0, 0xa0));
     header->setPalette(pal);
   }
+  // The cells are black on white whatever the desktop's theme: the painting
+  // rule's colours are light, and a dark theme's ground would swallow the
+  // black text. The cell editor takes the same two colours.
+  QPalette cells = palette();
+  cells.setColor(QPalette::Base, Qt::white);
+  cells.setColor(QPalette::Text, Qt::black);
+  setPalette(cells);
   setCornerButtonEnabled(false);
+  if (fixed) {
+    // Every change of the rows may change the widest row number.
+    connect(model_, &QAbstractItemModel::modelReset, this, &StringGrid::FitHeaderColumn);
+    connect(model_, &QAbstractItemModel::layoutChanged, this, &StringGrid::FitHeaderColumn);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &StringGrid::FitHeaderColumn);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &StringGrid::FitHeaderColumn);
+  }
   connect(h, &QHeaderView::sectionMoved, this,
           [this](int l, int o, int n) { OnSectionMoved(Qt::Horizontal, l, o, n); });
   connect(v, &QHeaderView::sectionMoved, this,
@@ -336,7 +350,22 @@ void StringGrid::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) {
     horizontalHeader()->setFont(font());
     verticalHeader()->setFont(font());
+    if (fixed_) FitHeaderColumn();
   }
+}
+
+void StringGrid::FitHeaderColumn() {
+  // The numbers count up with the positions, so the last row's is the
+  // longest; each of its characters is given the widest digit's room.
+  const QString last =
+      model_->headerData(model_->rowCount() - 1, Qt::Vertical, Qt::DisplayRole).toString();
+  const QFontMetrics fm(verticalHeader()->font());
+  int digit = 0;
+  for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, fm.horizontalAdvance(QChar(c)));
+  // Two pixels of margin on each side and the grid line.
+  const int needed =
+      std::max(static_cast<int>(last.size()) * digit, fm.horizontalAdvance(last)) + 5;
+  verticalHeader()->setFixedWidth(std::max(header_width_, needed));
 }
 
 void StringGrid::keyPressEvent(QKeyEvent* event) {
@@ -409,7 +438,8 @@ int StringGrid::ColWidth(int i) const {
 void StringGrid::SetColWidth(int i, int width) {
   width = std::max(width, 0);
   if (fixed_ && i == 0) {
-    verticalHeader()->setFixedWidth(width);
+    header_width_ = width;
+    FitHeaderColumn();
     return;
   }
   const int usual = i <= uniform_upto_ ? uniform_width_ : default_col_width_;

@@ -155,6 +155,8 @@ class StringGrid : public QTableView {
   void OnSectionMoved(Qt::Orientation o, int logical, int old_visual, int new_visual);
   void OnSectionResized(int logical, int old_size, int new_size);
   void ApplyWidths();
+  // The header column: its set width, or wider when the row numbers need it.
+  void FitHeaderColumn();
   void SetCurrent(int col, int row, bool notify);
 
   std::unique_ptr<core::Table> table_;
@@ -162,6 +164,7 @@ class StringGrid : public QTableView {
   bool fixed_;
   bool moving_ = false;
   int default_col_width_ = 80;
+  int header_width_ = 50;      // the header column's width as set
   std::map<int, int> widths_;  // columns (1-based) whose width differs from the default
   // Columns first..uniform_upto_ have uniform_width_ unless widths_ says
   // otherwise (set for all columns at once by SetDataColWidths).

@@ -248,14 +248,8 @@ void TfrMarvesk::sbExitClick() {
 
 void TfrMarvesk::closeEvent(QCloseEvent* event) {
   banner_->DestroyBrowser();
-  try {
-    SaveSettings();
-    event->accept();
-  } catch (const std::exception& e) {
-    // The window stays open; the user can close it again.
-    ui::ShowGeneralError(prompter_, this, QString::fromUtf8(e.what()));
-    event->ignore();
-  }
+  SaveSettings();
+  event->accept();
 }
 
 void TfrMarvesk::sbSpeichernMouseMove() {
@@ -373,13 +367,13 @@ void TfrMarvesk::LoadSettings() {
 }
 
 void TfrMarvesk::SaveSettings() {
-  // A file that cannot be created is skipped; one that fails while written
-  // is an error of the general kind.
+  // Settings that cannot be written, for whatever reason, are not kept and
+  // say nothing: they must never keep the program from ending (a full disk
+  // at logout). The old file stays as it was.
   const std::string path = ui::Bytes(SettingsPath());
   // The per-user folder may not exist yet; beside the program it does.
   core::MakeFolders(core::DirectoryPart(path));
-  const core::Result saved = core::SaveSettingsFile(path, CurrentSettings());
-  if (saved.code() == core::Code::kWriteFailed) throw std::runtime_error(saved.message());
+  (void)core::SaveSettingsFile(path, CurrentSettings());
 }
 
 core::Result TfrMarvesk::TransposeGrid(ui::StringGrid* source, ui::StringGrid* target) {

@@ -47,6 +47,21 @@ TEST(ClipText, EveryCellComesBack) {
   EXPECT_EQ(Cells(back), cells);
 }
 
+// A block one column wide whose last cells are empty has nothing on its last
+// line; it must still come back with all its rows.
+TEST(ClipText, EmptyLastCellsOfOneColumnComeBack) {
+  const Rows cases[] = {{{""}}, {{"a"}, {""}}, {{"a"}, {""}, {""}}, {{""}, {""}}};
+  for (const Rows& cells : cases) {
+    Table t;
+    t.Reset(1, static_cast<int>(cells.size()));
+    for (size_t r = 0; r < cells.size(); ++r) t.Set(0, static_cast<int>(r), cells[r][0]);
+    const std::string text = BlockToText(t, Block{0, 0, 0, t.RowCount() - 1});
+    Table back;
+    TextToBlock(text, back);
+    EXPECT_EQ(Cells(back), cells) << text;
+  }
+}
+
 TEST(ClipText, PastedTextFromOtherPrograms) {
   struct Case {
     const char* what;

@@ -132,6 +132,10 @@ TEST(UserDirs, DesktopLineOfTheUserDirsFile) {
       {"XDG_DESKTOP_DIR=\"$HOMEX/desk\"\n", ""},
       {"XDG_DESKTOP_DIR=\"$HOME/unclosed\n", ""},
       {"XDG_DESKTOP_DIR=\"$HOME/a\"\nXDG_DESKTOP_DIR=\"$HOME/b\"\n", "/home/eva/b"},
+      {"XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\r\nXDG_MUSIC_DIR=\"$HOME/Musik\"\r\n",
+       "/home/eva/Schreibtisch"},
+      {"XDG_DESKTOP_DIR=\"/data/desk\"\r\n", "/data/desk"},
+      {"XDG_DESKTOP_DIR=\"$HOME/unclosed\r\n", ""},
       {"", ""},
   };
   for (const Case& c : cases) {

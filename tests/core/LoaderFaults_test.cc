@@ -1,10 +1,14 @@
 // Loading when reading goes wrong part way or memory runs out, with the
 // failures injected through the core's file-reading seam.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <string>
 
 #include "TestSupport.h"
@@ -120,6 +124,32 @@ TEST_F(LoaderFaultTest, ReadFailureWhileDetectingIsAnOpenFailure) {
                                         " ist schon von anderem Programm ge\xC3\xB6"
                                         "ffnet");
     EXPECT_EQ(res.stored_rows, 0);
+  }
+}
+
+// What is not a regular file is refused as a file that cannot be opened, at
+// once: a FIFO without a writer would block the open for good, a device
+// would never end.
+TEST_F(LoaderFaultTest, WhatIsNotARegularFileIsRefusedAtOnce) {
+  const std::string fifo = PathOf("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    for (const auto& p : kPaths) {
+      for (const bool detect : {true, false}) {
+        SCOPED_TRACE(path + " " + p.name + (detect ? " detect" : ""));
+        auto loading = std::async(std::launch::async, [&] {
+          Table t;
+          return Load(p.load, path, detect, t).status.code();
+        });
+        if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+          // Lets the blocked open go on, so the test ends.
+          const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+          if (fd >= 0) ::close(fd);
+          ADD_FAILURE() << "the load blocked";
+        }
+        EXPECT_EQ(loading.get(), Code::kOpenFailed);
+      }
+    }
   }
 }
 

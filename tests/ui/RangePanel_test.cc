@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "UiTestSupport.h"
@@ -197,6 +198,34 @@ TEST_F(RangePanelTest, YesRemovesTheColumnsAndNoLeavesTheTable) {
   EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:8"));
   EXPECT_FALSE(main_->ProgressBar1->isVisible());
   EXPECT_TRUE(range().plLoeschen->isVisible());  // the panel stays open
+}
+
+// The three pairs are three groups of their own: a click on the selected
+// button keeps it selected, a click on the other moves the choice within the
+// pair only, and OK acts on what the pairs show.
+TEST_F(RangePanelTest, EachRadioPairKeepsExactlyOneChoice) {
+  OpenPanel();
+  ui::RangePanel& p = range();
+  const std::vector<std::pair<QRadioButton*, QRadioButton*>> pairs = {
+      {p.rbSpalte, p.rbZeile}, {p.rbAlles, p.rbInhalt}, {p.rbAb, p.rbBis}};
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& [first, second] : pairs) {
+      for (QRadioButton* b : {first, first, second, second, first}) {
+        QTest::mouseClick(b, Qt::LeftButton);
+        for (const auto& [one, other] : pairs) {
+          EXPECT_NE(one->isChecked(), other->isChecked())
+              << "after a click on " << b->objectName().toStdString() << ": "
+              << one->objectName().toStdString() << " and " << other->objectName().toStdString();
+        }
+        EXPECT_TRUE(b->isChecked()) << b->objectName().toStdString();
+      }
+    }
+  }
+  SetFields(QStringLiteral("2"), QStringLiteral("3"));
+  prompter_.answers = {Prompter::kResultYes};
+  QTest::mouseClick(p.sbOK, Qt::LeftButton);
+  EXPECT_EQ(g1_->ColCount(), 9);
+  EXPECT_EQ(g1_->RowCount(), 7);
 }
 
 TEST_F(RangePanelTest, RemovingRowsUpdatesTheCounter) {

@@ -5,10 +5,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
+#include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -17,6 +20,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <utility>
 
 #include "UiTestSupport.h"
 #include "core/FileIo.h"
@@ -197,6 +202,118 @@ TEST_F(WindowFaultTest, TranspositionOutOfMemoryKeepsTheView) {
   EXPECT_TRUE(prompter_.messages.empty());
   ASSERT_TRUE(main_->StringGrid2->isVisible());
   EXPECT_EQ(main_->StringGrid2->Cells(300, 1), QStringLiteral("300"));
+}
+
+// The darkest and lightest grey in `area` of `image`, as 0..255 luminance.
+std::pair<int, int> LuminanceRange(const QImage& image, QRect area) {
+  int low = 255;
+  int high = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const int l = qGray(image.pixel(x, y));
+      low = std::min(low, l);
+      high = std::max(high, l);
+    }
+  }
+  return {low, high};
+}
+
+// Under a dark desktop palette every cell of the grid stays readable: its
+// text and its ground come from one palette, in every state a cell is painted.
+TEST_F(WindowFaultTest, GridStaysReadableUnderADarkPalette) {
+  const QPalette before = QApplication::palette();
+  QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));
+  dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+  dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+  dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+  dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+  dark.setColor(QPalette::Highlight, QColor(0x30, 0x50, 0x80));
+  QApplication::setPalette(dark);
+  LoadThroughButton(WriteFile(QStringLiteral("t.txt"), uitest::GridText(4, 4)));
+  ui::StringGrid* g = main_->StringGrid1;
+  g->setFocus();
+  g->SetCol(2);
+  g->SetRow(2);
+  // Cells 3..4 of row 3 selected, cell (2, 2) current.
+  g->selectionModel()->select(QItemSelection(g->model()->index(2, 2), g->model()->index(2, 3)),
+                              QItemSelectionModel::Select);
+  QApplication::processEvents();
+  const QImage cells = g->viewport()->grab().toImage();
+  auto cell = [&](int col, int row) {
+    return g->visualRect(g->model()->index(row - 1, col - 1)).adjusted(1, 1, -1, -1);
+  };
+  const QImage column_header = g->horizontalHeader()->grab().toImage();
+  const QImage row_header = g->verticalHeader()->grab().toImage();
+  const QRect col1 = cell(1, 1);
+  const QRect row1(0, col1.top(), g->verticalHeader()->width() - 1, col1.height());
+  const struct {
+    const char* what;
+    const QImage& image;
+    QRect area;
+  } cases[] = {
+      {"plain", cells, cell(1, 1)},
+      {"current", cells, cell(2, 2)},
+      {"selected", cells, cell(4, 3)},
+      {"column header", column_header, QRect(col1.left(), 1, col1.width(), 17)},
+      {"row header", row_header, row1},
+  };
+  for (const auto& c : cases) {
+    const auto [low, high] = LuminanceRange(c.image, c.area);
+    EXPECT_GT(high - low, 120) << c.what << ": text " << low << " on " << high;
+  }
+  // The editor opened on a cell too.
+  QTest::keyClick(g, Qt::Key_F2);
+  QWidget* editor = QApplication::focusWidget();
+  ASSERT_NE(editor, g);
+  const QImage edited = editor->grab().toImage();
+  const auto [low, high] = LuminanceRange(edited, edited.rect().adjusted(2, 2, -2, -2));
+  EXPECT_GT(high - low, 120) << "editor: text " << low << " on " << high;
+  QTest::keyClick(editor, Qt::Key_Escape);
+  QApplication::setPalette(before);
+}
+
+// The row numbers are never cut: the header column is as wide as the widest
+// number it holds, in both views, after loads, removals and switches.
+TEST_F(WindowFaultTest, RowNumbersAreNeverCut) {
+  auto fits = [](ui::StringGrid* g) {
+    QHeaderView* v = g->verticalHeader();
+    const QString last = g->model()->headerData(g->RowCount() - 2, Qt::Vertical).toString();
+    return QFontMetrics(v->font()).horizontalAdvance(last) + 4 <= v->width();
+  };
+  struct Case {
+    int cols;
+    int rows;
+  };
+  for (const Case c : {Case{2, 20000}, Case{1, 1234567}, Case{20000, 2}, Case{3, 5}}) {
+    SCOPED_TRACE(std::to_string(c.cols) + " x " + std::to_string(c.rows));
+    std::string text;
+    std::string line;
+    for (int i = 0; i < c.cols; ++i) line += i ? ";x" : "x";
+    for (int r = 0; r < c.rows; ++r) text += line + "\n";
+    LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
+    ui::StringGrid* g1 = main_->StringGrid1;
+    ASSERT_EQ(g1->RowCount() - 1, c.rows);
+    EXPECT_TRUE(fits(g1));
+    EXPECT_GE(g1->ColWidth(0), 50);
+    Switch();
+    ASSERT_TRUE(main_->StringGrid2->isVisible());
+    EXPECT_TRUE(fits(main_->StringGrid2));
+    EXPECT_GE(main_->StringGrid2->ColWidth(0), 30);
+    Switch();
+  }
+  // Removing rows narrows the column again, down to its usual width.
+  std::string text;
+  for (int r = 0; r < 1200000; ++r) text += "x\n";
+  LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
+  ASSERT_GT(main_->StringGrid1->ColWidth(0), 50);
+  main_->range().rbZeile->setChecked(true);
+  QTest::mouseClick(main_->bar().sbLoeschen, Qt::LeftButton);
+  main_->range().edAb->setText(QStringLiteral("100"));
+  main_->range().edBis->setText(QStringLiteral("1200000"));
+  prompter_.answers = {Prompter::kResultYes};
+  QTest::mouseClick(main_->range().sbOK, Qt::LeftButton);
+  EXPECT_EQ(main_->StringGrid1->RowCount() - 1, 99);
+  EXPECT_EQ(main_->StringGrid1->ColWidth(0), 50);
 }
 
 // The real message box tells a button from its close box and Escape.
