@@ -9,6 +9,7 @@
 #include <QTextImageFormat>
 
 #include "core/Banner.h"
+#include "core/BannerHtml.h"
 #include "core/ProductInfo.h"
 #include "ui/Builders.h"
 #include "ui/platform/BannerFetch.h"
@@ -91,7 +92,8 @@ void BannerView::ShowPage(const QString& html, const QUrl& address) {
   auto* doc = new BannerDocument(this, address, images_, [this](const QUrl& name) {
     if (!asked_.contains(name)) asked_.append(name);
   });
-  doc->setHtml(html);
+  // The layout's work has no bound of its own: the page goes in tamed.
+  doc->setHtml(QString::fromStdString(core::TameBannerHtml(html.toStdString())));
   setDocument(doc);
   if (old) old->deleteLater();
   doc->size();  // lays the page out, which asks for its images
@@ -120,7 +122,7 @@ BannerStrip::BannerStrip(TfrMarvesk& form) : form_(form) {
   if (host_.isEmpty()) host_ = QString::fromLatin1(core::kMakerWebHost);
 
   plWerbung = Panel(&form, "plWerbung", false);
-  plWerbung->setFixedHeight(34);
+  plWerbung->setFixedHeight(core::kBannerStripHeight);
   plWerbung->hide();
   auto* layout = new QHBoxLayout(plWerbung);
   layout->setContentsMargins(0, 0, 0, 0);

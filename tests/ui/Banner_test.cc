@@ -324,6 +324,57 @@ TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
   EXPECT_FALSE(main_->StringGrid1->isHidden());
 }
 
+QByteArray Repeat(const QByteArray& part, int times) {
+  QByteArray text;
+  for (int i = 0; i < times; ++i) text += part;
+  return text;
+}
+
+// Pages under the page size limit that kept the window in the layout for
+// seconds to minutes: what reaches the view is a few elements that fit the
+// strip.
+TEST_F(BannerTest, PagesThatWouldFloodTheLayoutReachTheViewBounded) {
+  const struct {
+    const char* name;
+    QByteArray page;
+  } cases[] = {
+      {"4000 pictures of 4096 pixels",
+       Repeat("<img src=\"/img/big.png\" width=\"4096\" height=\"4096\">", 4000)},
+      {"5000 small pictures", Repeat("<img src=\"/i.png\">", 5000)},
+      {"deep nesting", Repeat("<table><tr><td>", 15000)},
+      {"cells", "<table><tr>" + Repeat("<td colspan=99 style=\"padding:99999px\">x", 6000)},
+      {"huge fonts and margins", Repeat("<p style=\"font-size:99999px; margin:99999px\">W", 5000)},
+      {"one long word", "<p>" + QByteArray(200000, 'x')},
+  };
+  server_->answers["/img/big.png"] = {
+      Answer::Kind::kFull, "HTTP/1.1 200 OK\r\nContent-Type: image/png", Png(Qt::red, 8)};
+  server_->fallback = Page("<p>Seite</p>");
+  Start();
+  ASSERT_TRUE(WaitForDocument(1));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LT(c.page.size(), 256 * 1024);
+    server_->fallback = Page(c.page);
+    main_->NextBanner();
+    ASSERT_TRUE(WaitForDocument(documents_ + 1));
+    const QTextDocument* doc = main_->banner().WebBrowser1->document();
+    EXPECT_LE(doc->characterCount(), 4096 + 2 * 512);
+    int images = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+      for (auto it = b.begin(); !it.atEnd(); ++it) {
+        const QTextCharFormat format = it.fragment().charFormat();
+        if (!format.isImageFormat()) continue;
+        images += it.fragment().length();
+        EXPECT_LE(format.toImageFormat().width(), core::kBannerPageWidth);
+        EXPECT_LE(format.toImageFormat().height(), core::kBannerStripHeight);
+      }
+    }
+    EXPECT_LE(images, 32);
+  }
+  EXPECT_LT(longest_pause_, 3000) << "the window kept handling events";
+  EXPECT_TRUE(prompter_.messages.empty());
+}
+
 TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
   // A picture on this machine the page names: it must never show.
   const QString local = WriteFile(QStringLiteral("lokal.png"), Png(Qt::magenta, 20).toStdString());
