@@ -2,6 +2,8 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -36,6 +38,8 @@ class BannerDocument final : public QTextDocument {
  protected:
   QVariant loadResource(int type, const QUrl& name) override {
     if (type != QTextDocument::ImageResource) return QString();  // no style sheets, no frames
+    // The layout and every paint ask again; an inline image is decoded once.
+    if (const auto known = loaded_.constFind(name); known != loaded_.cend()) return *known;
     QImage image;
     if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0) {
       image = InlineImage(name);
@@ -47,7 +51,7 @@ class BannerDocument final : public QTextDocument {
       image = QImage(1, 1, QImage::Format_ARGB32);
       image.fill(Qt::transparent);
     }
-    return image;
+    return *loaded_.insert(name, QPixmap::fromImage(image));
   }
 
  private:
@@ -65,6 +69,7 @@ class BannerDocument final : public QTextDocument {
   QUrl address_;
   BannerView::ImageLookup images_;
   std::function<void(const QUrl&)> asked_;
+  QHash<QUrl, QPixmap> loaded_;
 };
 
 }  // namespace

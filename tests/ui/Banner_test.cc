@@ -430,6 +430,33 @@ TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
   EXPECT_TRUE(prompter_.messages.empty());
 }
 
+// Sixteen pictures of 4096 x 4096 pixels would hold a gigabyte once decoded:
+// each is held at twice the strip's size at most, and shows at its size.
+TEST_F(BannerTest, PicturesAreHeldNoLargerThanTheStrip) {
+  QByteArray html = "<p><img src=\"/b/0.png\" width=28 height=28>";
+  for (int i = 1; i < 16; ++i) html += "<img src=\"/b/" + QByteArray::number(i) + ".png\">";
+  server_->answers[kPagePath + "1.html"] = Page(html);
+  server_->fallback = {Answer::Kind::kFull, "HTTP/1.1 200 OK\r\nContent-Type: image/png",
+                       Png(Qt::red, 4096)};
+  Start();
+  ASSERT_TRUE(WaitForDocument(1));
+  ASSERT_EQ(server_->requests.size(), 17u);
+  qint64 held = 0;
+  for (int i = 0; i < 16; ++i) {
+    const QImage image =
+        main_->banner().fetch()->Image(Address("/b/" + QByteArray::number(i) + ".png"));
+    ASSERT_EQ(image.size(), QSize(68, 68)) << i;
+    EXPECT_EQ(image.deviceIndependentSize(), QSizeF(34, 34));
+    EXPECT_EQ(image.pixelColor(30, 30), QColor(Qt::red));
+    held += image.sizeInBytes();
+  }
+  EXPECT_LE(held, 16 * 68 * 68 * 4);
+  // One line of pictures: the first as declared, the others as high as the strip.
+  const QTextDocument* doc = main_->banner().WebBrowser1->document();
+  EXPECT_LT(doc->idealWidth(), 28 + 15 * 34 + 20);
+  EXPECT_LT(doc->size().height(), 34 + 20);
+}
+
 TEST_F(BannerTest, LinksOpenInTheWebBrowserNeverInTheStrip) {
   server_->answers[kPagePath + "1.html"] = Page(
       "<p><a href=\"/Mehr.html\">Mehr</a> <a href=\"javascript:alert(1)\">Skript</a> "
@@ -544,6 +571,28 @@ TEST(BannerDecoding, ImagesArePlainBitmapsWithinTheLimit) {
       ui::BannerFetch::DecodeImage("<svg xmlns=\"http://www.w3.org/2000/svg\"/>", 1000).isNull());
   EXPECT_TRUE(ui::BannerFetch::DecodeImage("GEHEIM", 1000).isNull());
   EXPECT_TRUE(ui::BannerFetch::DecodeImage(Png(Qt::red, 4097, 1), 1 << 30).isNull()) << "too large";
+}
+
+TEST(BannerDecoding, PicturesLargerThanTheStripComeScaledToFitIt) {
+  const struct {
+    QSize source;
+    QSize pixels;
+    QSizeF shown;
+  } cases[] = {
+      {{8, 8}, {8, 8}, {8, 8}},
+      {{752, 34}, {752, 34}, {752, 34}},
+      {{4096, 4096}, {68, 68}, {34, 34}},
+      {{3008, 136}, {1504, 68}, {752, 34}},
+      {{1504, 34}, {1504, 34}, {752, 17}},
+      {{4096, 1}, {1504, 1}, {752, 0.5}},
+  };
+  for (const auto& c : cases) {
+    const QImage image =
+        ui::BannerFetch::DecodeImage(Png(Qt::red, c.source.width(), c.source.height()), 1 << 20);
+    EXPECT_EQ(image.size(), c.pixels) << c.source.width() << "x" << c.source.height();
+    EXPECT_EQ(image.deviceIndependentSize(), c.shown)
+        << c.source.width() << "x" << c.source.height();
+  }
 }
 
 }  // namespace

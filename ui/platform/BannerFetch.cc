@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "core/Banner.h"
 #include "core/ProductInfo.h"
 
 namespace ui {
@@ -185,7 +186,17 @@ QImage BannerFetch::DecodeImage(const QByteArray& bytes, qint64 max_bytes) {
   }
   const QSize size = reader.size();
   if (!size.isValid() || size.width() > kMaxImageSide || size.height() > kMaxImageSide) return {};
-  return reader.read();
+  // A picture is never shown larger than the strip, so it is not held
+  // larger either: sixteen of 4096 x 4096 would take a gigabyte. Twice the
+  // strip's pixels keep it sharp on a screen of double density.
+  const QSize strip(core::kBannerPageWidth, core::kBannerStripHeight);
+  if (size.width() <= strip.width() && size.height() <= strip.height()) return reader.read();
+  const QSize shown = size.scaled(strip, Qt::KeepAspectRatio).expandedTo({1, 1});
+  reader.setScaledSize(
+      size.boundedTo(size.scaled(strip * 2, Qt::KeepAspectRatio)).expandedTo({1, 1}));
+  QImage image = reader.read();
+  if (!image.isNull()) image.setDevicePixelRatio(static_cast<qreal>(image.width()) / shown.width());
+  return image;
 }
 
 namespace {

@@ -60,7 +60,9 @@ class BannerFetch : public QObject {
   // or hands on.
   static bool IsWebAddress(const QUrl& address);
   // Decodes an image of at most `max_bytes` in one of the plain bitmap
-  // formats; null for anything else.
+  // formats; null for anything else. One larger than the strip comes scaled
+  // down to fit it (at most twice its pixels, the device pixel ratio saying
+  // so), keeping its proportions.
   static QImage DecodeImage(const QByteArray& bytes, qint64 max_bytes);
   // The text of an HTML page given its Content-Type header: empty when the
   // type is not HTML or the bytes do not decode in the declared (or, without
