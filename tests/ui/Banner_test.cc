@@ -45,6 +45,8 @@ struct Answer {
     kSilent,  // reads the request and never answers
     kHalf,    // promises a longer body, sends a little, hangs up
     kFlood,   // head, then ten megabytes and a hang-up
+    kChunks,  // head, then one-byte chunks as fast as the socket takes them
+    kDrip,    // head, then a one-byte chunk every 20 ms, without end
   };
   Kind kind = Kind::kFull;
   QByteArray head;  // status line and headers, without the blank line
@@ -98,7 +100,8 @@ class HttpServer {
   QHash<QByteArray, Answer> answers;
   std::optional<Answer> fallback;
   std::vector<Request> requests;
-  int hang_ups = 0;  // connections the program closed
+  int hang_ups = 0;     // connections the program closed
+  qint64 streamed = 0;  // bytes of kChunks answers the system took
 
  private:
   void Accept() {
@@ -147,7 +150,29 @@ class HttpServer {
         s->write(QByteArray(10 * 1024 * 1024, 'x').prepend(a.body));
         s->disconnectFromHost();
         return;
+      case Answer::Kind::kChunks:
+        s->write(a.head + "\r\nTransfer-Encoding: chunked\r\n\r\n");
+        QObject::connect(s, &QTcpSocket::bytesWritten, s, [this, s](qint64 n) {
+          streamed += n;
+          Stream(s);
+        });
+        Stream(s);
+        return;
+      case Answer::Kind::kDrip: {
+        s->write(a.head + "\r\nTransfer-Encoding: chunked\r\n\r\n");
+        auto* drip = new QTimer(s);
+        QObject::connect(drip, &QTimer::timeout, s, [s] { s->write("1\r\nx\r\n"); });
+        drip->start(20);
+        return;
+      }
     }
+  }
+
+  // Keeps a block on its way; stops at 256 MB, so a reader that never stops
+  // still lets the test end.
+  void Stream(QTcpSocket* s) {
+    static const QByteArray block = QByteArray("1\r\nx\r\n").repeated(10000);
+    if (s->bytesToWrite() < block.size() && streamed < (256 << 20)) s->write(block);
   }
 
   QTcpServer server_;
@@ -299,6 +324,8 @@ TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
       {"binary", Page(QByteArray("<p>GEHEIM</p>\0\0\0", 16), "text/html")},
       {"not found",
        {Answer::Kind::kFull, "HTTP/1.1 404 Not Found\r\nContent-Type: text/html", "<p>GEHEIM</p>"}},
+      {"a byte now and then",
+       {Answer::Kind::kDrip, "HTTP/1.1 200 OK\r\nContent-Type: text/html", {}}},
   };
   server_->answers["/r1"] = Redirect("/r2");
   server_->answers["/r2"] = Redirect("/r3");
@@ -372,6 +399,19 @@ TEST_F(BannerTest, PagesThatWouldFloodTheLayoutReachTheViewBounded) {
     EXPECT_LE(images, 32);
   }
   EXPECT_LT(longest_pause_, 3000) << "the window kept handling events";
+  EXPECT_TRUE(prompter_.messages.empty());
+}
+
+// One-byte chunks as fast as the socket takes them kept Qt's HTTP engine
+// reading on its own thread past every limit and every abort. The program
+// drops the answer and closes the connection, having read little of it.
+TEST_F(BannerTest, AnEndlessStreamOfTinyChunksIsCutOff) {
+  server_->fallback = {Answer::Kind::kChunks, "HTTP/1.1 200 OK\r\nContent-Type: text/html", {}};
+  Start();
+  ASSERT_TRUE(WaitForDocument(1));
+  EXPECT_EQ(Shown(), QString());
+  EXPECT_TRUE(WaitFor([&] { return server_->hang_ups == 1; })) << "the connection is closed";
+  EXPECT_LT(server_->streamed, 4 << 20) << "no more than the system's buffers held";
   EXPECT_TRUE(prompter_.messages.empty());
 }
 

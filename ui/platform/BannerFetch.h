@@ -1,7 +1,8 @@
 // Fetches a banner page and the images it shows from a server the program
 // does not control, so everything about it is limited: time, size, number of
 // images, redirects (only to http and https), no cookies kept or sent. All of
-// it runs asynchronously on the GUI thread; nothing here ever waits.
+// it runs asynchronously on the GUI thread (HttpGet); nothing here ever
+// waits.
 #ifndef MARVESK_UI_PLATFORM_BANNERFETCH_H_
 #define MARVESK_UI_PLATFORM_BANNERFETCH_H_
 
@@ -13,10 +14,9 @@
 #include <QString>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 namespace ui {
+
+class HttpGet;
 
 struct BannerLimits {
   int time_ms = 10000;  // for the page, and again for each image
@@ -76,16 +76,13 @@ class BannerFetch : public QObject {
   void imagesDone();
 
  private:
-  QNetworkReply* Get(const QUrl& address, qint64 max_bytes);
+  HttpGet* Get(const QUrl& address, qint64 max_bytes);
   void PageFinished();
-  void ImageFinished(QNetworkReply* reply);
-  void Forget(QNetworkReply* reply);
+  void ImageFinished(HttpGet* get);
 
   BannerLimits limits_;
-  QNetworkAccessManager* network_ = nullptr;  // made at the first request
-  QNetworkReply* page_reply_ = nullptr;
-  QList<QNetworkReply*> image_replies_;
-  QHash<QNetworkReply*, QByteArray> bodies_;
+  HttpGet* page_get_ = nullptr;
+  QList<HttpGet*> image_gets_;
   QString html_;
   QUrl page_url_;
   QHash<QUrl, QImage> images_;
