@@ -55,7 +55,9 @@ class BannerDocument final : public QTextDocument {
   }
 
  private:
-  // "data:image/png;base64,...": the page itself is size-limited, so is this.
+  // "data:image/png;base64,...": the page itself is size-limited, so is
+  // this. It is decoded inside the layout, so only one that needs no
+  // scaling (twice the strip at most) is taken: that is quick.
   static QImage InlineImage(const QUrl& name) {
     const QByteArray encoded = name.toEncoded();
     const qsizetype comma = encoded.indexOf(',');
@@ -63,7 +65,8 @@ class BannerDocument final : public QTextDocument {
     const QByteArray meta = encoded.mid(5, comma - 5).toLower();
     QByteArray payload = QByteArray::fromPercentEncoding(encoded.mid(comma + 1));
     if (meta.endsWith(";base64")) payload = QByteArray::fromBase64(payload);
-    return BannerFetch::DecodeImage(payload, BannerLimits().image_bytes);
+    return BannerFetch::DecodeImage(payload, BannerLimits().image_bytes,
+                                    QSize(core::kBannerPageWidth, core::kBannerStripHeight) * 2);
   }
 
   QUrl address_;

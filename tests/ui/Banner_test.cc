@@ -611,6 +611,8 @@ TEST(BannerDecoding, ImagesArePlainBitmapsWithinTheLimit) {
       ui::BannerFetch::DecodeImage("<svg xmlns=\"http://www.w3.org/2000/svg\"/>", 1000).isNull());
   EXPECT_TRUE(ui::BannerFetch::DecodeImage("GEHEIM", 1000).isNull());
   EXPECT_TRUE(ui::BannerFetch::DecodeImage(Png(Qt::red, 4097, 1), 1 << 30).isNull()) << "too large";
+  EXPECT_FALSE(ui::BannerFetch::DecodeImage(Png(Qt::red, 8), 1000, {8, 8}).isNull());
+  EXPECT_TRUE(ui::BannerFetch::DecodeImage(Png(Qt::red, 8, 9), 1000, {8, 8}).isNull());
 }
 
 TEST(BannerDecoding, PicturesLargerThanTheStripComeScaledToFitIt) {

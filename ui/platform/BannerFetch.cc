@@ -11,8 +11,6 @@ namespace ui {
 
 namespace {
 
-// Nothing larger, to keep a hostile image header from claiming memory.
-constexpr int kMaxImageSide = 4096;
 constexpr int kImageAllocationMiB = 64;
 
 }  // namespace
@@ -43,6 +41,9 @@ HttpGet* BannerFetch::Get(const QUrl& address, qint64 max_bytes) {
 }
 
 void BannerFetch::Abort() {
+  ++generation_;
+  decode_queued_ = false;
+  undecoded_.clear();
   QList<HttpGet*> gets = image_gets_;
   if (page_get_) gets.append(page_get_);
   page_get_ = nullptr;
@@ -82,15 +83,39 @@ void BannerFetch::FetchImages(const QList<QUrl>& addresses) {
 
 void BannerFetch::ImageFinished(HttpGet* get) {
   if (!image_gets_.removeOne(get)) return;
-  if (get->ok()) {
-    const QImage image = DecodeImage(get->body(), limits_.image_bytes);
-    if (!image.isNull()) images_.insert(get->address(), image);
-  }
+  if (get->ok()) undecoded_.append({get->address(), get->body()});
   get->deleteLater();
-  if (image_gets_.isEmpty()) emit imagesDone();
+  DecodeLater();
 }
 
-QImage BannerFetch::DecodeImage(const QByteArray& bytes, qint64 max_bytes) {
+// One picture per turn of the event loop: a large one takes a while to
+// decode, and the window answers in between.
+void BannerFetch::DecodeLater() {
+  if (decode_queued_) return;
+  decode_queued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation = generation_] {
+        if (generation == generation_) DecodeNext();
+      },
+      Qt::QueuedConnection);
+}
+
+void BannerFetch::DecodeNext() {
+  decode_queued_ = false;
+  if (!undecoded_.isEmpty()) {
+    const auto [address, bytes] = undecoded_.takeFirst();
+    const QImage image = DecodeImage(bytes, limits_.image_bytes);
+    if (!image.isNull()) images_.insert(address, image);
+  }
+  if (!undecoded_.isEmpty()) {
+    DecodeLater();
+  } else if (image_gets_.isEmpty()) {
+    emit imagesDone();
+  }
+}
+
+QImage BannerFetch::DecodeImage(const QByteArray& bytes, qint64 max_bytes, QSize largest) {
   if (bytes.isEmpty() || bytes.size() > max_bytes) return {};
   QBuffer buffer;
   buffer.setData(bytes);
@@ -105,7 +130,9 @@ QImage BannerFetch::DecodeImage(const QByteArray& bytes, qint64 max_bytes) {
     return {};
   }
   const QSize size = reader.size();
-  if (!size.isValid() || size.width() > kMaxImageSide || size.height() > kMaxImageSide) return {};
+  if (!size.isValid() || size.width() > largest.width() || size.height() > largest.height()) {
+    return {};
+  }
   // A picture is never shown larger than the strip, so it is not held
   // larger either: sixteen of 4096 x 4096 would take a gigabyte. Twice the
   // strip's pixels keep it sharp on a screen of double density.

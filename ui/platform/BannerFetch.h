@@ -11,8 +11,10 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QUrl>
+#include <utility>
 
 namespace ui {
 
@@ -59,11 +61,14 @@ class BannerFetch : public QObject {
   // An http or https address with a host: the only kind the strip asks for
   // or hands on.
   static bool IsWebAddress(const QUrl& address);
-  // Decodes an image of at most `max_bytes` in one of the plain bitmap
-  // formats; null for anything else. One larger than the strip comes scaled
-  // down to fit it (at most twice its pixels, the device pixel ratio saying
-  // so), keeping its proportions.
-  static QImage DecodeImage(const QByteArray& bytes, qint64 max_bytes);
+  // Decodes an image of at most `max_bytes` and at most `largest` pixels in
+  // one of the plain bitmap formats; null for anything else. One larger than
+  // the strip comes scaled down to fit it (at most twice its pixels, the
+  // device pixel ratio saying so), keeping its proportions.
+  static QImage DecodeImage(const QByteArray& bytes, qint64 max_bytes,
+                            QSize largest = {kMaxImageSide, kMaxImageSide});
+  // Nothing larger, to keep a hostile image header from claiming memory.
+  static constexpr int kMaxImageSide = 4096;
   // The text of an HTML page given its Content-Type header: empty when the
   // type is not HTML or the bytes do not decode in the declared (or, without
   // a declaration, detected) character set.
@@ -79,6 +84,8 @@ class BannerFetch : public QObject {
   HttpGet* Get(const QUrl& address, qint64 max_bytes);
   void PageFinished();
   void ImageFinished(HttpGet* get);
+  void DecodeLater();
+  void DecodeNext();
 
   BannerLimits limits_;
   HttpGet* page_get_ = nullptr;
@@ -86,6 +93,9 @@ class BannerFetch : public QObject {
   QString html_;
   QUrl page_url_;
   QHash<QUrl, QImage> images_;
+  QList<std::pair<QUrl, QByteArray>> undecoded_;  // arrived, decoded one at a time
+  bool decode_queued_ = false;
+  int generation_ = 0;  // of the page; a decode queued for an earlier one is void
 };
 
 }  // namespace ui
