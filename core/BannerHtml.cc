@@ -244,71 +244,29 @@ constexpr std::pair<std::string_view, Kind> kAttributes[] = {
 // Attributes every element takes.
 constexpr std::string_view kCommonAttributes = "style align valign bgcolor dir";
 
-struct Element {
-  std::string_view name;
-  bool is_void;
-  std::string_view attributes;  // besides the common ones
-};
-
+// Elements the strip shows that take the common attributes only.
+constexpr std::string_view kPlainElements =
+    "abbr address b big blockquote br caption center cite code dd del dfn div dl dt em h1 h2 h3 "
+    "h4 h5 h6 html i ins kbd li nobr p q s samp small span strike strong sub sup tbody tfoot thead "
+    "tr tt u ul var";
 constexpr std::string_view kCellAttributes = "width height colspan rowspan nowrap background";
+// Elements with attributes of their own besides.
+constexpr std::pair<std::string_view, std::string_view> kOwnAttributes[] = {
+    {"a", "href"},
+    {"body", "text background"},
+    {"font", "color face size"},
+    {"hr", "width"},
+    {"img", "src width height"},
+    {"ol", "type"},
+    {"table", "width height border cellpadding cellspacing background"},
+    {"td", kCellAttributes},
+    {"th", kCellAttributes},
+};
+constexpr std::string_view kVoidElements = "br hr img";
 
-constexpr Element kElements[] = {
-    {"a", false, "href"},
-    {"abbr", false, ""},
-    {"address", false, ""},
-    {"b", false, ""},
-    {"big", false, ""},
-    {"blockquote", false, ""},
-    {"body", false, "text background"},
-    {"br", true, ""},
-    {"caption", false, ""},
-    {"center", false, ""},
-    {"cite", false, ""},
-    {"code", false, ""},
-    {"dd", false, ""},
-    {"del", false, ""},
-    {"dfn", false, ""},
-    {"div", false, ""},
-    {"dl", false, ""},
-    {"dt", false, ""},
-    {"em", false, ""},
-    {"font", false, "color face size"},
-    {"h1", false, ""},
-    {"h2", false, ""},
-    {"h3", false, ""},
-    {"h4", false, ""},
-    {"h5", false, ""},
-    {"h6", false, ""},
-    {"hr", true, "width"},
-    {"html", false, ""},
-    {"i", false, ""},
-    {"img", true, "src width height"},
-    {"ins", false, ""},
-    {"kbd", false, ""},
-    {"li", false, ""},
-    {"nobr", false, ""},
-    {"ol", false, "type"},
-    {"p", false, ""},
-    {"q", false, ""},
-    {"s", false, ""},
-    {"samp", false, ""},
-    {"small", false, ""},
-    {"span", false, ""},
-    {"strike", false, ""},
-    {"strong", false, ""},
-    {"sub", false, ""},
-    {"sup", false, ""},
-    {"table", false, "width height border cellpadding cellspacing background"},
-    {"tbody", false, ""},
-    {"td", false, kCellAttributes},
-    {"tfoot", false, ""},
-    {"th", false, kCellAttributes},
-    {"thead", false, ""},
-    {"tr", false, ""},
-    {"tt", false, ""},
-    {"u", false, ""},
-    {"ul", false, ""},
-    {"var", false, ""},
+struct Element {
+  bool is_void = false;
+  std::string_view attributes;  // besides the common ones
 };
 
 // Elements whose content is no text of the page: it goes with them.
@@ -318,11 +276,13 @@ constexpr std::string_view kSkipped =
 constexpr std::string_view kEndsParagraph =
     "p div table ul ol dl h1 h2 h3 h4 h5 h6 hr blockquote center address li dd dt";
 
-const Element* FindElement(std::string_view name) {
-  for (const Element& e : kElements) {
-    if (e.name == name) return &e;
+std::optional<Element> FindElement(std::string_view name) {
+  const bool is_void = IsOneOf(name, kVoidElements);
+  for (const auto& [element, attributes] : kOwnAttributes) {
+    if (element == name) return Element{is_void, attributes};
   }
-  return nullptr;
+  if (IsOneOf(name, kPlainElements)) return Element{is_void, {}};
+  return std::nullopt;
 }
 
 std::optional<Kind> KindOf(std::string_view attribute) {
@@ -385,16 +345,16 @@ class Tamer {
 
   void StartTag() {
     const std::string name = TagName(i_ + 1);
-    const Element* element = FindElement(name);
+    const std::optional<Element> element = FindElement(name);
     Attributes attributes;
-    if (!ReadAttributes(element, attributes)) {
+    if (!ReadAttributes(element ? &*element : nullptr, attributes)) {
       i_ = html_.size();  // the page ends inside the tag
       return;
     }
     if (IsOneOf(name, kSkipped)) {
       SkipContent(name);
     } else if (element) {
-      Open(*element, attributes);
+      Open(name, *element, attributes);
     }
   }
 
@@ -467,10 +427,10 @@ class Tamer {
     }
   }
 
-  void Open(const Element& element, const Attributes& attributes) {
-    CloseImplied(element.name);
-    const bool image = element.name == "img";
-    const bool cell = element.name == "td" || element.name == "th";
+  void Open(const std::string& name, const Element& element, const Attributes& attributes) {
+    CloseImplied(name);
+    const bool image = name == "img";
+    const bool cell = name == "td" || name == "th";
     if (elements_ >= limits_.elements || (image && images_ >= limits_.images) ||
         (cell && cells_ >= limits_.cells) ||
         (!element.is_void && open_.size() >= static_cast<size_t>(limits_.depth))) {
@@ -480,10 +440,10 @@ class Tamer {
     if (image) ++images_;
     if (cell) ++cells_;
     out_ += '<';
-    out_ += element.name;
-    for (const auto& [name, value] : attributes) WriteAttribute(name, value);
+    out_ += name;
+    for (const auto& [attribute, value] : attributes) WriteAttribute(attribute, value);
     out_ += '>';
-    if (!element.is_void) open_.push_back(element.name);
+    if (!element.is_void) open_.push_back(name);
   }
 
   // What the HTML parser closes by itself when `name` starts. Without this a
@@ -616,7 +576,7 @@ class Tamer {
   const BannerHtmlLimits& limits_;
   size_t i_ = 0;
   std::string out_;
-  std::vector<std::string_view> open_;  // names from kElements, outermost first
+  std::vector<std::string> open_;  // outermost first
   int elements_ = 0;
   int images_ = 0;
   int cells_ = 0;
