@@ -12,6 +12,8 @@ namespace core {
 // The two spacers leave this many pixels between them, counted against the
 // window's outer width (frame included).
 inline constexpr int kBannerPageWidth = 752;
+// The strip's height.
+inline constexpr int kBannerStripHeight = 34;
 // There are this many banner pages; each request takes the next one.
 inline constexpr int32_t kBannerPages = 4;
 

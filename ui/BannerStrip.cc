@@ -2,6 +2,8 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -9,6 +11,7 @@
 #include <QTextImageFormat>
 
 #include "core/Banner.h"
+#include "core/BannerHtml.h"
 #include "core/ProductInfo.h"
 #include "ui/Builders.h"
 #include "ui/platform/BannerFetch.h"
@@ -35,6 +38,8 @@ class BannerDocument final : public QTextDocument {
  protected:
   QVariant loadResource(int type, const QUrl& name) override {
     if (type != QTextDocument::ImageResource) return QString();  // no style sheets, no frames
+    // The layout and every paint ask again; an inline image is decoded once.
+    if (const auto known = loaded_.constFind(name); known != loaded_.cend()) return *known;
     QImage image;
     if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0) {
       image = InlineImage(name);
@@ -46,11 +51,13 @@ class BannerDocument final : public QTextDocument {
       image = QImage(1, 1, QImage::Format_ARGB32);
       image.fill(Qt::transparent);
     }
-    return image;
+    return *loaded_.insert(name, QPixmap::fromImage(image));
   }
 
  private:
-  // "data:image/png;base64,...": the page itself is size-limited, so is this.
+  // "data:image/png;base64,...": the page itself is size-limited, so is
+  // this. It is decoded inside the layout, so only one that needs no
+  // scaling (twice the strip at most) is taken: that is quick.
   static QImage InlineImage(const QUrl& name) {
     const QByteArray encoded = name.toEncoded();
     const qsizetype comma = encoded.indexOf(',');
@@ -58,12 +65,14 @@ class BannerDocument final : public QTextDocument {
     const QByteArray meta = encoded.mid(5, comma - 5).toLower();
     QByteArray payload = QByteArray::fromPercentEncoding(encoded.mid(comma + 1));
     if (meta.endsWith(";base64")) payload = QByteArray::fromBase64(payload);
-    return BannerFetch::DecodeImage(payload, BannerLimits().image_bytes);
+    return BannerFetch::DecodeImage(payload, BannerLimits().image_bytes,
+                                    QSize(core::kBannerPageWidth, core::kBannerStripHeight) * 2);
   }
 
   QUrl address_;
   BannerView::ImageLookup images_;
   std::function<void(const QUrl&)> asked_;
+  QHash<QUrl, QPixmap> loaded_;
 };
 
 }  // namespace
@@ -91,7 +100,8 @@ void BannerView::ShowPage(const QString& html, const QUrl& address) {
   auto* doc = new BannerDocument(this, address, images_, [this](const QUrl& name) {
     if (!asked_.contains(name)) asked_.append(name);
   });
-  doc->setHtml(html);
+  // The layout's work has no bound of its own: the page goes in tamed.
+  doc->setHtml(QString::fromStdString(core::TameBannerHtml(html.toStdString())));
   setDocument(doc);
   if (old) old->deleteLater();
   doc->size();  // lays the page out, which asks for its images
@@ -120,7 +130,7 @@ BannerStrip::BannerStrip(TfrMarvesk& form) : form_(form) {
   if (host_.isEmpty()) host_ = QString::fromLatin1(core::kMakerWebHost);
 
   plWerbung = Panel(&form, "plWerbung", false);
-  plWerbung->setFixedHeight(34);
+  plWerbung->setFixedHeight(core::kBannerStripHeight);
   plWerbung->hide();
   auto* layout = new QHBoxLayout(plWerbung);
   layout->setContentsMargins(0, 0, 0, 0);

@@ -26,7 +26,8 @@ class BannerView : public QTextBrowser {
   using ImageLookup = std::function<QImage(const QUrl& address)>;
   BannerView(QWidget* parent, ImageLookup images);
 
-  // Shows `html` (empty: an empty strip) for a page fetched from `address`;
+  // Shows `html` (empty: an empty strip) for a page fetched from `address`,
+  // tamed to what the strip can lay out in a moment (core::TameBannerHtml);
   // its images are looked up again on every call.
   void ShowPage(const QString& html, const QUrl& address);
   // The images the shown page refers to, as written in it.

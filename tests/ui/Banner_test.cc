@@ -45,6 +45,8 @@ struct Answer {
     kSilent,  // reads the request and never answers
     kHalf,    // promises a longer body, sends a little, hangs up
     kFlood,   // head, then ten megabytes and a hang-up
+    kChunks,  // head, then one-byte chunks as fast as the socket takes them
+    kDrip,    // head, then a one-byte chunk every 20 ms, without end
   };
   Kind kind = Kind::kFull;
   QByteArray head;  // status line and headers, without the blank line
@@ -98,7 +100,8 @@ class HttpServer {
   QHash<QByteArray, Answer> answers;
   std::optional<Answer> fallback;
   std::vector<Request> requests;
-  int hang_ups = 0;  // connections the program closed
+  int hang_ups = 0;     // connections the program closed
+  qint64 streamed = 0;  // bytes of kChunks answers the system took
 
  private:
   void Accept() {
@@ -147,7 +150,29 @@ class HttpServer {
         s->write(QByteArray(10 * 1024 * 1024, 'x').prepend(a.body));
         s->disconnectFromHost();
         return;
+      case Answer::Kind::kChunks:
+        s->write(a.head + "\r\nTransfer-Encoding: chunked\r\n\r\n");
+        QObject::connect(s, &QTcpSocket::bytesWritten, s, [this, s](qint64 n) {
+          streamed += n;
+          Stream(s);
+        });
+        Stream(s);
+        return;
+      case Answer::Kind::kDrip: {
+        s->write(a.head + "\r\nTransfer-Encoding: chunked\r\n\r\n");
+        auto* drip = new QTimer(s);
+        QObject::connect(drip, &QTimer::timeout, s, [s] { s->write("1\r\nx\r\n"); });
+        drip->start(20);
+        return;
+      }
     }
+  }
+
+  // Keeps a block on its way; stops at 256 MB, so a reader that never stops
+  // still lets the test end.
+  void Stream(QTcpSocket* s) {
+    static const QByteArray block = QByteArray("1\r\nx\r\n").repeated(10000);
+    if (s->bytesToWrite() < block.size() && streamed < (256 << 20)) s->write(block);
   }
 
   QTcpServer server_;
@@ -299,6 +324,8 @@ TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
       {"binary", Page(QByteArray("<p>GEHEIM</p>\0\0\0", 16), "text/html")},
       {"not found",
        {Answer::Kind::kFull, "HTTP/1.1 404 Not Found\r\nContent-Type: text/html", "<p>GEHEIM</p>"}},
+      {"a byte now and then",
+       {Answer::Kind::kDrip, "HTTP/1.1 200 OK\r\nContent-Type: text/html", {}}},
   };
   server_->answers["/r1"] = Redirect("/r2");
   server_->answers["/r2"] = Redirect("/r3");
@@ -322,6 +349,70 @@ TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
   // Still usable afterwards.
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "a;b\n"));
   EXPECT_FALSE(main_->StringGrid1->isHidden());
+}
+
+QByteArray Repeat(const QByteArray& part, int times) {
+  QByteArray text;
+  for (int i = 0; i < times; ++i) text += part;
+  return text;
+}
+
+// Pages under the page size limit that kept the window in the layout for
+// seconds to minutes: what reaches the view is a few elements that fit the
+// strip.
+TEST_F(BannerTest, PagesThatWouldFloodTheLayoutReachTheViewBounded) {
+  const struct {
+    const char* name;
+    QByteArray page;
+  } cases[] = {
+      {"4000 pictures of 4096 pixels",
+       Repeat("<img src=\"/img/big.png\" width=\"4096\" height=\"4096\">", 4000)},
+      {"5000 small pictures", Repeat("<img src=\"/i.png\">", 5000)},
+      {"deep nesting", Repeat("<table><tr><td>", 15000)},
+      {"cells", "<table><tr>" + Repeat("<td colspan=99 style=\"padding:99999px\">x", 6000)},
+      {"huge fonts and margins", Repeat("<p style=\"font-size:99999px; margin:99999px\">W", 5000)},
+      {"one long word", "<p>" + QByteArray(200000, 'x')},
+  };
+  server_->answers["/img/big.png"] = {
+      Answer::Kind::kFull, "HTTP/1.1 200 OK\r\nContent-Type: image/png", Png(Qt::red, 8)};
+  server_->fallback = Page("<p>Seite</p>");
+  Start();
+  ASSERT_TRUE(WaitForDocument(1));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LT(c.page.size(), 256 * 1024);
+    server_->fallback = Page(c.page);
+    main_->NextBanner();
+    ASSERT_TRUE(WaitForDocument(documents_ + 1));
+    const QTextDocument* doc = main_->banner().WebBrowser1->document();
+    EXPECT_LE(doc->characterCount(), 4096 + 2 * 512);
+    int images = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+      for (auto it = b.begin(); !it.atEnd(); ++it) {
+        const QTextCharFormat format = it.fragment().charFormat();
+        if (!format.isImageFormat()) continue;
+        images += it.fragment().length();
+        EXPECT_LE(format.toImageFormat().width(), core::kBannerPageWidth);
+        EXPECT_LE(format.toImageFormat().height(), core::kBannerStripHeight);
+      }
+    }
+    EXPECT_LE(images, 32);
+  }
+  EXPECT_LT(longest_pause_, 3000) << "the window kept handling events";
+  EXPECT_TRUE(prompter_.messages.empty());
+}
+
+// One-byte chunks as fast as the socket takes them kept Qt's HTTP engine
+// reading on its own thread past every limit and every abort. The program
+// drops the answer and closes the connection, having read little of it.
+TEST_F(BannerTest, AnEndlessStreamOfTinyChunksIsCutOff) {
+  server_->fallback = {Answer::Kind::kChunks, "HTTP/1.1 200 OK\r\nContent-Type: text/html", {}};
+  Start();
+  ASSERT_TRUE(WaitForDocument(1));
+  EXPECT_EQ(Shown(), QString());
+  EXPECT_TRUE(WaitFor([&] { return server_->hang_ups == 1; })) << "the connection is closed";
+  EXPECT_LT(server_->streamed, 4 << 20) << "no more than the system's buffers held";
+  EXPECT_TRUE(prompter_.messages.empty());
 }
 
 TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
@@ -377,6 +468,33 @@ TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
   EXPECT_TRUE(blue) << "the small inline image is shown";
   EXPECT_FALSE(magenta) << "a local file was read";
   EXPECT_TRUE(prompter_.messages.empty());
+}
+
+// Sixteen pictures of 4096 x 4096 pixels would hold a gigabyte once decoded:
+// each is held at twice the strip's size at most, and shows at its size.
+TEST_F(BannerTest, PicturesAreHeldNoLargerThanTheStrip) {
+  QByteArray html = "<p><img src=\"/b/0.png\" width=28 height=28>";
+  for (int i = 1; i < 16; ++i) html += "<img src=\"/b/" + QByteArray::number(i) + ".png\">";
+  server_->answers[kPagePath + "1.html"] = Page(html);
+  server_->fallback = {Answer::Kind::kFull, "HTTP/1.1 200 OK\r\nContent-Type: image/png",
+                       Png(Qt::red, 4096)};
+  Start();
+  ASSERT_TRUE(WaitForDocument(1));
+  ASSERT_EQ(server_->requests.size(), 17u);
+  qint64 held = 0;
+  for (int i = 0; i < 16; ++i) {
+    const QImage image =
+        main_->banner().fetch()->Image(Address("/b/" + QByteArray::number(i) + ".png"));
+    ASSERT_EQ(image.size(), QSize(68, 68)) << i;
+    EXPECT_EQ(image.deviceIndependentSize(), QSizeF(34, 34));
+    EXPECT_EQ(image.pixelColor(30, 30), QColor(Qt::red));
+    held += image.sizeInBytes();
+  }
+  EXPECT_LE(held, 16 * 68 * 68 * 4);
+  // One line of pictures: the first as declared, the others as high as the strip.
+  const QTextDocument* doc = main_->banner().WebBrowser1->document();
+  EXPECT_LT(doc->idealWidth(), 28 + 15 * 34 + 20);
+  EXPECT_LT(doc->size().height(), 34 + 20);
 }
 
 TEST_F(BannerTest, LinksOpenInTheWebBrowserNeverInTheStrip) {
@@ -493,6 +611,30 @@ TEST(BannerDecoding, ImagesArePlainBitmapsWithinTheLimit) {
       ui::BannerFetch::DecodeImage("<svg xmlns=\"http://www.w3.org/2000/svg\"/>", 1000).isNull());
   EXPECT_TRUE(ui::BannerFetch::DecodeImage("GEHEIM", 1000).isNull());
   EXPECT_TRUE(ui::BannerFetch::DecodeImage(Png(Qt::red, 4097, 1), 1 << 30).isNull()) << "too large";
+  EXPECT_FALSE(ui::BannerFetch::DecodeImage(Png(Qt::red, 8), 1000, {8, 8}).isNull());
+  EXPECT_TRUE(ui::BannerFetch::DecodeImage(Png(Qt::red, 8, 9), 1000, {8, 8}).isNull());
+}
+
+TEST(BannerDecoding, PicturesLargerThanTheStripComeScaledToFitIt) {
+  const struct {
+    QSize source;
+    QSize pixels;
+    QSizeF shown;
+  } cases[] = {
+      {{8, 8}, {8, 8}, {8, 8}},
+      {{752, 34}, {752, 34}, {752, 34}},
+      {{4096, 4096}, {68, 68}, {34, 34}},
+      {{3008, 136}, {1504, 68}, {752, 34}},
+      {{1504, 34}, {1504, 34}, {752, 17}},
+      {{4096, 1}, {1504, 1}, {752, 0.5}},
+  };
+  for (const auto& c : cases) {
+    const QImage image =
+        ui::BannerFetch::DecodeImage(Png(Qt::red, c.source.width(), c.source.height()), 1 << 20);
+    EXPECT_EQ(image.size(), c.pixels) << c.source.width() << "x" << c.source.height();
+    EXPECT_EQ(image.deviceIndependentSize(), c.shown)
+        << c.source.width() << "x" << c.source.height();
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Fetches a banner page and the images it shows from a server the program
 // does not control, so everything about it is limited: time, size, number of
 // images, redirects (only to http and https), no cookies kept or sent. All of
-// it runs asynchronously on the GUI thread; nothing here ever waits.
+// it runs asynchronously on the GUI thread (HttpGet); nothing here ever
+// waits.
 #ifndef MARVESK_UI_PLATFORM_BANNERFETCH_H_
 #define MARVESK_UI_PLATFORM_BANNERFETCH_H_
 
@@ -10,13 +11,14 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QUrl>
-
-class QNetworkAccessManager;
-class QNetworkReply;
+#include <utility>
 
 namespace ui {
+
+class HttpGet;
 
 struct BannerLimits {
   int time_ms = 10000;  // for the page, and again for each image
@@ -59,9 +61,14 @@ class BannerFetch : public QObject {
   // An http or https address with a host: the only kind the strip asks for
   // or hands on.
   static bool IsWebAddress(const QUrl& address);
-  // Decodes an image of at most `max_bytes` in one of the plain bitmap
-  // formats; null for anything else.
-  static QImage DecodeImage(const QByteArray& bytes, qint64 max_bytes);
+  // Decodes an image of at most `max_bytes` and at most `largest` pixels in
+  // one of the plain bitmap formats; null for anything else. One larger than
+  // the strip comes scaled down to fit it (at most twice its pixels, the
+  // device pixel ratio saying so), keeping its proportions.
+  static QImage DecodeImage(const QByteArray& bytes, qint64 max_bytes,
+                            QSize largest = {kMaxImageSide, kMaxImageSide});
+  // Nothing larger, to keep a hostile image header from claiming memory.
+  static constexpr int kMaxImageSide = 4096;
   // The text of an HTML page given its Content-Type header: empty when the
   // type is not HTML or the bytes do not decode in the declared (or, without
   // a declaration, detected) character set.
@@ -74,19 +81,21 @@ class BannerFetch : public QObject {
   void imagesDone();
 
  private:
-  QNetworkReply* Get(const QUrl& address, qint64 max_bytes);
+  HttpGet* Get(const QUrl& address, qint64 max_bytes);
   void PageFinished();
-  void ImageFinished(QNetworkReply* reply);
-  void Forget(QNetworkReply* reply);
+  void ImageFinished(HttpGet* get);
+  void DecodeLater();
+  void DecodeNext();
 
   BannerLimits limits_;
-  QNetworkAccessManager* network_ = nullptr;  // made at the first request
-  QNetworkReply* page_reply_ = nullptr;
-  QList<QNetworkReply*> image_replies_;
-  QHash<QNetworkReply*, QByteArray> bodies_;
+  HttpGet* page_get_ = nullptr;
+  QList<HttpGet*> image_gets_;
   QString html_;
   QUrl page_url_;
   QHash<QUrl, QImage> images_;
+  QList<std::pair<QUrl, QByteArray>> undecoded_;  // arrived, decoded one at a time
+  bool decode_queued_ = false;
+  int generation_ = 0;  // of the page; a decode queued for an earlier one is void
 };
 
 }  // namespace ui
