@@ -21,24 +21,26 @@ def binary():
 
 
 @pytest.fixture
-def x(tmp_path, request):
+def x(tmp_path):
     session = XSession(str(tmp_path))
     yield session
-    report = getattr(request.node, "rep_call", None)
-    if report is not None and report.failed:
-        try:
-            shot = session.screenshot(str(tmp_path / "failure.png"))
-            print(f"screen at the failure: {shot}")
-        except Exception as e:  # the screen is a help, not the verdict
-            print(f"no screenshot: {e}")
     session.close()
 
 
-@pytest.hookimpl(tryfirst=True, hookwrapper=True)
+@pytest.hookimpl(hookwrapper=True)
 def pytest_runtest_makereport(item, call):
+    """A failed scenario leaves the screen as it was then, before the
+    program is ended."""
     outcome = yield
     rep = outcome.get_result()
-    setattr(item, "rep_" + rep.when, rep)
+    session = item.funcargs.get("x") if hasattr(item, "funcargs") else None
+    if rep.when == "call" and rep.failed and session is not None:
+        path = os.path.join(session.workdir, "failure.png")
+        try:
+            session.screenshot(path)
+            rep.sections.append(("screen", f"the screen at the failure: {path}"))
+        except Exception as e:  # the screen is a help, not the verdict
+            rep.sections.append(("screen", f"no screenshot: {e}"))
 
 
 @pytest.fixture
