@@ -22,28 +22,35 @@ def split_table(sep):
 
 
 SEPARATORS = [
-    # choice, "Anderes" character, how the window closes, answer to the
-    # reload question (None: no question), the separator the table then has
-    ("Komma", None, "Return", "Return", ","),
-    ("Komma", None, "click OK", "alt+n", ";"),
-    ("Leerzeichen", None, "Return", "alt+j", " "),
-    ("Komma", None, "Escape", None, ";"),
-    ("Anderes", "2", "click OK", "Return", "2"),
-    ("Anderes", "2", "Escape", None, ";"),  # Esc in the character field
+    # choice picked (None: none), "Anderes" character, "Automatisch" clicked,
+    # how the window closes, answer to the reload question (None: no
+    # question), the separator the table then has
+    ("Komma", None, False, "Return", "Return", ","),
+    ("Komma", None, False, "click OK", "alt+n", ";"),
+    ("Leerzeichen", None, False, "Return", "alt+j", " "),
+    ("Komma", None, False, "Escape", None, ";"),
+    ("Anderes", "2", False, "click OK", "Return", "2"),
+    ("Anderes", "2", False, "Escape", None, ";"),  # Esc in the character field
+    # Detection finds no separator of more than two fields: TAB.
+    (None, None, True, "Return", "Return", "\t"),
 ]
 
 
-@pytest.mark.parametrize("choice,other,close,answer,sep", SEPARATORS)
-def test_separator_and_reload_question(launch, tmp_path, choice, other, close, answer, sep):
+@pytest.mark.parametrize("choice,other,auto,close,answer,sep", SEPARATORS)
+def test_separator_and_reload_question(launch, tmp_path, choice, other, auto, close, answer,
+                                       sep):
     app = launch(settings=settings_lines(choice="Semikolon", auto=False))
     path = tmp_path / "table.txt"
     path.write_bytes("".join(line + "\r\n" for line in LINES).encode())
     app.load(str(path))
     about = app.open_about()
-    app.choose_separator(about, choice)
+    if choice is not None:
+        app.choose_separator(about, choice)
     if other is not None:
         app.click_about(about, "edTrennzeichen")
         app.x.type(other)
+    if auto:
+        app.click_about(about, "cbTrZAutom")
     if close == "click OK":
         app.click_about(about, "OKButton")
         app.x.wait_no_window(" About", app.proc.pid)
