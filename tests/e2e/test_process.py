@@ -73,6 +73,36 @@ def test_signal_closes_like_the_close_box(app, tmp_path, sig):
     assert (app.wait_exit(), app.read_settings()) == (0, expected_settings(app, str(tmp_path)))
 
 
+def open_exit_question(app):
+    app.click_bar("sbExit")
+    app.wait_dialog(INFO_TITLE)
+
+
+def open_load_dialog(app):
+    app.click_bar("sbLaden_TXT")
+    app.wait_dialog(OPEN_TITLE)
+
+
+OPEN_WINDOWS = {
+    "the Exit question": open_exit_question,
+    "the Laden dialog": open_load_dialog,
+    "the info window": lambda app: app.open_about(),
+}
+
+
+@pytest.mark.parametrize("window", list(OPEN_WINDOWS))
+def test_sigterm_while_a_window_is_open(app, window):
+    """At logout the program gets SIGTERM whatever it shows: it ends, and
+    does not come back when the open window is closed."""
+    OPEN_WINDOWS[window](app)
+    app.signal(signal.SIGTERM)
+    try:
+        code = app.wait_exit(10)
+    except E2EError:
+        raise E2EError(f"SIGTERM did not end the program; {app.state()}") from None
+    assert code == 0
+
+
 def close_by_exit(app):
     app.click_bar("sbExit")
     app.answer(INFO_TITLE, "Return")
