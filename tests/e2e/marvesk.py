@@ -191,8 +191,9 @@ class Marvesk:
                 syscall = f.read().split()[0]
         except OSError:
             return "the program runs"
-        return (f"the program runs (system call {syscall}, waiting in {wchan or '-'}); "
-                f"its windows: {self.x.titles(self.proc.pid)}")
+        doing = ("busy on the processor" if syscall == "running"
+                 else f"in system call {syscall}, waiting in {wchan}")
+        return f"the program runs ({doing}); its windows: {self.x.titles(self.proc.pid)}"
 
     def wait_main(self, timeout=TIMEOUT):
         """The main window, mapped and holding the keyboard."""

@@ -124,4 +124,4 @@ def test_hostile_banner_server(launch, serve, name, routes, watch):
         app.wait_exit(5)
     except E2EError:
         problems.append("SIGTERM did not end it within 5 s")
-    assert problems == []
+    assert not problems, "; ".join(problems)
