@@ -74,14 +74,12 @@ ABOUT = {
 }
 SEPARATOR_CHOICES = ["Tab", "Semikolon", "Komma", "Leerzeichen", "Anderes"]
 
-# Grid geometry: header row 20 pixels, rows 20, data columns 80 by default;
-# the row-number column is 50 pixels in the loaded view, 30 in the
-# transposed one. One pixel of frame.
+# Grid geometry: header row 20 pixels, rows 20, data columns 80 by default,
+# one pixel of frame. The row-number column's width is read off the screen.
 GRID_FRAME = 1
 HEADER_HEIGHT = 20
 ROW_HEIGHT = 20
 COL_WIDTH = 80
-ROW_NUMBER_WIDTH = {False: 50, True: 30}
 
 
 def settings_lines(last_dir="", hide_banner=True, allow_move=True, choice="Semikolon",
@@ -141,7 +139,6 @@ class Marvesk:
                 f.write(FAKE_TOOL.format(log=self.calls_log))
             os.chmod(path, 0o755)
         self.banner_shown = settings is None or settings[1] != "1"
-        self.transposed = False
         self.args = list(args)
         self.cwd = cwd or self.root
         self.extra_env = dict(env or {})
@@ -259,8 +256,23 @@ class Marvesk:
         px, py = PANEL[name]
         self.x.click(self.wid, origin[0] + px, origin[1] + py, button)
 
+    def data_left(self):
+        """Where the first data column starts: the row-number column is one
+        flat fill that ends at a grid line (its width follows the view and
+        the numbers it holds)."""
+        y = GRID_FRAME + HEADER_HEIGHT + 1  # just below the line of row 1's top
+
+        def measure():
+            shot = self.x.grab(self.wid)
+            fill = shot.pixel(GRID_FRAME, y)
+            x = GRID_FRAME
+            while x < shot.width // 2 and shot.pixel(x, y) == fill:
+                x += 1
+            return x + 1 if GRID_FRAME + 8 < x < shot.width // 2 else None
+        return poll(measure, what="the grid on the screen")
+
     def cell_xy(self, col, row, col_width=COL_WIDTH):
-        x0 = GRID_FRAME + ROW_NUMBER_WIDTH[self.transposed]
+        x0 = self.data_left()
         y0 = GRID_FRAME + HEADER_HEIGHT
         return x0 + (col - 1) * col_width + col_width // 2, y0 + (row - 1) * ROW_HEIGHT + 10
 
@@ -301,7 +313,6 @@ class Marvesk:
         self.click_bar("sbLaden_TXT")
         self.file_dialog(OPEN_TITLE, path)
         self.banner_shown = False  # the strip hides after every use of Laden
-        self.transposed = False
         self.back_to_main()
 
     def save(self, path, button=1):

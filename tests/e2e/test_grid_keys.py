@@ -18,7 +18,8 @@ def changed(rows, cells):
 
 
 # Steps: ("click", col, row), ("shift-click", col, row), ("keys", k, ...),
-# ("type", text), ("clipboard", text) — another program takes the clipboard.
+# ("type", text), ("clipboard", text) — another program takes the clipboard,
+# ("tool",) — the tool button switches the view.
 EDITS = [
     ("Del empties the selected block",
      [("click", 2, 2), ("shift-click", 3, 4), ("keys", "Delete")],
@@ -66,6 +67,8 @@ def run_steps(app, steps):
             app.x.type(args[0])
         elif kind == "clipboard":
             app.x.own_clipboard(args[0])
+        elif kind == "tool":
+            app.click_bar("tbRow_Col")
 
 
 @pytest.mark.parametrize("name,steps,expected", EDITS, ids=[e[0] for e in EDITS])
@@ -87,11 +90,7 @@ COPIES = [
 @pytest.mark.parametrize("name,steps,keys,expected", COPIES, ids=[c[0] for c in COPIES])
 def test_copy_reaches_another_program(app, tmp_path, name, steps, keys, expected):
     app.load(write_table(str(tmp_path / "table.csv"), TABLE))
-    for step in steps:
-        if step[0] == "tool":
-            app.click_bar("tbRow_Col")
-            app.transposed = True
-    run_steps(app, [s for s in steps if s[0] != "tool"])
+    run_steps(app, steps)
     assert app.clipboard_after(*keys.split()) == expected
 
 

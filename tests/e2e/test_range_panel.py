@@ -75,7 +75,6 @@ def test_panel_run(app, tmp_path, transposed, axis, mode, ab, bis):
     start_with_table(app, tmp_path, table)
     if transposed:
         app.click_bar("tbRow_Col")
-        app.transposed = True
         table = tm.transpose(table)
     app.click_bar("sbLoeschen")
     # "Spalte" and "Alles" are selected as the panel first opens.
