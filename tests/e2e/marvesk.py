@@ -111,7 +111,11 @@ def read_saved(path, sep="\t"):
 
 FAKE_TOOL = """#!/bin/sh
 # Stands in for a desktop program: records how Marvesk called it.
-{{ printf '%s' "$(basename "$0")"; for a in "$@"; do printf '\\t%s' "$a"; done; printf '\\n'; }} >> "{log}"
+{{
+  printf '%s' "$(basename "$0")"
+  for a in "$@"; do printf '\\t%s' "$a"; done
+  printf '\\n'
+}} >> "{log}"
 """
 
 

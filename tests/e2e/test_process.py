@@ -24,7 +24,6 @@ def test_file_on_the_command_line(launch, tmp_path, where):
     path = write_table(str(folder / "eine Tabelle.csv"), TABLE)
     arg = os.path.join("Meine Daten", "eine Tabelle.csv") if where == "relative" else path
     app = launch(args=[arg], cwd=str(tmp_path))
-    app.banner_shown = False
     app.click_cell(1, 1)
     assert app.copy_table() == tm.as_tsv(TABLE)
 
@@ -62,15 +61,16 @@ def test_fifo_chosen_in_the_load_dialog(app, tmp_path):
     assert end_by_sigterm(app) == 0
 
 
-def expected_settings(app, last_dir):
-    return settings_lines(last_dir=last_dir, hide_banner=True)
+def settings_after_a_load_from(folder):
+    """The settings file a run writes that only loaded a file from `folder`."""
+    return settings_lines(last_dir=folder)
 
 
 @pytest.mark.parametrize("sig", [signal.SIGTERM, signal.SIGINT], ids=["SIGTERM", "SIGINT"])
 def test_signal_closes_like_the_close_box(app, tmp_path, sig):
     app.load(write_table(str(tmp_path / "table.csv"), TABLE))
     app.signal(sig)
-    assert (app.wait_exit(), app.read_settings()) == (0, expected_settings(app, str(tmp_path)))
+    assert (app.wait_exit(), app.read_settings()) == (0, settings_after_a_load_from(str(tmp_path)))
 
 
 def open_exit_question(app):
@@ -132,7 +132,7 @@ CLOSES = {
 def test_close_writes_the_settings(app, tmp_path, how):
     app.load(write_table(str(tmp_path / "table.csv"), TABLE))
     CLOSES[how](app)
-    assert (app.wait_exit(), app.read_settings()) == (0, expected_settings(app, str(tmp_path)))
+    assert (app.wait_exit(), app.read_settings()) == (0, settings_after_a_load_from(str(tmp_path)))
 
 
 def settings_disk_full():
@@ -181,9 +181,7 @@ def test_close_with_the_program_folder_read_only(launch, open_root):
     """The settings file beside the program, in a folder the user may not
     write: the program closes at once and leaves the file alone. (Root may
     write anywhere, so a root run becomes nobody for the program.)"""
-    nobody = None
-    if os.geteuid() == 0:
-        nobody = 65534
+    nobody = 65534 if os.geteuid() == 0 else None
 
     def as_user():
         if nobody is not None:
