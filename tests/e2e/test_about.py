@@ -8,7 +8,7 @@ import pytest
 
 import table_model as tm
 from marvesk import INFO_TITLE, read_saved, settings_lines, write_table
-from xsession import poll
+from xsession import E2EError, poll
 
 # Loaded with "Semikolon" and no detection; each separator splits it
 # differently.
@@ -82,6 +82,25 @@ def test_switches_reach_the_window_and_the_settings_file(app):
     app.wait_exit()
     lines = app.read_settings()
     assert (lines[1], lines[2]) == ("0", "0")
+
+
+@pytest.mark.parametrize("theme", [None, "gtk3"], ids=["Qt's own", "GNOME's (gtk3)"])
+def test_return_after_a_check_box_presses_ok(launch, theme):
+    """The info window takes Enter for its OK button, also right after a
+    check box was clicked, whichever platform theme Qt follows."""
+    app = launch(env={"QT_QPA_PLATFORMTHEME": theme} if theme else None)
+    about = app.open_about()
+    app.click_about(about, "cbKeineWerb")  # banners on again
+    app.x.key("Return")
+    try:
+        app.x.wait_no_window(" About", app.proc.pid, timeout=10)
+    except E2EError:
+        raise E2EError("Return left the info window open") from None
+    app.wid = app.x.wait_window(" Marvesk", app.proc.pid)
+    app.back_to_main()
+    app.signal()
+    app.wait_exit()
+    assert app.read_settings()[1] == "0"
 
 
 @pytest.mark.parametrize("allowed", [True, False])
