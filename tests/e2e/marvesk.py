@@ -335,10 +335,15 @@ class Marvesk:
         ax, ay = ABOUT[name]
         self.x.click(about_wid, ax, ay)
 
-    def close_about(self, keys="Return"):
-        """Closes the info window with a key (Return presses OK, Escape reverts)."""
-        self.x.key(keys)
-        self.x.wait_no_window(ABOUT_TITLE, self.proc.pid)
+    def close_about(self, how="Return", timeout=TIMEOUT):
+        """Closes the info window: "click OK", or a key (Return presses OK,
+        Escape reverts); then the main window is back (a question may follow
+        and hold the keyboard)."""
+        if how == "click OK":
+            self.click_about(self.x.wait_window(ABOUT_TITLE, self.proc.pid), "OKButton")
+        else:
+            self.x.key(how)
+        self.x.wait_no_window(ABOUT_TITLE, self.proc.pid, timeout=timeout)
         self.wid = self.x.wait_window(MAIN_TITLE, self.proc.pid)
 
     def choose_separator(self, about_wid, choice):

@@ -4,6 +4,7 @@ private HOME, and the addresses handed to the desktop."""
 
 import os
 import re
+
 import pytest
 
 import table_model as tm
@@ -51,11 +52,7 @@ def test_separator_and_reload_question(launch, tmp_path, choice, other, auto, cl
         app.x.type(other)
     if auto:
         app.click_about(about, "cbTrZAutom")
-    if close == "click OK":
-        app.click_about(about, "OKButton")
-        app.x.wait_no_window(" About", app.proc.pid)
-    else:
-        app.close_about(close)
+    app.close_about(close)
     if answer is not None:
         app.answer(INFO_TITLE, answer)
     app.back_to_main()
@@ -73,8 +70,7 @@ def test_switches_reach_the_window_and_the_settings_file(app):
     about = app.open_about()
     app.click_about(about, "cbKeineWerb")
     app.click_about(about, "cbRC_Verschieben")
-    app.click_about(about, "OKButton")
-    app.x.wait_no_window(" About", app.proc.pid)
+    app.close_about("click OK")
     app.back_to_main()
     app.banner_shown = True
     app.click_bar("sbExit")  # found above the strip, or the question never comes
@@ -91,13 +87,10 @@ def test_return_after_a_check_box_presses_ok(launch, theme):
     app = launch(env={"QT_QPA_PLATFORMTHEME": theme} if theme else None)
     about = app.open_about()
     app.click_about(about, "cbKeineWerb")  # banners on again
-    app.x.key("Return")
     try:
-        app.x.wait_no_window(" About", app.proc.pid, timeout=10)
+        app.close_about("Return", timeout=10)
     except E2EError:
         raise E2EError("Return left the info window open") from None
-    app.wid = app.x.wait_window(" Marvesk", app.proc.pid)
-    app.back_to_main()
     app.signal()
     app.wait_exit()
     assert app.read_settings()[1] == "0"
