@@ -84,7 +84,7 @@ def test_switches_reach_the_window_and_the_settings_file(app):
 def test_return_after_a_check_box_presses_ok(launch, theme):
     """The info window takes Enter for its OK button, also right after a
     check box was clicked, whichever platform theme Qt follows."""
-    app = launch(env={"QT_QPA_PLATFORMTHEME": theme} if theme else None)
+    app = launch(env={"QT_QPA_PLATFORMTHEME": theme or ""})  # "": none, whatever the caller's
     about = app.open_about()
     app.click_about(about, "cbKeineWerb")  # banners on again
     try:
