@@ -10,6 +10,9 @@ packages=(
   fonts-liberation fonts-dejavu-core qt6-translations-l10n
   xdg-utils qt6-svg-dev desktop-file-utils
   appstream dpkg-dev
+  # The end-to-end tests: an X server, a window manager, real input and
+  # clipboard, screenshots, the test runner, GNOME's platform theme for Qt.
+  xvfb openbox xdotool xclip x11-utils imagemagick python3-pytest qt6-gtk-platformtheme
 )
 # `make fuzz` builds the fuzz targets with clang and libFuzzer.
 if [ "${1:-}" = "fuzz" ]; then
