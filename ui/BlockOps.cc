@@ -77,9 +77,11 @@ void BlockOps::ShowWidthOf(const StringGrid& grid) {
 bool BlockOps::KeyDown(StringGrid& grid, QKeyEvent* key, bool editing) {
   bool take = false;
   const int k = key->key();
-  if (k == Qt::Key_Delete) {
+  // In an open editor Del deletes a character of the editor's text; emptying
+  // the cell under it would empty the editor too.
+  if (k == Qt::Key_Delete && !editing) {
     ClearSelection(grid);
-    take = !editing;  // the editor still deletes its character
+    take = true;
   }
   if (k == Qt::Key_Shift) ShiftDown = true;
   if (k == Qt::Key_Control) CtrlDown = true;

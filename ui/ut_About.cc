@@ -173,6 +173,18 @@ void TfrAbout::ConnectControls() {
       return true;
     });
   };
+  // Return presses the default button wherever the focus is, also under a
+  // platform theme whose buttons take Return themselves (GNOME's): there it
+  // would toggle the check box the user just clicked and keep the window open.
+  for (QCheckBox* box : {cbKeineWerb, cbRC_Verschieben, cbTrZAutom}) {
+    new ui::EventHook(box, [this](QEvent* e) {
+      if (e->type() != QEvent::KeyPress) return false;
+      const int k = static_cast<QKeyEvent*>(e)->key();
+      if (k != Qt::Key_Return && k != Qt::Key_Enter) return false;
+      OKButton->click();
+      return true;
+    });
+  }
   clicks(lbMail2, &TfrAbout::lbMail2Click);
   clicks(Label3, &TfrAbout::Label3Click);
 }

@@ -249,6 +249,7 @@ void TfrMarvesk::sbExitClick() {
 void TfrMarvesk::closeEvent(QCloseEvent* event) {
   banner_->DestroyBrowser();
   SaveSettings();
+  closed_ = true;
   event->accept();
 }
 
@@ -395,6 +396,7 @@ void TfrMarvesk::sbExcelClick() { files_->OpenInSpreadsheet(); }
 void TfrMarvesk::sbAboutClick() {
   hide();
   about_->exec();
+  if (closed_) return;  // ended meanwhile (SIGTERM): the window stays closed
   banner_->SetShown(!settings.HideBanner);
   ApplyGridOptions();
   StringGrid1->repaint();

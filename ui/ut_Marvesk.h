@@ -209,6 +209,7 @@ class TfrMarvesk : public QWidget {
   std::unique_ptr<ui::Undo> undo_;
   QVBoxLayout* layout_ = nullptr;
   bool activated_ = false;
+  bool closed_ = false;  // the close handler has run
   QString settings_path_;
   QString start_file_;
 };

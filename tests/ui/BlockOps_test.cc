@@ -132,6 +132,19 @@ TEST_F(BlockOpsTest, BlockKeysWorkWhileTheEditorIsOpen) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
 }
 
+// In an open editor Del deletes a character of the text, as in any text
+// field; the cell is not emptied under it.
+TEST_F(BlockOpsTest, DelInTheEditorDeletesOneCharacter) {
+  Select(2, 1, 2, 1);
+  QTest::keyClick(g_, Qt::Key_F2);
+  QWidget* editor = Editor();
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_Home);
+  QTest::keyClick(editor, Qt::Key_Delete);
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(g_->Cells(2, 1), QStringLiteral("2r1"));
+}
+
 TEST_F(BlockOpsTest, EnterWalksThroughTheCellsEditingAsItGoes) {
   Select(4, 1, 4, 1);
   int clicks = 0;

@@ -1,5 +1,6 @@
 #include "ui/platform/Termination.h"
 
+#include <QApplication>
 #include <QWidget>
 
 #if defined(Q_OS_UNIX)
@@ -35,7 +36,16 @@ void CloseOnTermination(QWidget* window) {
   QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
     char buffer[16];
     [[maybe_unused]] const ssize_t n = ::read(g_pipe[0], buffer, sizeof buffer);
-    if (target) target->close();
+    if (!target) return;
+    // A modal window (a question, a file dialog, the info window) closes
+    // first: the main window's own close must be the last word, and a
+    // window left open would keep the program running.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+      if (!modal->close()) break;
+    }
+    // A main window closed while hidden (under the info window) ends no
+    // event loop by itself.
+    if (target->close()) QCoreApplication::quit();
   });
   struct sigaction action = {};
   action.sa_handler = OnSignal;
