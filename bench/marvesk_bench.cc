@@ -703,8 +703,11 @@ bool RunFile(const InputFile& input, const std::string& dir) {
 
   {
     auto target = std::make_unique<core::Table>();
-    const double transpose_s = Best([&] { core::TransposeGrid(loaded, *target, nullptr); },
-                                    [&] { target = std::make_unique<core::Table>(); });
+    bool transposed = true;
+    const double transpose_s =
+        Best([&] { transposed = core::TransposeGrid(loaded, *target, nullptr).ok() && transposed; },
+             [&] { target = std::make_unique<core::Table>(); });
+    if (!transposed) return Fail(input, "the transposition ran out of memory");
     if (target->ColCount() != loaded.RowCount() || target->RowCount() != loaded.ColCount()) {
       return Fail(input, "the transposed table's counts are not the source's swapped");
     }
@@ -763,7 +766,7 @@ bool RunFile(const InputFile& input, const std::string& dir) {
     const double road_s = Best(
         [&] {
           ok = Load(input, source) && ok;
-          core::TransposeGrid(source, *target, nullptr);
+          ok = core::TransposeGrid(source, *target, nullptr).ok() && ok;
           save(*target, road_path, false);
         },
         [&] {

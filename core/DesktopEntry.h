@@ -31,7 +31,7 @@ struct DesktopEntry {
 // Exec, Path, Icon and Terminal=false. False (and nothing in `out`) when a
 // value is not UTF-8 text or holds a control character the format cannot
 // carry.
-bool DesktopEntryText(const DesktopEntry& entry, std::string* out);
+[[nodiscard]] bool DesktopEntryText(const DesktopEntry& entry, std::string* out);
 
 // Writes `text` as `folder`/`file_name` through the safe writer (an existing
 // file is replaced, a failed write leaves it as it was), creating the folder

@@ -34,7 +34,7 @@ class LoadObserver {
   virtual bool ConfirmContinue() = 0;
 };
 
-struct LoadResult {
+struct [[nodiscard]] LoadResult {
   // kOk: read to the end, or stopped by the user. kOpenFailed: the file could
   // not be opened or read before the reading pass. kOutOfMemory: the table ran
   // out of memory; the rows before stay. kReadFailed: reading failed during

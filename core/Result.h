@@ -1,7 +1,8 @@
 // The outcome of a core operation that can fail: a code and the exact text
 // the user is shown for it (UTF-8; file names in it are their bytes as
 // given). Operations that cannot fail in a way the user must hear about
-// return plain values instead.
+// return plain values instead. A result dropped unread is a failure nobody
+// hears of, so the compiler insists on a look (or a `(void)` saying why not).
 #ifndef MARVESK_CORE_RESULT_H_
 #define MARVESK_CORE_RESULT_H_
 
@@ -21,7 +22,7 @@ enum class Code {
   kNotCreated,    // the settings file could not be created; skipped silently
 };
 
-class Result {
+class [[nodiscard]] Result {
  public:
   Result() = default;
   static Result Ok() { return Result(); }

@@ -24,7 +24,7 @@ class WriteObserver {
   virtual bool EscapePressed() = 0;
 };
 
-struct WriteResult {
+struct [[nodiscard]] WriteResult {
   // kOk: every row written and the file put in place. kStopped: stopped by
   // Escape; the complete rows so far are in place. kCreateFailed: the file
   // could not be created; kWriteFailed: writing or putting the file in place

@@ -356,7 +356,8 @@ core::SettingsValues TfrMarvesk::CurrentSettings() const {
 
 void TfrMarvesk::LoadSettings() {
   core::SettingsValues v = CurrentSettings();
-  core::LoadSettingsFile(ui::Bytes(SettingsPath()), v);
+  // Without a file (first start) the values shown stay: nobody is told.
+  (void)core::LoadSettingsFile(ui::Bytes(SettingsPath()), v);
   settings.LastDir = ui::FromBytes(v.last_dir);
   settings.HideBanner = v.hide_banner;
   settings.AllowRowColMove = v.allow_row_col_move;

@@ -197,7 +197,7 @@ TEST_F(LoaderTest, Utf8FlagFollowsTheBytes) {
       Table t;
       t.set_utf8(!c.utf8);  // the load decides, whatever was there before
       RecordingObserver obs(';');
-      Load(path, false, t, obs, p.load);
+      ASSERT_TRUE(Load(path, false, t, obs, p.load).status.ok()) << p.name;
       EXPECT_EQ(t.utf8(), c.utf8) << p.name << " on '" << c.bytes << "'";
     }
   }
@@ -210,7 +210,7 @@ TEST_F(LoaderTest, Utf8FlagCoversTheRowsStoredBeforeAStop) {
     RecordingObserver obs(';');
     obs.escape_at_poll = 2;
     obs.confirm_answer = false;
-    Load(path, false, t, obs, p.load);
+    EXPECT_TRUE(Load(path, false, t, obs, p.load).stopped) << p.name;
     EXPECT_EQ(t.RowCount(), 3) << p.name;
     EXPECT_FALSE(t.utf8()) << p.name;
   }
@@ -321,7 +321,7 @@ TEST_F(LoaderTest, NarrowerFileLowersTheColumnsOfTheTableBefore) {
   Table t;
   t.SetColCount(9);
   RecordingObserver obs(';');
-  Load(WriteFile("g.txt", "a\n"), false, t, obs);
+  ASSERT_TRUE(Load(WriteFile("g.txt", "a\n"), false, t, obs).status.ok());
   EXPECT_EQ(t.ColCount(), 2);
 }
 
@@ -412,7 +412,7 @@ TEST_F(LoaderTest, ProgressCountsEmptyLinesAndReportsStoredRows) {
   for (const auto& p : kPaths) {
     Table t;
     RecordingObserver obs(';');
-    Load(path, false, t, obs, p.load);
+    ASSERT_TRUE(Load(path, false, t, obs, p.load).status.ok()) << p.name;
     const std::vector<std::pair<int, int64_t>> expected = {{100, 33}, {200, 66}, {300, 100}};
     EXPECT_EQ(obs.progress, expected) << p.name;
   }
