@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "core/TableBuilder.h"
@@ -168,13 +167,12 @@ Result RemoveRows(Table& table, int from, int to, EditObserver* observer) {
   TableBuilder build(table);
   const bool numbered = table.ColCount() > 0;
   // Every row that moves needs a stored column 0 to hand its number back.
-  try {
+  const Result room = CatchOutOfMemory([&] {
     for (int r = from; numbered && r < rows; ++r) {
       if (table.StoredLength(r) == 0) build.ResizeRow(r, 1);
     }
-  } catch (const std::bad_alloc&) {
-    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
-  }
+  });
+  if (!room.ok()) return room;
   Progress progress(observer, rows - 1);
   // The run bubbles to the end: each row after it moves up k places and the
   // numbers in column 0 stay where they are.
@@ -219,7 +217,7 @@ Result CopyBlock(const Table& source, const Block& block, Table& clip, EditObser
   const int width = block.right - block.left + 1;
   const int height = block.bottom - block.top + 1;
   Progress progress(observer, width);
-  try {
+  const Result copied = CatchOutOfMemory([&] {
     Table fresh;
     fresh.Reset(width, height);
     fresh.set_utf8(source.utf8());
@@ -245,9 +243,8 @@ Result CopyBlock(const Table& source, const Block& block, Table& clip, EditObser
                   n * sizeof(Cell));
     }
     clip.swap(fresh);
-  } catch (const std::bad_alloc&) {
-    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
-  }
+  });
+  if (!copied.ok()) return copied;
   for (int c = 1; c <= width; ++c) progress.Step(c);
   return Result::Ok();
 }
@@ -263,16 +260,15 @@ Result PasteBlock(const Table& clip, Table& target, int left, int top, EditObser
   TableBuilder build(target);
   Table recoded;
   const Table* from = &clip;
-  try {
+  const Result room = CatchOutOfMemory([&] {
     if (clip.utf8() != target.utf8()) {
       Recode(clip, recoded, target.utf8());
       from = &recoded;
     }
     build.ShareArenasOf(*from);
     MakeRoomForPaste(*from, target, build, dst, left, top);
-  } catch (const std::bad_alloc&) {
-    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
-  }
+  });
+  if (!room.ok()) return room;
   for (int lo = dst.left; lo <= dst.right; lo += kStripe) {
     const int hi = std::min(lo + kStripe - 1, dst.right);
     for (int r = dst.top; r <= dst.bottom; ++r) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -82,49 +81,19 @@ class RemoveColsStep final : public HistoryStep {
     change = HistoryChange{HistoryChange::Kind::kShape, {}, false, 0, 0};
     const int k = to_ - from_ + 1;
     TableBuilder build(table);
-    try {
-      build.ShareArenasOf(keep_);
-    } catch (const std::bad_alloc&) {
-      return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
-    }
+    const Result shared = CatchOutOfMemory([&] { build.ShareArenasOf(keep_); });
+    if (!shared.ok()) return shared;
     table.SetColCount(table.ColCount() + k);
-    const int rows = table.RowCount();
-    const Cell* in = cells_.data();
     // One pass. The rows kept their room since the removal, so growing them
     // back allocates nothing unless something else took it; should it fail,
     // the rows done so far lose their cells again and nothing has changed.
     int r = 0;
-    try {
-      if (rows > 0 && stored_[0] > table.StoredLength(0)) {
-        Cell* header = build.ResizeRow(0, stored_[0]);
-        std::memcpy(static_cast<void*>(header + stored_[0] - header_.size()), header_.data(),
-                    header_.size() * sizeof(Cell));
-      }
-      for (r = 1; r < rows; ++r) {
-        const int s = static_cast<int>(stored_[static_cast<size_t>(r)]);
-        const int removed = Removed(s);
-        if (removed == 0) continue;
-        Cell* cells = build.ResizeRow(r, static_cast<size_t>(s));
-        std::memmove(static_cast<void*>(cells + from_ + removed), cells + from_,
-                     static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
-        std::memcpy(static_cast<void*>(cells + from_), in,
-                    static_cast<size_t>(removed) * sizeof(Cell));
-        in += removed;
-      }
-    } catch (const std::bad_alloc&) {
-      for (int q = 1; q < r; ++q) {
-        const int s = static_cast<int>(stored_[static_cast<size_t>(q)]);
-        const int removed = Removed(s);
-        if (removed == 0) continue;
-        Cell* cells = build.MutableCells(q);
-        std::memmove(static_cast<void*>(cells + from_), cells + from_ + removed,
-                     static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
-        build.TruncateRow(q, static_cast<size_t>(s - removed));
-      }
+    const Result done = CatchOutOfMemory([&] { PutBack(table, build, r); });
+    if (!done.ok()) {
+      TakeOutAgain(build, r);
       table.SetColCount(table.ColCount() - k);  // row 0 too
-      return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
     }
-    return Result::Ok();
+    return done;
   }
 
   Result Redo(Table& table, HistoryChange& change) override {
@@ -142,6 +111,42 @@ class RemoveColsStep final : public HistoryStep {
  private:
   // The cells the removal took from a row that stored `s` cells.
   int Removed(int s) const { return std::max(0, std::min(s, to_ + 1) - from_); }
+
+  // Gives row 0 and then rows 1, 2, ... their removed cells back; `r` is
+  // the row being worked on, so that a failure knows the rows done.
+  void PutBack(Table& table, TableBuilder& build, int& r) {
+    const int rows = table.RowCount();
+    const Cell* in = cells_.data();
+    if (rows > 0 && stored_[0] > table.StoredLength(0)) {
+      Cell* header = build.ResizeRow(0, stored_[0]);
+      std::memcpy(static_cast<void*>(header + stored_[0] - header_.size()), header_.data(),
+                  header_.size() * sizeof(Cell));
+    }
+    for (r = 1; r < rows; ++r) {
+      const int s = static_cast<int>(stored_[static_cast<size_t>(r)]);
+      const int removed = Removed(s);
+      if (removed == 0) continue;
+      Cell* cells = build.ResizeRow(r, static_cast<size_t>(s));
+      std::memmove(static_cast<void*>(cells + from_ + removed), cells + from_,
+                   static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
+      std::memcpy(static_cast<void*>(cells + from_), in,
+                  static_cast<size_t>(removed) * sizeof(Cell));
+      in += removed;
+    }
+  }
+
+  // Removes again what PutBack gave rows 1 .. done - 1.
+  void TakeOutAgain(TableBuilder& build, int done) {
+    for (int q = 1; q < done; ++q) {
+      const int s = static_cast<int>(stored_[static_cast<size_t>(q)]);
+      const int removed = Removed(s);
+      if (removed == 0) continue;
+      Cell* cells = build.MutableCells(q);
+      std::memmove(static_cast<void*>(cells + from_), cells + from_ + removed,
+                   static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
+      build.TruncateRow(q, static_cast<size_t>(s - removed));
+    }
+  }
 
   int from_;
   int to_;
@@ -176,7 +181,7 @@ class RemoveRowsStep final : public HistoryStep {
       table.SetRowCount(rows);
       return Result::Ok();
     }
-    try {
+    const Result room = CatchOutOfMemory([&] {
       table.SetRowCount(rows);
       for (int r = from_; r < rows; ++r) {
         // The row that goes to the end carries all a removed row stored.
@@ -185,9 +190,10 @@ class RemoveRowsStep final : public HistoryStep {
           build.ResizeRow(r, std::min<size_t>(need, static_cast<size_t>(cols)));
         }
       }
-    } catch (const std::bad_alloc&) {
+    });
+    if (!room.ok()) {
       table.SetRowCount(rows - k);
-      return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+      return room;
     }
     // The removal moved each removed row i (from + i) up the table in steps
     // of k until it was among the last k, keeping the numbers in column 0
@@ -291,14 +297,15 @@ bool History::RecordCells(const Table& table, const Block& block) {
   const uint64_t cells = static_cast<uint64_t>(part.right - part.left + 1) *
                          static_cast<uint64_t>(part.bottom - part.top + 1);
   if (!Fits(cells * sizeof(Cell), table)) return false;
-  try {
+  bool kept = false;
+  const Result made = CatchOutOfMemory([&] {
     Table clip;
-    if (!CopyBlock(table, part, clip, nullptr).ok()) throw std::bad_alloc();
-    return Push(std::make_unique<CellsStep>(part, std::move(clip)), table);
-  } catch (const std::bad_alloc&) {
-    Clear();
-    return false;
-  }
+    const Result copied = CopyBlock(table, part, clip, nullptr);
+    if (copied.ok()) kept = Push(std::make_unique<CellsStep>(part, std::move(clip)), table);
+    return copied;
+  });
+  if (!made.ok()) Clear();
+  return kept;
 }
 
 bool History::RecordRemoveCols(const Table& table, int from, int to) {
@@ -308,12 +315,11 @@ bool History::RecordRemoveCols(const Table& table, int from, int to) {
   const uint64_t cells =
       static_cast<uint64_t>(to - from + 1) * static_cast<uint64_t>(table.RowCount());
   if (!Fits(cells * sizeof(Cell) + table.RowCount() * sizeof(uint32_t), table)) return false;
-  try {
-    return Push(std::make_unique<RemoveColsStep>(table, from, to), table);
-  } catch (const std::bad_alloc&) {
-    Clear();
-    return false;
-  }
+  bool kept = false;
+  const Result made = CatchOutOfMemory(
+      [&] { kept = Push(std::make_unique<RemoveColsStep>(table, from, to), table); });
+  if (!made.ok()) Clear();
+  return kept;
 }
 
 bool History::RecordRemoveRows(const Table& table, int from, int to) {
@@ -323,28 +329,28 @@ bool History::RecordRemoveRows(const Table& table, int from, int to) {
   const uint64_t cells =
       static_cast<uint64_t>(to - from + 1) * static_cast<uint64_t>(table.ColCount());
   if (!Fits(cells * sizeof(Cell), table)) return false;
-  try {
+  bool kept = false;
+  const Result made = CatchOutOfMemory([&] {
     Table rows;
-    if (!CopyBlock(table, Block{0, from, table.ColCount() - 1, to}, rows, nullptr).ok()) {
-      throw std::bad_alloc();
+    const Result copied = CopyBlock(table, Block{0, from, table.ColCount() - 1, to}, rows, nullptr);
+    if (copied.ok()) {
+      kept = Push(std::make_unique<RemoveRowsStep>(table, from, to, std::move(rows)), table);
     }
-    return Push(std::make_unique<RemoveRowsStep>(table, from, to, std::move(rows)), table);
-  } catch (const std::bad_alloc&) {
-    Clear();
-    return false;
-  }
+    return copied;
+  });
+  if (!made.ok()) Clear();
+  return kept;
 }
 
 void History::RecordMove(bool row, int from, int to) {
   if (from == to) return;
   for (const auto& s : redo_) bytes_ -= s->Bytes();
   redo_.clear();
-  try {
+  const Result kept = CatchOutOfMemory([&] {
     undo_.push_back(std::make_unique<MoveStep>(row, from, to));
     bytes_ += undo_.back()->Bytes();
-  } catch (const std::bad_alloc&) {
-    Clear();
-  }
+  });
+  if (!kept.ok()) Clear();
 }
 
 HistoryChange::Kind History::PeekUndo() const { return undo_.back()->Kind(); }
@@ -392,7 +398,7 @@ Result SwapBlock(Table& table, Table& clip, int left, int top) {
   if (width <= 0 || height <= 0 || left < 0 || top < 0) return Result::Ok();
   TableBuilder into(table);
   TableBuilder back(clip);
-  try {
+  const Result room = CatchOutOfMemory([&] {
     into.ShareArenasOf(clip);
     back.ShareArenasOf(table);
     // Both sides store every cell of the block before any is exchanged.
@@ -404,9 +410,8 @@ Result SwapBlock(Table& table, Table& clip, int left, int top) {
         back.ResizeRow(r, static_cast<size_t>(width));
       }
     }
-  } catch (const std::bad_alloc&) {
-    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
-  }
+  });
+  if (!room.ok()) return room;
   for (int r = 0; r < height; ++r) {
     Cell* t = into.MutableCells(top + r) + left;
     std::swap_ranges(t, t + width, back.MutableCells(r));

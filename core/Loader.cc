@@ -151,9 +151,7 @@ class Loader {
       return true;
     }
     bool ok = false;
-    try {
-      ok = Detect();
-    } catch (const std::bad_alloc&) {
+    if (!CatchOutOfMemory([&] { ok = Detect(); }).ok()) {
       // The header row of a line with millions of fields did not fit.
       table_.SetColCount(2);
       table_.SetRowCount(2);
@@ -225,11 +223,9 @@ class Loader {
                                 static_cast<double>(sample) * 1.05 +
                             16;
     if (estimate > 1e9) return;
-    try {
-      build_.ReserveRows(static_cast<size_t>(estimate));
-    } catch (const std::bad_alloc&) {
-      // Not fatal: the rows then grow step by step until memory really ends.
-    }
+    // Not fatal when it fails: the rows then grow step by step until memory
+    // really ends.
+    (void)CatchOutOfMemory([&] { build_.ReserveRows(static_cast<size_t>(estimate)); });
   }
 
   // The fields of the line being read go straight into the table's pool, at
@@ -279,9 +275,7 @@ class Loader {
       Fail(Code::kOutOfMemory);
       return false;
     }
-    try {
-      if (table_.RowCount() < k + 1) build_.AppendRow();
-    } catch (const std::bad_alloc&) {
+    if (table_.RowCount() < k + 1 && !CatchOutOfMemory([&] { build_.AppendRow(); }).ok()) {
       // The line whose storing failed is dropped.
       Fail(Code::kOutOfMemory);
       return false;
@@ -312,7 +306,7 @@ class Loader {
   void ReadSimple() {
     OpenRow();
     std::string line;
-    try {
+    const Result read = CatchOutOfMemory([&] {
       while (!stop_) {
         reader_.ReadLine(&line);
         if (reader_.failed()) break;  // the line the failure cut is not loaded
@@ -322,9 +316,8 @@ class Loader {
         }
         if (!EndLine() || reader_.AtEof()) break;
       }
-    } catch (const std::bad_alloc&) {
-      OutOfMemory();
-    }
+    });
+    if (!read.ok()) OutOfMemory();
   }
 
   // A line that holds a CR somewhere other than before its LF: cleaned the
@@ -474,7 +467,7 @@ class Loader {
 
   void ReadFast() {
     OpenRow();
-    try {
+    const Result read = CatchOutOfMemory([&] {
       while (!stop_) {
         if (reader_.pos() == reader_.end() && !reader_.Fill()) break;
         const char* buf = reader_.data();
@@ -497,9 +490,8 @@ class Loader {
         reader_.set_pos(e);
         if (!go_on) break;
       }
-    } catch (const std::bad_alloc&) {
-      OutOfMemory();  // a long field or the line buffer did not fit
-    }
+    });
+    if (!read.ok()) OutOfMemory();  // a long field or the line buffer did not fit
   }
 
   void Finish() {

@@ -6,7 +6,9 @@
 #ifndef MARVESK_CORE_RESULT_H_
 #define MARVESK_CORE_RESULT_H_
 
+#include <new>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace core {
@@ -49,6 +51,24 @@ class [[nodiscard]] Result {
 
 // The user-facing texts that more than one operation gives.
 inline constexpr const char kOutOfMemoryText[] = "Speicherplatz zu klein";
+
+// Runs `f` (returning a Result, or nothing for Ok). Memory running out on
+// the way, as std::bad_alloc from an allocation or from the headroom check
+// of Memory.h, becomes kOutOfMemory with the text above; whatever `f` had
+// done by then is the caller's to take back.
+template <typename F>
+[[nodiscard]] Result CatchOutOfMemory(F&& f) {
+  try {
+    if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+      f();
+      return Result::Ok();
+    } else {
+      return f();
+    }
+  } catch (const std::bad_alloc&) {
+    return Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
+  }
+}
 
 }  // namespace core
 

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <new>
-
 #include "core/Convert.h"
 #include "core/FileUtil.h"
 #include "core/LineReader.h"
@@ -51,11 +49,8 @@ Result LoadSettingsFile(const std::string& path, SettingsValues& values) {
   values.save_filter_index = 2;
   FileReader reader;
   if (!FileExistsWait(path) || !reader.Open(path)) return Result::Error(Code::kOpenFailed, {});
-  try {
-    ApplyLines(reader, values);
-  } catch (const std::bad_alloc&) {
-    // A line longer than the memory left: the reading ends there.
-  }
+  // A line longer than the memory left ends the reading there, silently.
+  (void)CatchOutOfMemory([&] { ApplyLines(reader, values); });
   return Result::Ok();
 }
 

@@ -86,15 +86,12 @@ void Copy(const Table& source, Table& target, TransposeObserver* observer) {
 
 Result TransposeGrid(const Table& source, Table& target, TransposeObserver* observer) {
   if (observer) observer->Started(source.ColCount() - 1);
-  Result result;
-  try {
+  Result result = CatchOutOfMemory([&] {
     Copy(source, target, observer);
     // The cells are the same bytes, so they are read the same way.
     target.set_utf8(source.utf8());
-  } catch (const std::bad_alloc&) {
-    target.Reset(2, 2);
-    result = Result::Error(Code::kOutOfMemory, kOutOfMemoryText);
-  }
+  });
+  if (!result.ok()) target.Reset(2, 2);
   if (observer) observer->Finished();
   return result;
 }
