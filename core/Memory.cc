@@ -163,6 +163,19 @@ uint64_t AvailableMemoryBytes() {
 
 void SetMemoryProbe(std::function<bool(uint64_t)> probe) { Probe() = std::move(probe); }
 
+ScopedMemoryProbe::ScopedMemoryProbe(std::function<bool(uint64_t)> probe)
+    : saved_(std::exchange(Probe(), std::move(probe))) {}
+
+ScopedMemoryProbe::~ScopedMemoryProbe() { Probe() = std::move(saved_); }
+
+std::function<bool(uint64_t)> BudgetProbe(uint64_t budget) {
+  return [used = uint64_t{0}, budget](uint64_t bytes) mutable {
+    if (used + bytes > budget) return false;
+    used += bytes;
+    return true;
+  };
+}
+
 void ReserveMemory(uint64_t bytes) {
   const auto& probe = Probe();
   if (probe) {

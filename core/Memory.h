@@ -32,6 +32,23 @@ uint64_t CgroupHeadroomAt(const std::string& cgroup_list, const std::string& cgr
 // function restores the system check.
 void SetMemoryProbe(std::function<bool(uint64_t bytes)> probe);
 
+// Installs a probe for the life of the object; the one before (or the
+// system check) comes back afterwards, also when a test fails half way.
+class ScopedMemoryProbe {
+ public:
+  explicit ScopedMemoryProbe(std::function<bool(uint64_t bytes)> probe);
+  ~ScopedMemoryProbe();
+  ScopedMemoryProbe(const ScopedMemoryProbe&) = delete;
+  ScopedMemoryProbe& operator=(const ScopedMemoryProbe&) = delete;
+
+ private:
+  std::function<bool(uint64_t bytes)> saved_;
+};
+
+// A probe that lets `budget` bytes be taken in all, then refuses: a machine
+// with that much memory left, the same on every run.
+std::function<bool(uint64_t bytes)> BudgetProbe(uint64_t budget);
+
 // Throws std::bad_alloc when `bytes` more would leave less than the safety
 // reserve. Cheap enough to call once per allocated block, not per cell.
 void ReserveMemory(uint64_t bytes);

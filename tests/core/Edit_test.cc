@@ -323,11 +323,9 @@ TEST(EditBlocks, OutOfMemoryLosesNothing) {
   ansi.set_utf8(false);
   const Grid ansi_before = Snapshot(ansi);
 
-  SetMemoryProbe([](uint64_t) { return false; });
+  const ScopedMemoryProbe none([](uint64_t) { return false; });
   const Result copied = CopyBlock(t, Block{1, 1, 3, 3}, clip, nullptr);
   const Result pasted = PasteBlock(clip, ansi, 1, 1, nullptr);
-  SetMemoryProbe(nullptr);
-
   EXPECT_EQ(copied.code(), Code::kOutOfMemory);
   EXPECT_EQ(copied.message(), "Speicherplatz zu klein");
   EXPECT_EQ(clip.ColCount(), 2);

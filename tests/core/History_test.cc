@@ -206,12 +206,11 @@ TEST(History, NoMemoryForAStepEmptiesTheHistoryAndTheChangeGoesAhead) {
   core::History h(1.0, uint64_t{1} << 30);
   ASSERT_TRUE(h.RecordCells(t, {1, 1, 1, 1}));
   // Small blocks may still be taken, the copy of a big run may not.
-  core::SetMemoryProbe([](uint64_t bytes) { return bytes < 4096; });
-  const bool kept_cells = h.RecordCells(t, {1, 1, 5, 1999});
-  const bool kept_rows = h.RecordRemoveRows(t, 2, 1500);
-  core::SetMemoryProbe({});
-  EXPECT_FALSE(kept_cells);
-  EXPECT_FALSE(kept_rows);
+  {
+    core::ScopedMemoryProbe small_blocks([](uint64_t bytes) { return bytes < 4096; });
+    EXPECT_FALSE(h.RecordCells(t, {1, 1, 5, 1999}));
+    EXPECT_FALSE(h.RecordRemoveRows(t, 2, 1500));
+  }
   EXPECT_FALSE(h.CanUndo()) << "what was kept went to make room";
   EXPECT_EQ(h.Bytes(), 0u);
   ASSERT_TRUE(core::RemoveRows(t, 2, 1500, nullptr).ok());

@@ -14,12 +14,12 @@
 #include "TestSupport.h"
 #include "core/FileIo.h"
 #include "core/Loader.h"
+#include "core/Memory.h"
 #include "core/Table.h"
 
 namespace core {
 namespace {
 
-using testing_support::MemoryBudget;
 using testing_support::RecordingObserver;
 using testing_support::TempDirTest;
 
@@ -191,7 +191,7 @@ TEST_F(LoaderFaultTest, FirstLineBeyondTheMemoryLeftKeepsNothing) {
       Table t;
       LoadResult res;
       {
-        MemoryBudget budget(2u << 20);
+        ScopedMemoryProbe budget(BudgetProbe(2u << 20));
         res = Load(p.load, path, detect, t);
       }
       EXPECT_EQ(res.status.code(), Code::kOutOfMemory);

@@ -484,8 +484,6 @@ TEST_F(LoaderTest, MissingFileFailsToOpenAndLeavesTheClearedTable) {
 // ---------------------------------------------------------------------------
 // Memory.
 
-using testing_support::MemoryBudget;
-
 TEST_F(LoaderTest, OutOfMemoryKeepsTheRowsStoredBefore) {
   // Rows of 3 or 4 fields early, one very wide line late: the wide line lies
   // behind the point where memory runs out.
@@ -500,7 +498,7 @@ TEST_F(LoaderTest, OutOfMemoryKeepsTheRowsStoredBefore) {
     LoadResult res;
     Table t;
     {
-      MemoryBudget budget(256 * 1024);
+      ScopedMemoryProbe budget(BudgetProbe(256 * 1024));
       RecordingObserver obs(';');
       res = Load(path, false, t, obs, p.load);
     }
@@ -525,7 +523,7 @@ TEST_F(LoaderTest, OutOfMemoryOnALongFieldDropsThatLine) {
     LoadResult res;
     Table t;
     {
-      MemoryBudget budget(2u << 20);
+      ScopedMemoryProbe budget(BudgetProbe(2u << 20));
       RecordingObserver obs(';');
       res = Load(path, false, t, obs, p.load);
     }
@@ -535,15 +533,6 @@ TEST_F(LoaderTest, OutOfMemoryOnALongFieldDropsThatLine) {
     EXPECT_EQ(t.ColCount(), 3);
     EXPECT_EQ(DataRows(t), (Rows{{"short", "1"}, {"short", "2"}}));
   }
-}
-
-TEST_F(LoaderTest, MemoryProbeIsRestoredAfterwards) {
-  { MemoryBudget none(0); }
-  Table t;
-  RecordingObserver obs(';');
-  const LoadResult res = Load(WriteFile("f.txt", Lines(5000)), false, t, obs);
-  EXPECT_EQ(res.status.code(), Code::kOk);
-  EXPECT_EQ(res.stored_rows, 5000);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <string>
 
 #include "TestSupport.h"
@@ -68,6 +69,23 @@ TEST_F(CgroupTest, PathsThatAreNotThereFallBackToTheMountRoot) {
   EXPECT_EQ(Headroom("4:memory:/process_api/e98c\n"), 750000u);
   EXPECT_EQ(CgroupHeadroomAt(PathOf("missing"), PathOf("cgroup")), kNone);
   EXPECT_EQ(Headroom("garbage without colons\n\n"), kNone);
+}
+
+// Probes nest, each scope giving back the one before and the last the
+// system's own check; a budget counts only what it let through.
+TEST(ScopedMemoryProbe, NestsAndABudgetCountsWhatItGave) {
+  {
+    const ScopedMemoryProbe budget(BudgetProbe(100));
+    EXPECT_NO_THROW(ReserveMemory(60));
+    EXPECT_THROW(ReserveMemory(50), std::bad_alloc);
+    {
+      const ScopedMemoryProbe plenty([](uint64_t) { return true; });
+      EXPECT_NO_THROW(ReserveMemory(1000));
+    }
+    EXPECT_NO_THROW(ReserveMemory(40));
+    EXPECT_THROW(ReserveMemory(1), std::bad_alloc);
+  }
+  EXPECT_NO_THROW(ReserveMemory(1));
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "core/Loader.h"
-#include "core/Memory.h"
 #include "core/Table.h"
 
 namespace testing_support {
@@ -122,26 +121,6 @@ inline Rows Padded(Rows rows, size_t width) {
   for (auto& row : rows) row.resize(width);
   return rows;
 }
-
-// Lets the table take `budget` bytes in all, then refuses; the system check
-// comes back when it goes out of scope.
-class MemoryBudget {
- public:
-  explicit MemoryBudget(uint64_t budget) {
-    core::SetMemoryProbe([this, budget](uint64_t bytes) {
-      if (used_ + bytes > budget) return false;
-      used_ += bytes;
-      return true;
-    });
-  }
-  ~MemoryBudget() { core::SetMemoryProbe({}); }
-  MemoryBudget(const MemoryBudget&) = delete;
-  MemoryBudget& operator=(const MemoryBudget&) = delete;
-  uint64_t used() const { return used_; }
-
- private:
-  uint64_t used_ = 0;
-};
 
 }  // namespace testing_support
 

@@ -268,8 +268,6 @@ TEST(TransposeGrid, CarriesTheTextEncodingBothWays) {
   }
 }
 
-using testing_support::MemoryBudget;
-
 TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
   Table source;
   FillNumbered(source, 11, 3000, [](int c, int r) {
@@ -284,7 +282,7 @@ TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
     FillNumbered(target, 30, 30, Name);  // an earlier table
     RecordingObserver observer;
     {
-      MemoryBudget limit(budget);
+      ScopedMemoryProbe limit(BudgetProbe(budget));
       const Result result = TransposeGrid(source, target, &observer);
       EXPECT_EQ(result.code(), Code::kOutOfMemory);
       EXPECT_EQ(result.message(), "Speicherplatz zu klein");
@@ -303,7 +301,7 @@ TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
     ExpectTransposed(source, target);
   }
   {
-    MemoryBudget limit(needed);
+    ScopedMemoryProbe limit(BudgetProbe(needed));
     Table target;
     ASSERT_TRUE(TransposeGrid(source, target, nullptr).ok());
     ExpectTransposed(source, target);

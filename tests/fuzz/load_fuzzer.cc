@@ -35,25 +35,6 @@ namespace {
 // 0 stands for detection; LF, CR and Ctrl-Z take the line path in both.
 constexpr char kSeparators[] = {0, ';', ',', '\t', ' ', '|', '\n', '\r', core::kCtrlZ};
 
-// Lets the loads take `budget` bytes in all, then refuses; an unlimited
-// budget keeps the machine's own state out of the result.
-class Budget {
- public:
-  explicit Budget(uint64_t budget) {
-    core::SetMemoryProbe([this, budget](uint64_t bytes) {
-      if (used_ + bytes > budget) return false;
-      used_ += bytes;
-      return true;
-    });
-  }
-  ~Budget() { core::SetMemoryProbe({}); }
-  Budget(const Budget&) = delete;
-  Budget& operator=(const Budget&) = delete;
-
- private:
-  uint64_t used_ = 0;
-};
-
 struct Loaded {
   core::LoadResult result;
   std::unique_ptr<core::Table> table;
@@ -66,7 +47,8 @@ Loaded Load(fuzz::LoadFn fn, const std::string& path, char separator, uint64_t b
   core::ClearGrid(*l.table);
   fuzz::QuietObserver observer(separator);
   {
-    Budget b(budget);
+    // An unlimited budget keeps the machine's own state out of the result.
+    const core::ScopedMemoryProbe probe(core::BudgetProbe(budget));
     l.result = fn(path, separator == 0, *l.table, observer);
   }
   l.snapshot = fuzz::TakeSnapshot(l.result, *l.table, observer);

@@ -187,15 +187,11 @@ std::unique_ptr<core::Table> Transpose(const core::Table& source) {
 // A transposition that may run out of memory after `budget` bytes.
 void TransposeWithBudget(const core::Table& source, const Model& m, uint64_t budget) {
   core::Table target;
-  uint64_t used = 0;
-  core::SetMemoryProbe([&used, budget](uint64_t bytes) {
-    if (used + bytes > budget) return false;
-    used += bytes;
-    return true;
-  });
   CheckingObserver observer;
-  const core::Result r = core::TransposeGrid(source, target, &observer);
-  core::SetMemoryProbe({});
+  const core::Result r = [&] {
+    const core::ScopedMemoryProbe probe(core::BudgetProbe(budget));
+    return core::TransposeGrid(source, target, &observer);
+  }();
   observer.CheckDone(source.ColCount());
   CheckTable(source, m, false, "source after a budgeted transposition");
   if (r.ok()) {
