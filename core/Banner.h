@@ -20,6 +20,7 @@ inline constexpr int32_t kBannerPages = 4;
 struct SpacerWidths {
   int left = 0;
   int right = 0;
+  bool operator==(const SpacerWidths&) const = default;
 };
 
 // The left spacer takes half of what is left beside the page (at least 1),

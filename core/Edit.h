@@ -87,6 +87,7 @@ Result PasteBlock(const Table& clip, Table& target, int left, int top, EditObser
 struct SearchCursor {
   int col = 0;
   int row = 0;
+  bool operator==(const SearchCursor&) const = default;
 };
 
 // The next data cell after the cursor, in reading order, whose text holds

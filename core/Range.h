@@ -18,6 +18,7 @@ namespace core {
 struct RangeFields {
   std::string ab;
   std::string bis;
+  bool operator==(const RangeFields&) const = default;
 };
 
 // Columns or rows; removed or emptied.
@@ -31,6 +32,7 @@ struct RangeBounds {
   int32_t ColTo = 0;
   int32_t RowFrom = 0;
   int32_t RowTo = 0;
+  bool operator==(const RangeBounds&) const = default;
 };
 
 // Reads the fields leniently (an empty or unreadable field is 0), limits the

@@ -24,6 +24,7 @@ struct SettingsValues {
   int open_filter_index = 2;
   int save_filter_index = 2;
   bool auto_detect = true;
+  bool operator==(const SettingsValues&) const = default;
 };
 
 // Reads the file into `values`: both filter indices are set to 2 first, then

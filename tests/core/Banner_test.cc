@@ -16,9 +16,8 @@ TEST(BannerSpacers, WidthsForOuterWindowWidths) {
       {-5, 1, 0},    {1920, 584, 584}, {3841, 1544, 1545},
   };
   for (const Case& c : cases) {
-    const core::SpacerWidths w = core::BannerSpacers(c.outer);
-    EXPECT_EQ(w.left, c.left) << "outer width " << c.outer;
-    EXPECT_EQ(w.right, c.right) << "outer width " << c.outer;
+    EXPECT_EQ(core::BannerSpacers(c.outer), (core::SpacerWidths{c.left, c.right}))
+        << "outer width " << c.outer;
   }
 }
 

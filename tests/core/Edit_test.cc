@@ -387,8 +387,7 @@ TEST(EditSearch, TheWorkedExample) {
   EXPECT_EQ(SearchForward(t, "x", s), (CellPos{2, 1}));
   EXPECT_EQ(SearchForward(t, "x", s), (CellPos{1, 2}));
   EXPECT_EQ(SearchForward(t, "x", s), std::nullopt);
-  EXPECT_EQ(s.col, 1);
-  EXPECT_EQ(s.row, 2);
+  EXPECT_EQ(s, (SearchCursor{1, 2}));
   EXPECT_EQ(SearchBackward(t, "x", s), (CellPos{2, 1}));
 }
 
@@ -444,8 +443,7 @@ TEST(EditSearch, AFruitlessBackwardSearchKeepsTheSteppedRow) {
   SearchCursor s{3, 6};
   ASSERT_EQ(SearchBackward(t, "hit", s), (CellPos{1, 5}));
   EXPECT_EQ(SearchBackward(t, "hit", s), std::nullopt);
-  EXPECT_EQ(s.col, 1);
-  EXPECT_EQ(s.row, 4);
+  EXPECT_EQ(s, (SearchCursor{1, 4}));
 }
 
 TEST(EditSearch, AgreesWithTheCellByCellScan) {
@@ -473,8 +471,7 @@ TEST(EditSearch, AgreesWithTheCellByCellScan) {
       const auto want =
           forward ? ReferenceForward(t, needle, ref) : ReferenceBackward(t, needle, ref);
       ASSERT_EQ(got, want) << "round " << round << " step " << step;
-      ASSERT_EQ(s.col, ref.col) << "round " << round << " step " << step;
-      ASSERT_EQ(s.row, ref.row) << "round " << round << " step " << step;
+      ASSERT_EQ(s, ref) << "round " << round << " step " << step;
     }
   }
 }

@@ -2,12 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "core/Convert.h"
 #include "core/Table.h"
 
 namespace core {
+
+// The values in failure messages.
+void PrintTo(const RangeFields& f, std::ostream* os) {
+  *os << "'" << f.ab << "'..'" << f.bis << "'";
+}
+void PrintTo(const RangeBounds& b, std::ostream* os) {
+  *os << "columns " << b.ColFrom << ".." << b.ColTo << ", rows " << b.RowFrom << ".." << b.RowTo;
+}
+
 namespace {
 
 // 5 data columns and 4 data rows, numbered, with "c<col>r<row>" cells.
@@ -49,16 +59,14 @@ TEST(ReadRange, OutcomeTable) {
   for (const ReadCase& c : cases) {
     for (RangeAxis axis : {RangeAxis::kColumns, RangeAxis::kRows}) {
       RangeFields f{c.ab, c.bis};
-      const RangeBounds b = ReadRange(f, axis, c.count);
       const bool cols = axis == RangeAxis::kColumns;
       const std::string what = std::string(cols ? "columns" : "rows") + " ab '" + c.ab + "' bis '" +
                                c.bis + "' n " + std::to_string(c.count);
-      EXPECT_EQ(cols ? b.ColFrom : b.RowFrom, c.from) << what;
-      EXPECT_EQ(cols ? b.ColTo : b.RowTo, c.to) << what;
-      EXPECT_EQ(cols ? b.RowFrom : b.ColFrom, 0) << what;  // the other pair stays 0
-      EXPECT_EQ(cols ? b.RowTo : b.ColTo, 0) << what;
-      EXPECT_EQ(f.ab, c.ab_after) << what;
-      EXPECT_EQ(f.bis, c.bis_after) << what;
+      // The other pair stays 0.
+      EXPECT_EQ(ReadRange(f, axis, c.count),
+                (cols ? RangeBounds{c.from, c.to, 0, 0} : RangeBounds{0, 0, c.from, c.to}))
+          << what;
+      EXPECT_EQ(f, (RangeFields{c.ab_after, c.bis_after})) << what;
     }
   }
 }
@@ -111,8 +119,8 @@ TEST(OkHint, CorrectsTheFieldsToTheRunAClickActsOn) {
     RangeFields f{c.ab, c.bis};
     EXPECT_EQ(OkHint(f, RangeAxis::kColumns, RangeMode::kRemove, c.count), c.hint)
         << "ab '" << c.ab << "' bis '" << c.bis << "'";
-    EXPECT_EQ(f.ab, c.ab_after) << "ab '" << c.ab << "' bis '" << c.bis << "'";
-    EXPECT_EQ(f.bis, c.bis_after) << "ab '" << c.ab << "' bis '" << c.bis << "'";
+    EXPECT_EQ(f, (RangeFields{c.ab_after, c.bis_after}))
+        << "ab '" << c.ab << "' bis '" << c.bis << "'";
   }
 }
 
@@ -126,8 +134,7 @@ TEST(DeleteRange, RemovesOrEmptiesTheRunRead) {
     EXPECT_EQ(t.ColCount(), 4);
     EXPECT_EQ(t.Get(2, 1), "c4r1");
     EXPECT_EQ(t.Get(3, 0), "3");
-    EXPECT_EQ(b.ColFrom, 2);
-    EXPECT_EQ(b.ColTo, 3);
+    EXPECT_EQ(b, (RangeBounds{2, 3, 0, 0}));
   }
   {
     Table t;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +14,15 @@
 #include "core/FileUtil.h"
 
 namespace core {
+
+// Names the fields in failure messages; long texts are cut.
+void PrintTo(const SettingsValues& v, std::ostream* os) {
+  *os << "{\"" << v.last_dir.substr(0, 40) << "\", " << v.hide_banner << ", "
+      << v.allow_row_col_move << ", \"" << v.separator_choice.substr(0, 40) << "\", \""
+      << v.other_separator << "\", " << v.open_filter_index << ", " << v.save_filter_index << ", "
+      << v.auto_detect << "}";
+}
+
 namespace {
 
 using testing_support::TempDirTest;
@@ -26,173 +36,129 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
 // Values unlike every default and every value the files below hold, so that
 // each test sees what the reading changed.
 SettingsValues Preset(bool auto_detect) {
-  SettingsValues v;
-  v.last_dir = "/vorher";
-  v.hide_banner = true;
-  v.allow_row_col_move = true;
-  v.separator_choice = "Tab";
-  v.other_separator = "#";
-  v.open_filter_index = 5;
-  v.save_filter_index = 6;
-  v.auto_detect = auto_detect;
-  return v;
+  return {"/vorher", true, true, "Tab", "#", 5, 6, auto_detect};
 }
 
-class SettingsTest : public TempDirTest {
- protected:
-  SettingsValues LoadFrom(const std::string& bytes, bool auto_detect = false) {
-    SettingsValues v = Preset(auto_detect);
-    EXPECT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, bytes), v).ok());
-    return v;
-  }
-};
+class SettingsTest : public TempDirTest {};
 
 const std::vector<std::string> kSixLines = {"D:\\Daten", "1", "0", "Komma", "|", "3"};
+
+std::vector<std::string> With(std::vector<std::string> lines,
+                              const std::vector<std::string>& more) {
+  lines.insert(lines.end(), more.begin(), more.end());
+  return lines;
+}
+
+std::string ManyLines(const std::string& line, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += line;
+  return s;
+}
+
+struct LoadCase {
+  const char* name;
+  std::string bytes;
+  // What the reading leaves; its auto_detect counts only when `automatic`
+  // says so, otherwise the value from before the reading must stay.
+  SettingsValues expected;
+  bool automatic = false;
+};
+
+TEST_F(SettingsTest, ReadingRulesLineByLine) {
+  const std::string six = CrLfLines(kSixLines);
+  const std::string huge(6u << 20, 'x');
+  // Fields: last_dir, hide_banner, allow_row_col_move, separator_choice,
+  // other_separator, open_filter_index, save_filter_index, auto_detect.
+  const LoadCase cases[] = {
+      {"empty file: every line empty", "", {"/vorher", false, false, "", " ", 2, 2}},
+      {"six lines leave the save index", six, {"D:\\Daten", true, false, "Komma", "|", 3, 2}},
+      {"six lines, the last without its end",
+       six.substr(0, six.size() - 2),
+       {"D:\\Daten", true, false, "Komma", "|", 3, 2}},
+      {"seven lines read the save index",
+       CrLfLines(With(kSixLines, {"1"})),
+       {"D:\\Daten", true, false, "Komma", "|", 3, 1}},
+      {"line 8 \"1\" ticks",
+       CrLfLines(With(kSixLines, {"3", "1"})),
+       {"D:\\Daten", true, false, "Komma", "|", 3, 3, true},
+       true},
+      {"line 8 empty",
+       CrLfLines(With(kSixLines, {"3", ""})),
+       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       true},
+      {"line 8 \"0\"",
+       CrLfLines(With(kSixLines, {"3", "0"})),
+       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       true},
+      {"line 8 \" 1\"",
+       CrLfLines(With(kSixLines, {"3", " 1"})),
+       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       true},
+      {"line 8 \"11\"",
+       CrLfLines(With(kSixLines, {"3", "11"})),
+       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       true},
+      {"a word in line 6 ends the reading after line 5",
+       CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "Wort", "4", "1"}),
+       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+      {"an empty line 6 too",
+       CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "", "4", "1"}),
+       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+      {"\"2x\" in line 6 too",
+       CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "2x", "4", "1"}),
+       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+      {"\"1.0\" in line 6 too",
+       CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "1.0", "4", "1"}),
+       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+      {"a bad line 7 keeps line 6 and ends the reading",
+       CrLfLines({"/neu", "0", "1", "Tab", " ", "3", "zwei", ""}),
+       {"/neu", false, true, "Tab", " ", 3, 2}},
+      // Line 1 empty keeps the directory; only "1" is true; line 5 keeps its
+      // first character, or a blank when empty.
+      {"single line rules",
+       CrLfLines({"", " 1", "1 ", "Anderes", "abc", "1"}),
+       {"/vorher", false, false, "Anderes", "a", 1, 2}},
+      {"single line rules, other values",
+       CrLfLines({"/x", "0", "1", "anything at all", "", "2"}),
+       {"/x", false, true, "anything at all", " ", 2, 2}},
+      // LF alone ends a line too; a CR is never part of a line; Ctrl-Z ends
+      // the readable content.
+      {"LF line ends",
+       "/lf\n1\n1\nKomma\n;\n4\n5\n1\n",
+       {"/lf", true, true, "Komma", ";", 4, 5, true},
+       true},
+      {"CR dropped, Ctrl-Z ends the file",
+       "/a\rb\r\n1\r\n1\r\n\x1aKomma\r\n;\r\n4\r\n",
+       {"/ab", true, true, "", " ", 2, 2}},
+      {"a line of 6 MiB", huge, {huge, false, false, "", " ", 2, 2}},
+      {"400000 lines",
+       ManyLines("12345678\r\n", 400000),
+       {"12345678", false, false, "12345678", "1", 12345678, 12345678, false},
+       true},
+  };
+  for (const LoadCase& c : cases) {
+    for (bool before : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (before ? ", ticked before" : ""));
+      SettingsValues v = Preset(before);
+      ASSERT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, c.bytes), v).ok());
+      SettingsValues expected = c.expected;
+      if (!c.automatic) expected.auto_detect = before;
+      EXPECT_EQ(v, expected);
+    }
+  }
+}
 
 TEST_F(SettingsTest, NoFileKeepsEverythingButTheIndices) {
   SettingsValues v = Preset(false);
   EXPECT_EQ(LoadSettingsFile(PathOf(kSettingsFileName), v).code(), Code::kOpenFailed);
-  const SettingsValues p = Preset(false);
-  EXPECT_EQ(v.last_dir, p.last_dir);
-  EXPECT_EQ(v.hide_banner, p.hide_banner);
-  EXPECT_EQ(v.separator_choice, p.separator_choice);
-  EXPECT_EQ(v.other_separator, p.other_separator);
-  EXPECT_EQ(v.open_filter_index, 2);
-  EXPECT_EQ(v.save_filter_index, 2);
-  EXPECT_FALSE(v.auto_detect);
+  EXPECT_EQ(v, (SettingsValues{"/vorher", true, true, "Tab", "#", 2, 2, false}));
 
   SettingsValues fresh;
   EXPECT_EQ(LoadSettingsFile(PathOf("nothing/here"), fresh).code(), Code::kOpenFailed);
-  EXPECT_EQ(fresh.last_dir, "");
-  EXPECT_FALSE(fresh.hide_banner);
-  EXPECT_TRUE(fresh.allow_row_col_move);
-  EXPECT_EQ(fresh.separator_choice, "Semikolon");
-  EXPECT_EQ(fresh.other_separator, " ");
-  EXPECT_EQ(fresh.open_filter_index, 2);
-  EXPECT_EQ(fresh.save_filter_index, 2);
-  EXPECT_TRUE(fresh.auto_detect);
+  EXPECT_EQ(fresh, (SettingsValues{"", false, true, "Semikolon", " ", 2, 2, true}));
 }
 
-TEST_F(SettingsTest, EmptyFileReadsEveryLineAsEmpty) {
-  for (bool auto_detect : {false, true}) {
-    const SettingsValues v = LoadFrom("", auto_detect);
-    EXPECT_EQ(v.last_dir, "/vorher");
-    EXPECT_FALSE(v.hide_banner);
-    EXPECT_FALSE(v.allow_row_col_move);
-    EXPECT_EQ(v.separator_choice, "");
-    EXPECT_EQ(v.other_separator, " ");
-    EXPECT_EQ(v.open_filter_index, 2);
-    EXPECT_EQ(v.save_filter_index, 2);
-    EXPECT_EQ(v.auto_detect, auto_detect);
-  }
-}
-
-TEST_F(SettingsTest, SixLinesLeaveSaveIndexAndAutomatic) {
-  for (const std::string& bytes :
-       {CrLfLines(kSixLines), CrLfLines(kSixLines).substr(0, CrLfLines(kSixLines).size() - 2)}) {
-    for (bool auto_detect : {false, true}) {
-      const SettingsValues v = LoadFrom(bytes, auto_detect);
-      EXPECT_EQ(v.last_dir, "D:\\Daten");
-      EXPECT_TRUE(v.hide_banner);
-      EXPECT_FALSE(v.allow_row_col_move);
-      EXPECT_EQ(v.separator_choice, "Komma");
-      EXPECT_EQ(v.other_separator, "|");
-      EXPECT_EQ(v.open_filter_index, 3);
-      EXPECT_EQ(v.save_filter_index, 2);
-      EXPECT_EQ(v.auto_detect, auto_detect);
-    }
-  }
-}
-
-TEST_F(SettingsTest, SevenLinesReadTheSaveIndex) {
-  auto lines = kSixLines;
-  lines.push_back("1");
-  for (bool auto_detect : {false, true}) {
-    const SettingsValues v = LoadFrom(CrLfLines(lines), auto_detect);
-    EXPECT_EQ(v.open_filter_index, 3);
-    EXPECT_EQ(v.save_filter_index, 1);
-    EXPECT_EQ(v.auto_detect, auto_detect);
-  }
-}
-
-TEST_F(SettingsTest, LineEightTicksExactlyOnOne) {
-  struct Case {
-    std::string line8;
-    bool expected;
-  };
-  const Case cases[] = {{"1", true}, {"", false}, {"0", false}, {" 1", false}, {"11", false}};
-  for (const auto& c : cases) {
-    for (bool before : {false, true}) {
-      auto lines = kSixLines;
-      lines.push_back("3");
-      lines.push_back(c.line8);
-      const SettingsValues v = LoadFrom(CrLfLines(lines), before);
-      EXPECT_EQ(v.auto_detect, c.expected) << "line 8 '" << c.line8 << "', before " << before;
-      EXPECT_EQ(v.save_filter_index, 3);
-    }
-  }
-}
-
-TEST_F(SettingsTest, BadLineSixEndsTheReadingAfterLineFive) {
-  for (const char* bad : {"Wort", "", "2x", "1.0"}) {
-    const SettingsValues v = LoadFrom(
-        CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", bad, "4", "1"}), /*auto_detect=*/false);
-    EXPECT_EQ(v.last_dir, "/neu") << bad;
-    EXPECT_TRUE(v.hide_banner);
-    EXPECT_TRUE(v.allow_row_col_move);
-    EXPECT_EQ(v.separator_choice, "Leerzeichen");
-    EXPECT_EQ(v.other_separator, "x");
-    EXPECT_EQ(v.open_filter_index, 2);
-    EXPECT_EQ(v.save_filter_index, 2);
-    EXPECT_FALSE(v.auto_detect) << "line 8 must not be read after a bad line 6";
-  }
-}
-
-TEST_F(SettingsTest, BadLineSevenKeepsLineSix) {
-  const SettingsValues v =
-      LoadFrom(CrLfLines({"/neu", "0", "1", "Tab", " ", "3", "zwei", ""}), /*auto_detect=*/true);
-  EXPECT_EQ(v.open_filter_index, 3);
-  EXPECT_EQ(v.save_filter_index, 2);
-  EXPECT_TRUE(v.auto_detect) << "line 8 must not be read after a bad line 7";
-}
-
-TEST_F(SettingsTest, SingleLineRules) {
-  // Line 1 empty keeps the directory; only "1" is true; line 5 keeps its
-  // first character, or a blank when empty.
-  SettingsValues v = LoadFrom(CrLfLines({"", " 1", "1 ", "Anderes", "abc", "1"}));
-  EXPECT_EQ(v.last_dir, "/vorher");
-  EXPECT_FALSE(v.hide_banner);
-  EXPECT_FALSE(v.allow_row_col_move);
-  EXPECT_EQ(v.separator_choice, "Anderes");
-  EXPECT_EQ(v.other_separator, "a");
-  EXPECT_EQ(v.open_filter_index, 1);
-
-  v = LoadFrom(CrLfLines({"/x", "0", "1", "anything at all", "", "2"}));
-  EXPECT_EQ(v.last_dir, "/x");
-  EXPECT_FALSE(v.hide_banner);
-  EXPECT_TRUE(v.allow_row_col_move);
-  EXPECT_EQ(v.separator_choice, "anything at all");
-  EXPECT_EQ(v.other_separator, " ");
-}
-
-TEST_F(SettingsTest, LineRulesOfTextFiles) {
-  // LF alone ends a line too; a CR is never part of a line; Ctrl-Z ends the
-  // readable content.
-  SettingsValues v = LoadFrom("/lf\n1\n1\nKomma\n;\n4\n5\n1\n");
-  EXPECT_EQ(v.last_dir, "/lf");
-  EXPECT_EQ(v.separator_choice, "Komma");
-  EXPECT_EQ(v.save_filter_index, 5);
-  EXPECT_TRUE(v.auto_detect);
-
-  v = LoadFrom("/a\rb\r\n1\r\n1\r\n\x1aKomma\r\n;\r\n4\r\n");
-  EXPECT_EQ(v.last_dir, "/ab");
-  EXPECT_TRUE(v.hide_banner);
-  EXPECT_EQ(v.separator_choice, "");
-  EXPECT_EQ(v.other_separator, " ");
-  EXPECT_EQ(v.open_filter_index, 2);
-}
-
-TEST_F(SettingsTest, GarbageAndHugeFilesNeverCrash) {
+TEST_F(SettingsTest, GarbageNeverCrashes) {
   for (uint32_t seed = 1; seed <= 10; ++seed) {
     std::mt19937 rng(seed);
     std::string bytes(rng() % 70000, '\0');
@@ -200,57 +166,33 @@ TEST_F(SettingsTest, GarbageAndHugeFilesNeverCrash) {
     SettingsValues v;
     EXPECT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, bytes), v).ok());
   }
-  const std::string huge(6u << 20, 'x');
-  SettingsValues v = LoadFrom(huge);
-  EXPECT_EQ(v.last_dir, huge);
-  std::string many_lines;
-  for (int i = 0; i < 400000; ++i) many_lines += "12345678\r\n";
-  v = LoadFrom(many_lines, true);
-  EXPECT_EQ(v.open_filter_index, 12345678);
-  EXPECT_EQ(v.save_filter_index, 12345678);
-  EXPECT_FALSE(v.auto_detect);
 }
 
-TEST_F(SettingsTest, SaveWritesTheEightLinesExactly) {
-  SettingsValues v;
-  v.last_dir = "D:\\Daten";
-  v.hide_banner = false;
-  v.allow_row_col_move = true;
-  v.separator_choice = "Semikolon";
-  v.other_separator = " ";
-  v.open_filter_index = 2;
-  v.save_filter_index = 1;
-  v.auto_detect = true;
-  const std::string path = PathOf(kSettingsFileName);
-  const Result saved = SaveSettingsFile(path, v);
-  ASSERT_TRUE(saved.ok()) << saved.reason();
-  EXPECT_EQ(ReadFile(path), "D:\\Daten\r\n0\r\n1\r\nSemikolon\r\n \r\n2\r\n1\r\n1\r\n");
-}
-
-TEST_F(SettingsTest, SaveWritesTheOtherStatesAndReplacesTheOldFile) {
-  const std::string path = WriteFile(kSettingsFileName, std::string(5000, 'o'));
-  SettingsValues v;
-  v.last_dir = "";
-  v.hide_banner = true;
-  v.allow_row_col_move = false;
-  v.separator_choice = "Anderes";
-  v.other_separator = "|";
-  v.open_filter_index = 3;
-  v.save_filter_index = 12;
-  v.auto_detect = false;
-  ASSERT_TRUE(SaveSettingsFile(path, v).ok());
-  EXPECT_EQ(ReadFile(path), "\r\n1\r\n0\r\nAnderes\r\n|\r\n3\r\n12\r\n\r\n");
-
-  SettingsValues back = Preset(true);
-  ASSERT_TRUE(LoadSettingsFile(path, back).ok());
-  EXPECT_EQ(back.last_dir, "/vorher");
-  EXPECT_EQ(back.hide_banner, v.hide_banner);
-  EXPECT_EQ(back.allow_row_col_move, v.allow_row_col_move);
-  EXPECT_EQ(back.separator_choice, v.separator_choice);
-  EXPECT_EQ(back.other_separator, v.other_separator);
-  EXPECT_EQ(back.open_filter_index, v.open_filter_index);
-  EXPECT_EQ(back.save_filter_index, v.save_filter_index);
-  EXPECT_EQ(back.auto_detect, v.auto_detect);
+// The eight lines exactly, over an older and longer file, and read back the
+// same (an empty directory line keeps the directory there was).
+TEST_F(SettingsTest, SaveWritesTheEightLinesAndReadsThemBack) {
+  struct Case {
+    SettingsValues values;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {{"D:\\Daten", false, true, "Semikolon", " ", 2, 1, true},
+       "D:\\Daten\r\n0\r\n1\r\nSemikolon\r\n \r\n2\r\n1\r\n1\r\n"},
+      {{"", true, false, "Anderes", "|", 3, 12, false},
+       "\r\n1\r\n0\r\nAnderes\r\n|\r\n3\r\n12\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const std::string path = WriteFile(kSettingsFileName, std::string(5000, 'o'));
+    const Result saved = SaveSettingsFile(path, c.values);
+    ASSERT_TRUE(saved.ok()) << saved.reason();
+    EXPECT_EQ(ReadFile(path), c.bytes);
+    SettingsValues back = Preset(!c.values.auto_detect);
+    ASSERT_TRUE(LoadSettingsFile(path, back).ok());
+    SettingsValues expected = c.values;
+    if (expected.last_dir.empty()) expected.last_dir = "/vorher";
+    EXPECT_EQ(back, expected);
+  }
 }
 
 TEST_F(SettingsTest, PathThatCannotBeCreatedIsSkipped) {
