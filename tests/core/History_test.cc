@@ -60,7 +60,7 @@ void Change(core::Table& t, core::History& h, std::mt19937& random, std::string&
   int a = pick(cols), b = pick(cols), c = pick(rows), d = pick(rows);
   if (a > b) std::swap(a, b);
   if (c > d) std::swap(c, d);
-  switch (random() % 7) {
+  switch (random() % 8) {
     case 0:
       what = "edit";
       h.RecordCells(t, {a, c, a, c});
@@ -94,10 +94,15 @@ void Change(core::Table& t, core::History& h, std::mt19937& random, std::string&
       h.RecordCells(t, {a, 1, b, rows - 1});
       core::ClearCols(t, a, b);
       break;
-    default:
+    case 6:
       what = "move";
       t.MoveRow(c, d);
       h.RecordMove(true, c, d);
+      break;
+    default:
+      // Recorded, then the change failed: the newest step must go.
+      what = "failed change";
+      if (h.RecordCells(t, {a, c, b, d})) h.Forget();
   }
 }
 
@@ -110,9 +115,19 @@ void Apply(core::Table& t, const core::HistoryChange& change) {
   }
 }
 
+void UndoAll(core::Table& t, core::History& h) {
+  while (h.CanUndo()) {
+    core::HistoryChange change;
+    ASSERT_TRUE(h.Undo(t, change).ok());
+    Apply(t, change);
+  }
+}
+
 // Random changes on random tables: undoing every one of them in turn gives
 // back each state before it, cell for cell, and redoing them all gives the
-// last state again.
+// last state again. Undone once more, a new change ends every step and
+// taking it back leaves a history of no bytes, so the byte count stayed
+// right through every undo and redo.
 TEST(History, UndoAndRedoRestoreEveryStateExactly) {
   for (uint32_t seed = 1; seed <= 60; ++seed) {
     std::mt19937 random(seed);
@@ -149,6 +164,12 @@ TEST(History, UndoAndRedoRestoreEveryStateExactly) {
       Apply(t, change);
     }
     EXPECT_EQ(Take(t), states.back()) << "seed " << seed;
+    UndoAll(t, h);
+    EXPECT_EQ(Take(t), states.front()) << "seed " << seed;
+    h.RecordMove(true, 1, 2);
+    h.Forget();
+    EXPECT_FALSE(h.CanRedo());
+    EXPECT_EQ(h.Bytes(), 0u) << "seed " << seed;
   }
 }
 
