@@ -48,6 +48,30 @@ def write(target, name, data):
         f.write(data)
 
 
+def edge_line(special, pos):
+    """80 bytes with a separator at 20 and `special` at `pos`."""
+    line = bytearray(b"a" * 80)
+    line[20] = ord(";")
+    line[pos] = special
+    if special == ord("\r"):
+        line[pos + 1] = ord("b")  # a lone CR
+    return bytes(line)
+
+
+def scan_edges(special):
+    """Lines with `special` at each place around the end of the block
+    scanner's 64-byte window, and a last line without LF. Empty lines pad
+    every line to the start of a window, counted from where the scan last
+    started afresh (behind a line it stepped over: a lone CR, a Ctrl-Z)."""
+    out, start = b"", 0
+    for pos in range(58, 70):
+        out += b"\n" * (-(len(out) - start) % 64)
+        out += edge_line(special, pos) + b"\n"
+        if special in b"\r\x1a":
+            start = len(out)
+    return out + edge_line(special, 63)
+
+
 def load_seeds():
     budgets = [0, 0, 0, 4, 40, 400]
     for i, (name, data) in enumerate(sorted(FILES.items())):
@@ -58,6 +82,18 @@ def load_seeds():
         write("load", name, head + data)
     write("load", "budget_first_line", bytes([0, 0, 1, 3]) + b"x" * 200 + b";a;b\n")
     write("load", "budget_long_line", bytes([SEP[";"], 0, 2, 1]) + b"a;b;c\n" + b"y" * 3000)
+    for name, special in [("cr", "\r"), ("ctrl_z", "\x1a"), ("lf", "\n"), ("separator", ";"),
+                          ("high_byte", "\xe4")]:
+        write("load", "scan_edges_" + name, bytes([SEP[";"], 0, 0, 12]) + scan_edges(ord(special)))
+    # The encoding check where the scanner steps over bytes: a Windows-1252
+    # line before a lone CR, before a Ctrl-Z; and a Ctrl-Z behind a lone CR.
+    write("load", "utf8_before_lone_cr", bytes([SEP[";"], 0, 0, 5]) + b"ok;1\n\xe4;2\na\rb;3\n")
+    write("load", "utf8_before_ctrl_z", bytes([SEP[";"], 0, 0, 6]) + b"ok;1\n\xe4;2\na\x1ab;3\n")
+    write("load", "ctrl_z_after_lone_cr", bytes([SEP[";"], 0, 0, 7]) + b"a\rb\x1ac;d\ne;f\n")
+    # Read one byte at a time (the small-read run), every kind of line end
+    # straddles the end of what the buffer holds.
+    write("load", "read_edges", bytes([SEP[";"], 0, 0, 0]) +
+          b"crlf;a\r\nlone\rcr;b\nz\x1a\xe4;c\n;;sep\n\xc3\xa4;utf8\n\n\n\x1aafter")
 
 
 def roundtrip_seeds():
