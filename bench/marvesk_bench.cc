@@ -186,9 +186,6 @@ bool Scan(const std::string& path, std::vector<char>& buf, ScanCounts* counts) {
 class QuietObserver final : public core::LoadObserver {
  public:
   char ConfiguredSeparator() override { return kSep; }
-  void ReadingStarted() override {}
-  void Progress(int, int64_t) override {}
-  bool EscapePressed() override { return false; }
   bool ConfirmContinue() override { return true; }
 };
 
@@ -288,7 +285,7 @@ bool Fail(const InputFile& input, const char* what) {
 
 // Progress of the edit figures goes nowhere, but the calls are made: the
 // window pays one virtual call per row too.
-class QuietEditObserver final : public core::EditObserver {
+class QuietEditObserver final : public core::ProgressObserver {
  public:
   void Started(int) override {}
   void Progress(int) override {}

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QToolButton>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -75,9 +76,6 @@ bool Generate(const QString& path, int lines, int fields, bool digits) {
 class NullObserver final : public core::LoadObserver {
  public:
   char ConfiguredSeparator() override { return ';'; }
-  void ReadingStarted() override {}
-  void Progress(int, int64_t) override {}
-  bool EscapePressed() override { return false; }
   bool ConfirmContinue() override { return true; }
 };
 
@@ -106,6 +104,13 @@ double Best1(F&& f) {
 
 void Settle() { QApplication::processEvents(); }
 
+// A control of the window by its name, clicked as the mouse would.
+template <typename T = QToolButton>
+T* Control(const TfrMarvesk& window, const char* name) {
+  return window.findChild<T*>(QString::fromLatin1(name));
+}
+void Click(const TfrMarvesk& window, const char* name) { Control(window, name)->click(); }
+
 // A mouse movement over the grid while the range panel is open (the run
 // re-read from the fields, then the grid repainted at once) against a plain
 // full repaint of the same grid, in a window filling the screen over the
@@ -114,11 +119,10 @@ bool RangeRepaint(TfrMarvesk& window) {
   const QSize normal = window.size();
   window.showFullScreen();
   Settle();
-  ui::StringGrid* grid = window.StringGrid1;
-  QWidget* cells = grid->viewport();
-  window.sbLoeschenClick();
-  window.range().edAb->setText(QStringLiteral("3"));
-  window.range().edBis->setText(QStringLiteral("5"));
+  QWidget* cells = Control<ui::StringGrid>(window, "StringGrid1")->viewport();
+  Click(window, "sbLoeschen");
+  Control<QLineEdit>(window, "edAb")->setText(QStringLiteral("3"));
+  Control<QLineEdit>(window, "edBis")->setText(QStringLiteral("5"));
   Settle();
   const QPoint at = cells->rect().center();
   auto move_once = [&] {
@@ -137,12 +141,13 @@ bool RangeRepaint(TfrMarvesk& window) {
     plain = std::min(plain, Best1(plain_once));
     range = std::min(range, Best1(move_once));
   }
-  const bool marked = window.range().ColFrom == 3 && window.range().ColTo == 5;
+  const core::RangeBounds run = Control<ui::RangePanel>(window, "RangePanel")->bounds();
+  const bool marked = run.ColFrom == 3 && run.ColTo == 5;
   std::printf("window cells shown: %d x %d\n", cells->width() / 80, cells->height() / 20);
   std::printf("window plain repaint s: %.5f\n", plain / 20);
   std::printf("window range repaint s: %.5f\n", range / 20);
   std::printf("window range repaint/plain repaint: %.2f\n", range / plain);
-  window.sbLoesch_ExitClick();
+  Click(window, "sbLoesch_Exit");
   window.showNormal();
   window.resize(normal);
   Settle();
@@ -156,14 +161,13 @@ bool RangeRepaint(TfrMarvesk& window) {
 int StartupChild(const QString& dir, const QString& file) {
   BenchPrompter prompter;
   prompter.next_file = file;
-  ui::Windows windows(&prompter);
+  ui::Windows windows(&prompter, nullptr, dir + QLatin1Char('/'));
   TfrMarvesk& window = *windows.main();
-  window.settings.ProgramDir = dir + QLatin1Char('/');
   window.show();
   while (!window.activated()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  window.sbLaden_TXTClick();
+  Click(window, "sbLaden_TXT");
   Settle();
-  const bool loaded = window.StringGrid1->isVisible();
+  const bool loaded = Control<ui::StringGrid>(window, "StringGrid1")->isVisible();
   std::printf(loaded ? "ready\n" : "failed\n");
   std::fflush(stdout);
   return loaded ? 0 : 1;
@@ -307,12 +311,10 @@ int main(int argc, char** argv) {
               narrow_lines, square_n, square_n);
 
   BenchPrompter prompter;
-  ui::Windows windows(&prompter);
+  ui::Windows windows(&prompter, nullptr, dir.path() + QLatin1Char('/'));
   TfrMarvesk& window = *windows.main();
-  window.settings.ProgramDir = dir.path() + QLatin1Char('/');
   window.show();
-  QApplication::processEvents();
-  window.FormActivate();
+  while (!window.activated()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
   // Loading: core alone against the whole road through the window, taken
   // in turns so that both see the same state of the machine.
@@ -331,7 +333,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kRepeats; ++i) {
     core_load = std::min(core_load, Best1(core_once));
     window_load = std::min(window_load, Best1([&] {
-                             window.sbLaden_TXTClick();
+                             Click(window, "sbLaden_TXT");
                              Settle();
                            }));
   }
@@ -348,7 +350,7 @@ int main(int argc, char** argv) {
 
   // The view switch: there and back is two transpositions.
   prompter.next_file = square;
-  window.sbLaden_TXTClick();
+  Click(window, "sbLaden_TXT");
   Settle();
   core::Table target;
   double core_transpose = 1e300;
@@ -357,12 +359,15 @@ int main(int argc, char** argv) {
     core_transpose = std::min(
         core_transpose, Best1([&] {
           core_ok =
-              core::TransposeGrid(window.StringGrid1->table(), target, nullptr).ok() && core_ok;
+              core::TransposeGrid(Control<ui::StringGrid>(window, "StringGrid1")->table(), target,
+                                  nullptr)
+                  .ok() &&
+              core_ok;
         }));
     window_switch = std::min(window_switch, Best1([&] {
-                               window.tbRow_ColClick();
+                               Click(window, "tbRow_Col");
                                Settle();
-                               window.tbRow_ColClick();
+                               Click(window, "tbRow_Col");
                                Settle();
                              }));
   }

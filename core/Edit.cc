@@ -23,7 +23,7 @@ constexpr int kStripe = 16;
 // Reports Started/Finished around a piece of work, whatever way it ends.
 class Progress {
  public:
-  Progress(EditObserver* observer, int maximum) : observer_(observer) {
+  Progress(ProgressObserver* observer, int maximum) : observer_(observer) {
     if (observer_) observer_->Started(maximum);
   }
   Progress(const Progress&) = delete;
@@ -36,7 +36,7 @@ class Progress {
   }
 
  private:
-  EditObserver* observer_;
+  ProgressObserver* observer_;
 };
 
 bool IsEmpty(const Block& b) { return b.right < b.left || b.bottom < b.top; }
@@ -137,7 +137,7 @@ Block DataPart(const Table& table, const Block& b) {
                std::min(b.bottom, table.RowCount() - 1)};
 }
 
-void RemoveCols(Table& table, int from, int to, EditObserver* observer) {
+void RemoveCols(Table& table, int from, int to, ProgressObserver* observer) {
   from = std::max(from, 1);
   to = std::min(to, table.ColCount() - 1);
   if (to < from) return;  // nothing of the table is in the run
@@ -158,7 +158,7 @@ void RemoveCols(Table& table, int from, int to, EditObserver* observer) {
   table.SetColCount(table.ColCount() - k);
 }
 
-Result RemoveRows(Table& table, int from, int to, EditObserver* observer) {
+Result RemoveRows(Table& table, int from, int to, ProgressObserver* observer) {
   from = std::max(from, 1);
   to = std::min(to, table.RowCount() - 1);
   if (to < from) return Result::Ok();
@@ -200,7 +200,7 @@ void ClearRows(Table& table, int from, int to) {
   EmptyCells(table, build, part.left, part.right, part.top, part.bottom);
 }
 
-void ClearBlock(Table& table, const Block& block, EditObserver* observer) {
+void ClearBlock(Table& table, const Block& block, ProgressObserver* observer) {
   const Block part = DataPart(table, block);
   if (IsEmpty(part)) return;
   TableBuilder build(table);
@@ -212,7 +212,7 @@ void ClearBlock(Table& table, const Block& block, EditObserver* observer) {
   }
 }
 
-Result CopyBlock(const Table& source, const Block& block, Table& clip, EditObserver* observer) {
+Result CopyBlock(const Table& source, const Block& block, Table& clip, ProgressObserver* observer) {
   if (IsEmpty(block)) return Result::Ok();
   const int width = block.right - block.left + 1;
   const int height = block.bottom - block.top + 1;
@@ -249,7 +249,7 @@ Result CopyBlock(const Table& source, const Block& block, Table& clip, EditObser
   return Result::Ok();
 }
 
-Result PasteBlock(const Table& clip, Table& target, int left, int top, EditObserver* observer) {
+Result PasteBlock(const Table& clip, Table& target, int left, int top, ProgressObserver* observer) {
   Progress progress(observer, clip.ColCount());
   const Block dst =
       DataPart(target, Block{left, top, left + clip.ColCount() - 1, top + clip.RowCount() - 1});

@@ -12,22 +12,11 @@
 #include <optional>
 #include <string_view>
 
+#include "core/Progress.h"
 #include "core/Result.h"
 #include "core/Table.h"
 
 namespace core {
-
-// Progress of one edit operation, called on the caller's thread.
-class EditObserver {
- public:
-  virtual ~EditObserver() = default;
-  // The work starts; positions run up to `maximum`.
-  virtual void Started(int maximum) = 0;
-  // Step `position` (1..maximum) is done.
-  virtual void Progress(int position) = 0;
-  // The work has ended; also called when it fails.
-  virtual void Finished() = 0;
-};
 
 // A column or row with its number in the table.
 struct CellPos {
@@ -44,6 +33,22 @@ struct Block {
   int bottom = 0;
 };
 
+// A change of a table as its undo step keeps it: the cells of a block (the
+// counts stay), or a run of data columns or rows that goes.
+struct TableChange {
+  enum class Kind { kCells, kRemoveCols, kRemoveRows };
+  Kind kind = Kind::kCells;
+  // kCells: the cells; kRemoveCols: columns left..right; kRemoveRows: rows
+  // top..bottom.
+  Block block;
+
+  static TableChange Cells(const Block& b) { return {Kind::kCells, b}; }
+  static TableChange RemoveCols(int from, int to) { return {Kind::kRemoveCols, {from, 0, to, 0}}; }
+  static TableChange RemoveRows(int from, int to) { return {Kind::kRemoveRows, {0, from, 0, to}}; }
+  // Rows or columns go: the table has a new shape.
+  bool Shape() const { return kind != Kind::kCells; }
+};
+
 // The data cells of `b`, cut to the table; empty (right < left or bottom <
 // top) when it holds none.
 Block DataPart(const Table& table, const Block& b);
@@ -53,12 +58,12 @@ Block DataPart(const Table& table, const Block& b);
 // run's length, so the header numbers stay 1, 2, ... A run that is empty
 // (to < from) or lies beyond the last column removes nothing. Progress: one
 // step per row, maximum RowCount - 1. Never allocates.
-void RemoveCols(Table& table, int from, int to, EditObserver* observer);
+void RemoveCols(Table& table, int from, int to, ProgressObserver* observer);
 
 // Removes the data rows `from`..`to`: the rows after the run move up, column
 // 0 (the row numbers) staying in place, then RowCount drops by the run's
 // length. Progress as RemoveCols. kOutOfMemory leaves the table unchanged.
-Result RemoveRows(Table& table, int from, int to, EditObserver* observer);
+Result RemoveRows(Table& table, int from, int to, ProgressObserver* observer);
 
 // Empties the data cells of columns (rows) `from`..`to`; counts stay.
 void ClearCols(Table& table, int from, int to);
@@ -66,21 +71,21 @@ void ClearRows(Table& table, int from, int to);
 
 // Empties every cell of `block` that is a data cell. Progress: one step per
 // column of the block.
-void ClearBlock(Table& table, const Block& block, EditObserver* observer);
+void ClearBlock(Table& table, const Block& block, ProgressObserver* observer);
 
 // Makes `clip` a table of exactly the block's size holding the block's
 // cells, cell (0, 0) being the block's top-left cell, in the source's
 // encoding. Cells outside the source read empty. Long texts are shared with
 // the source, not copied. kOutOfMemory leaves `clip` as it was. `clip` and
 // `source` must be different tables.
-Result CopyBlock(const Table& source, const Block& block, Table& clip, EditObserver* observer);
+Result CopyBlock(const Table& source, const Block& block, Table& clip, ProgressObserver* observer);
 
 // Writes every cell of `clip` into `target` with its cell (0, 0) at (left,
 // top); cells landing beyond the target's last column or row, or on a
 // header cell, are dropped. The counts never change. A clip in the other
 // encoding is recoded on the way. kOutOfMemory leaves `target` unchanged.
 // Progress: one step per column of the clip.
-Result PasteBlock(const Table& clip, Table& target, int left, int top, EditObserver* observer);
+Result PasteBlock(const Table& clip, Table& target, int left, int top, ProgressObserver* observer);
 
 // The search cursor: the cell from which the next search continues. (0, 1)
 // lies just before the first data cell.

@@ -342,6 +342,19 @@ bool History::RecordRemoveRows(const Table& table, int from, int to) {
   return kept;
 }
 
+bool History::Record(const Table& table, const TableChange& change) {
+  const Block& b = change.block;
+  switch (change.kind) {
+    case TableChange::Kind::kCells:
+      return RecordCells(table, b);
+    case TableChange::Kind::kRemoveCols:
+      return RecordRemoveCols(table, b.left, b.right);
+    case TableChange::Kind::kRemoveRows:
+      return RecordRemoveRows(table, b.top, b.bottom);
+  }
+  return false;
+}
+
 void History::RecordMove(bool row, int from, int to) {
   if (from == to) return;
   for (const auto& s : redo_) bytes_ -= s->Bytes();

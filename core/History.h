@@ -53,6 +53,8 @@ class History {
   // Before RemoveCols(table, from, to) / RemoveRows(table, from, to).
   bool RecordRemoveCols(const Table& table, int from, int to);
   bool RecordRemoveRows(const Table& table, int from, int to);
+  // Before `change` is made: one of the three above.
+  bool Record(const Table& table, const TableChange& change);
   // A row or column moved from `from` to `to` (after the move; costs nothing).
   void RecordMove(bool row, int from, int to);
   // The change recorded last did not happen.

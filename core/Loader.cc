@@ -109,8 +109,9 @@ class Loader {
       return result_;
     }
     if (ChooseSeparator(auto_detect)) {
-      observer_.ReadingStarted();
+      observer_.Started(kCounterWrap);
       ReadAll(simple);
+      observer_.Finished();
     }
     Finish();
     return result_;
@@ -260,7 +261,10 @@ class Loader {
       stop_ = true;
       return false;
     }
-    if (counter_ % 100 == 0) observer_.Progress(counter_, result_.stored_rows);
+    if (counter_ % 100 == 0) {
+      observer_.StoredRows(result_.stored_rows);
+      observer_.Progress(counter_);
+    }
     if (observer_.EscapePressed() && !observer_.ConfirmContinue()) {
       result_.stopped = true;
       stop_ = true;

@@ -12,24 +12,22 @@
 #include <string>
 
 #include "core/Result.h"
+#include "core/Progress.h"
 #include "core/Table.h"
 
 namespace core {
 
-// What the load needs of its caller, called on the caller's thread.
-class LoadObserver {
+// What the load needs of its caller beside the progress, called on the
+// caller's thread. The progress: Started with 10000 when the reading pass
+// starts; every 100 lines read StoredRows with the rows stored so far, then
+// Progress with the wrapping line counter (0..10000); EscapePressed after
+// every line; Finished when the reading pass has ended, also on failure.
+class LoadObserver : public ProgressObserver {
  public:
-  virtual ~LoadObserver() = default;
   // The configured separator; asked only when no detection runs, after the
   // file has been opened.
   virtual char ConfiguredSeparator() = 0;
-  // The reading pass starts (status texts, progress maximum 10000).
-  virtual void ReadingStarted() = 0;
-  // Every 100 lines read: the wrapping line counter (0..10000) and the number
-  // of rows stored so far.
-  virtual void Progress(int position, int64_t stored_rows) = 0;
-  // Polled after every line.
-  virtual bool EscapePressed() = 0;
+  virtual void StoredRows(int64_t /*rows*/) {}
   // Asked when Escape was pressed; false stops the reading.
   virtual bool ConfirmContinue() = 0;
 };

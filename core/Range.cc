@@ -13,10 +13,6 @@ void Pair(RangeBounds& bounds, RangeAxis axis, int32_t*& from, int32_t*& to) {
   to = axis == RangeAxis::kColumns ? &bounds.ColTo : &bounds.RowTo;
 }
 
-int Count(const Table& table, RangeAxis axis) {
-  return axis == RangeAxis::kColumns ? table.ColCount() : table.RowCount();
-}
-
 // The strict value of a field, or count - 1 written into it when it is no
 // whole number.
 int64_t StrictOr(std::string& field, int64_t fallback) {
@@ -90,36 +86,37 @@ std::string OkHint(RangeFields& fields, RangeAxis axis, RangeMode mode, int coun
   return DeleteConfirmText(fields, axis, mode);
 }
 
-void ClearRange(Table& table, RangeFields& fields, RangeAxis axis, RangeBounds& bounds,
-                History* history) {
-  if (!CheckFields(fields)) return;
-  bounds = ReadRange(fields, axis, Count(table, axis));
-  if (axis == RangeAxis::kColumns) {
-    if (history) history->RecordCells(table, Block{bounds.ColFrom, 1, bounds.ColTo, INT32_MAX});
-    ClearCols(table, bounds.ColFrom, bounds.ColTo);
-  } else {
-    if (history) history->RecordCells(table, Block{1, bounds.RowFrom, INT32_MAX, bounds.RowTo});
-    ClearRows(table, bounds.RowFrom, bounds.RowTo);
+TableChange RangeRun::Change() const {
+  if (mode == RangeMode::kClear) {
+    return TableChange::Cells(axis == RangeAxis::kColumns ? Block{from, 1, to, INT32_MAX}
+                                                          : Block{1, from, INT32_MAX, to});
   }
+  return axis == RangeAxis::kColumns ? TableChange::RemoveCols(from, to)
+                                     : TableChange::RemoveRows(from, to);
 }
 
-Result DeleteRange(Table& table, RangeFields& fields, RangeAxis axis, RangeMode mode,
-                   RangeBounds& bounds, EditObserver* observer, History* history) {
-  if (mode == RangeMode::kClear) {
-    ClearRange(table, fields, axis, bounds, history);
+std::optional<RangeRun> PlanRange(RangeFields& fields, RangeAxis axis, RangeMode mode, int count,
+                                  RangeBounds& bounds) {
+  if (!CheckFields(fields)) return std::nullopt;
+  bounds = ReadRange(fields, axis, count);
+  const bool columns = axis == RangeAxis::kColumns;
+  return RangeRun{axis, mode, columns ? bounds.ColFrom : bounds.RowFrom,
+                  columns ? bounds.ColTo : bounds.RowTo};
+}
+
+Result ApplyRange(Table& table, const RangeRun& run, ProgressObserver* observer) {
+  const bool columns = run.axis == RangeAxis::kColumns;
+  if (run.mode == RangeMode::kClear) {
+    if (columns) {
+      ClearCols(table, run.from, run.to);
+    } else {
+      ClearRows(table, run.from, run.to);
+    }
     return Result::Ok();
   }
-  if (!CheckFields(fields)) return Result::Ok();
-  bounds = ReadRange(fields, axis, Count(table, axis));
-  if (axis == RangeAxis::kColumns) {
-    if (history) history->RecordRemoveCols(table, bounds.ColFrom, bounds.ColTo);
-    RemoveCols(table, bounds.ColFrom, bounds.ColTo, observer);
-    return Result::Ok();
-  }
-  const bool recorded = history && history->RecordRemoveRows(table, bounds.RowFrom, bounds.RowTo);
-  const Result removed = RemoveRows(table, bounds.RowFrom, bounds.RowTo, observer);
-  if (!removed.ok() && recorded) history->Forget();
-  return removed;
+  if (!columns) return RemoveRows(table, run.from, run.to, observer);
+  RemoveCols(table, run.from, run.to, observer);
+  return Result::Ok();
 }
 
 }  // namespace core

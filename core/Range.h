@@ -5,10 +5,10 @@
 #define MARVESK_CORE_RANGE_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/Edit.h"
-#include "core/History.h"
 #include "core/Result.h"
 #include "core/Table.h"
 
@@ -57,17 +57,27 @@ std::string DeleteConfirmText(const RangeFields& fields, RangeAxis axis, RangeMo
 // field is empty.
 std::string OkHint(RangeFields& fields, RangeAxis axis, RangeMode mode, int count);
 
-// Empties the run's data cells after the field check and ReadRange; counts
-// stay. Nothing happens when a field is empty.
-void ClearRange(Table& table, RangeFields& fields, RangeAxis axis, RangeBounds& bounds,
-                History* history = nullptr);
+// The run OK acts on: a run of columns or rows, removed or emptied.
+struct RangeRun {
+  RangeAxis axis = RangeAxis::kColumns;
+  RangeMode mode = RangeMode::kRemove;
+  int from = 0;
+  int to = 0;
+  // What the undo history keeps of it.
+  TableChange Change() const;
+};
 
-// Removes the run (remove mode) after the field check and ReadRange, the
-// rest closing the gap, or empties it (clear mode, as ClearRange). An empty
-// run, also one beyond the table, changes nothing. Progress: one step per
-// row, maximum RowCount - 1. kOutOfMemory leaves the table as it was.
-Result DeleteRange(Table& table, RangeFields& fields, RangeAxis axis, RangeMode mode,
-                   RangeBounds& bounds, EditObserver* observer, History* history = nullptr);
+// The field check and ReadRange of OK, against `count` (ColCount or
+// RowCount): nothing when a field is empty, else the run, with `bounds`
+// and the fields taking what was read.
+std::optional<RangeRun> PlanRange(RangeFields& fields, RangeAxis axis, RangeMode mode, int count,
+                                  RangeBounds& bounds);
+
+// Removes the run, the rest closing the gap, or empties its data cells
+// (counts stay). An empty run, also one beyond the table, changes nothing.
+// Progress (removal only): one step per row, maximum RowCount - 1.
+// kOutOfMemory leaves the table as it was.
+Result ApplyRange(Table& table, const RangeRun& run, ProgressObserver* observer);
 
 }  // namespace core
 

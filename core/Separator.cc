@@ -18,6 +18,10 @@ char SeparatorChar(SeparatorSetting& setting) {
   return SeparatorChar(setting.choice, setting.other);
 }
 
+bool AutoDetectInForce(const SeparatorSetting& setting) {
+  return setting.auto_detect && setting.choice != "Anderes";
+}
+
 std::string SeparatorDisplay(char separator) {
   if (separator == '\t') return "Tab";
   return std::string("\"") + separator + "\"";

@@ -19,7 +19,12 @@ struct SeparatorSetting {
   std::string choice = "Semikolon";  // text of the choice box
   std::string other = " ";           // the "Anderes" field
   bool auto_detect = true;           // "Automatisch" ticked
+  bool operator==(const SeparatorSetting&) const = default;
 };
+
+// Detection is in force: "Automatisch" is ticked and shown, which it is for
+// every choice but "Anderes".
+bool AutoDetectInForce(const SeparatorSetting& setting);
 
 // The one separator character the setting stands for. With "Anderes" and an
 // empty field the field becomes " " first.

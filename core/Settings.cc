@@ -25,9 +25,9 @@ void ApplyLines(FileReader& reader, SettingsValues& values) {
   if (!next()) return;
   values.allow_row_col_move = line == "1";
   if (!next()) return;
-  values.separator_choice = line;
+  values.separator.choice = line;
   if (!next()) return;
-  values.other_separator = line.empty() ? std::string(" ") : line.substr(0, 1);
+  values.separator.other = line.empty() ? std::string(" ") : line.substr(0, 1);
   if (!next()) return;
   try {
     values.open_filter_index = StrToIntStrict(line);
@@ -39,7 +39,7 @@ void ApplyLines(FileReader& reader, SettingsValues& values) {
   }
   if (reader.AtEof()) return;
   if (!next()) return;
-  values.auto_detect = line == "1";
+  values.separator.auto_detect = line == "1";
 }
 
 }  // namespace
@@ -64,11 +64,11 @@ Result SaveSettingsFile(const std::string& path, const SettingsValues& values) {
   text += values.last_dir + crlf;
   text += std::string(values.hide_banner ? "1" : "0") + crlf;
   text += std::string(values.allow_row_col_move ? "1" : "0") + crlf;
-  text += values.separator_choice + crlf;
-  text += values.other_separator + crlf;
+  text += values.separator.choice + crlf;
+  text += values.separator.other + crlf;
   text += IntToStr(values.open_filter_index) + crlf;
   text += IntToStr(values.save_filter_index) + crlf;
-  text += std::string(values.auto_detect ? "1" : "") + crlf;
+  text += std::string(values.separator.auto_detect ? "1" : "") + crlf;
   out.Write(text);
   if (const Result committed = out.Commit(/*sync=*/true); !committed.ok()) {
     return Result::Error(Code::kWriteFailed,

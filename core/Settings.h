@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/Result.h"
+#include "core/Separator.h"
 
 namespace core {
 
@@ -19,11 +20,9 @@ struct SettingsValues {
   std::string last_dir;
   bool hide_banner = false;
   bool allow_row_col_move = true;
-  std::string separator_choice = "Semikolon";
-  std::string other_separator = " ";
+  SeparatorSetting separator;  // lines 4, 5 and 8
   int open_filter_index = 2;
   int save_filter_index = 2;
-  bool auto_detect = true;
   bool operator==(const SettingsValues&) const = default;
 };
 

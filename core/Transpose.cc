@@ -45,7 +45,7 @@ void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last
   }
 }
 
-void Copy(const Table& source, Table& target, TransposeObserver* observer) {
+void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   const int src_rows = source.RowCount();
   const int src_cols = source.ColCount();
   target.Reset(src_rows, src_cols);
@@ -84,7 +84,7 @@ void Copy(const Table& source, Table& target, TransposeObserver* observer) {
 
 }  // namespace
 
-Result TransposeGrid(const Table& source, Table& target, TransposeObserver* observer) {
+Result TransposeGrid(const Table& source, Table& target, ProgressObserver* observer) {
   if (observer) observer->Started(source.ColCount() - 1);
   Result result = CatchOutOfMemory([&] {
     Copy(source, target, observer);

@@ -111,7 +111,7 @@ class RowFormatter {
 namespace {
 
 // The rows 1 .. RowCount-1 into the formatter; false when the file failed.
-bool WriteRows(const Table& table, RowFormatter& formatter, WriteObserver* observer,
+bool WriteRows(const Table& table, RowFormatter& formatter, ProgressObserver* observer,
                WriteResult& result) {
   const size_t col_count = static_cast<size_t>(std::max(table.ColCount(), 0));
   for (int r = 1; r < table.RowCount(); ++r) {
@@ -140,7 +140,7 @@ bool WriteRows(const Table& table, RowFormatter& formatter, WriteObserver* obser
 }  // namespace
 
 WriteResult WriteTable(const Table& table, const std::string& path, char separator,
-                       WriteObserver* observer, bool sync) {
+                       ProgressObserver* observer, bool sync) {
   const std::string failed = "Datei " + path +
                              " konnte nicht gespeichert werden. Eine vorhandene Datei dieses "
                              "Namens bleibt unverändert";
@@ -151,6 +151,7 @@ WriteResult WriteTable(const Table& table, const std::string& path, char separat
     return result;
   }
   bool ok;
+  if (observer) observer->Started(table.RowCount() - 1);
   {
     RowFormatter formatter(out, separator);
     ok = WriteRows(table, formatter, observer, result);
@@ -163,6 +164,7 @@ WriteResult WriteTable(const Table& table, const std::string& path, char separat
     result.status = Result::Error(Code::kWriteFailed, failed, reason);
     result.rows_written = 0;
   }
+  if (observer) observer->Finished();
   return result;
 }
 

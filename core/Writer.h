@@ -9,20 +9,11 @@
 
 #include <string>
 
+#include "core/Progress.h"
 #include "core/Result.h"
 #include "core/Table.h"
 
 namespace core {
-
-// What the writing needs of its caller, called on the caller's thread.
-class WriteObserver {
- public:
-  virtual ~WriteObserver() = default;
-  // Row `row` (1 .. RowCount-1) has been written completely.
-  virtual void Progress(int row) = 0;
-  // Polled after every row; true stops the writing after that row.
-  virtual bool EscapePressed() = 0;
-};
 
 struct [[nodiscard]] WriteResult {
   // kOk: every row written and the file put in place. kStopped: stopped by
@@ -37,10 +28,13 @@ struct [[nodiscard]] WriteResult {
 // Writes `table` to `path` through AtomicFileWriter: an earlier file of that
 // name is replaced only once the new one is complete, and stays byte for byte
 // as it was on any failure. RowCount 1 gives an empty file, ColCount 1 lines
-// of only CR LF. `observer` may be null. `sync`: the file and its folder
-// entry are flushed to disk (see AtomicFileWriter).
+// of only CR LF. `observer` may be null: once the file is created, Started
+// with RowCount - 1, Progress after each row written completely, then
+// EscapePressed (true stops after that row), and Finished at the end, also
+// on failure. `sync`: the file and its folder entry are flushed to disk (see
+// AtomicFileWriter).
 WriteResult WriteTable(const Table& table, const std::string& path, char separator,
-                       WriteObserver* observer, bool sync = true);
+                       ProgressObserver* observer, bool sync = true);
 
 }  // namespace core
 

@@ -16,7 +16,6 @@
 #include "ui/Builders.h"
 #include "ui/platform/BannerFetch.h"
 #include "ui/platform/Shell.h"
-#include "ui/ut_Marvesk.h"
 
 namespace ui {
 
@@ -125,19 +124,21 @@ QList<QUrl> BannerView::ImageNames() const {
   return names;
 }
 
-BannerStrip::BannerStrip(TfrMarvesk& form) : form_(form) {
+BannerStrip::BannerStrip(QWidget* window, Prompter& prompter, Shell& shell)
+    : QObject(window), window_(window), prompter_(prompter), shell_(shell) {
+  setObjectName(QStringLiteral("BannerStrip"));
   host_ = qEnvironmentVariable("MARVESK_BANNER_HOST");
   if (host_.isEmpty()) host_ = QString::fromLatin1(core::kMakerWebHost);
 
-  plWerbung = Panel(&form, "plWerbung", false);
-  plWerbung->setFixedHeight(core::kBannerStripHeight);
-  plWerbung->hide();
-  auto* layout = new QHBoxLayout(plWerbung);
+  plWerbung_ = Panel(window, "plWerbung", false);
+  plWerbung_->setFixedHeight(core::kBannerStripHeight);
+  plWerbung_->hide();
+  auto* layout = new QHBoxLayout(plWerbung_);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  plL = Panel(plWerbung, "plL", false);
-  plR = Panel(plWerbung, "plR", false);
-  WebBrowser1 = new BannerView(plWerbung, [this](const QUrl& address) {
+  plL = Panel(plWerbung_, "plL", false);
+  plR = Panel(plWerbung_, "plR", false);
+  WebBrowser1 = new BannerView(plWerbung_, [this](const QUrl& address) {
     return fetch_ ? fetch_->Image(address) : QImage();
   });
   fetch_ = new BannerFetch(WebBrowser1);
@@ -165,7 +166,7 @@ QUrl BannerStrip::PageAddress(int32_t index) const {
 }
 
 void BannerStrip::NextBanner() {
-  if (plWerbung->isHidden()) return;
+  if (plWerbung_->isHidden()) return;
   BannerIndex = core::NextBannerIndex(BannerIndex);
   // A rejected address or a destroyed view: the strip stays as it is.
   if (fetch_) fetch_->Start(PageAddress(BannerIndex));
@@ -173,15 +174,18 @@ void BannerStrip::NextBanner() {
 
 void BannerStrip::PageArrived() {
   WebBrowser1->ShowPage(fetch_->html(), fetch_->page_url());
-  RunGuarded(form_.prompter(), &form_, [this] { form_.WebBrowser1NavigateComplete2(); });
+  RunGuarded(prompter_, window_, [this] { WebBrowser1NavigateComplete2(); });
   if (fetch_) fetch_->FetchImages(WebBrowser1->ImageNames());
 }
 
 void BannerStrip::ImagesDone() {
   // Laid out again, now with the images that came.
   WebBrowser1->ShowPage(fetch_->html(), fetch_->page_url());
-  RunGuarded(form_.prompter(), &form_, [this] { form_.WebBrowser1DocumentComplete(); });
+  RunGuarded(prompter_, window_, [this] { WebBrowser1DocumentComplete(); });
 }
+
+void BannerStrip::WebBrowser1NavigateComplete2() { HideScrollBars(); }
+void BannerStrip::WebBrowser1DocumentComplete() { HideScrollBars(); }
 
 void BannerStrip::HideScrollBars() {
   if (!WebBrowser1) return;
@@ -192,11 +196,11 @@ void BannerStrip::HideScrollBars() {
 void BannerStrip::OpenLink(const QUrl& link) {
   const QUrl address = WebBrowser1->address().resolved(link);
   if (!BannerFetch::IsWebAddress(address)) return;
-  form_.shell().Open(&form_, QStringLiteral("open"), address.toString(QUrl::FullyEncoded), {});
+  shell_.Open(window_, QStringLiteral("open"), address.toString(QUrl::FullyEncoded), {});
 }
 
 void BannerStrip::SetShown(bool shown) {
-  plWerbung->setVisible(shown);
+  plWerbung_->setVisible(shown);
   if (!shown && fetch_) fetch_->Abort();
 }
 

@@ -12,11 +12,12 @@
 #include <functional>
 
 class QFrame;
-class TfrMarvesk;
 
 namespace ui {
 
 class BannerFetch;
+class Prompter;
+class Shell;
 
 // The page view `WebBrowser1`.
 class BannerView : public QTextBrowser {
@@ -40,19 +41,22 @@ class BannerView : public QTextBrowser {
   QList<QUrl> asked_;  // what the layout asked for, filled by the document
 };
 
-class BannerStrip {
+class BannerStrip final : public QObject {
+  Q_OBJECT
+
  public:
-  explicit BannerStrip(TfrMarvesk& form);
-  ~BannerStrip();
+  // The strip `plWerbung` is a child of `window`, hidden until SetShown;
+  // links go to `shell`.
+  BannerStrip(QWidget* window, Prompter& prompter, Shell& shell);
+  ~BannerStrip() override;
   BannerStrip(const BannerStrip&) = delete;
   BannerStrip& operator=(const BannerStrip&) = delete;
 
+  QFrame* plWerbung() const { return plWerbung_; }
   // The spacer widths for the window's outer width.
   void werbung_pos(int outer_width);
   // Requests the next of the banner pages, only while the strip is shown.
   void NextBanner();
-  // What both completion handlers do: the page shows no scroll bars.
-  void HideScrollBars();
   // Shows or hides the strip; hiding stops a page still on its way, so no
   // request is made while it is hidden.
   void SetShown(bool shown);
@@ -60,24 +64,31 @@ class BannerStrip {
   // The strip stays empty from then on.
   void DestroyBrowser();
 
+  // For tests: the page last requested (1 to 4 once one was), and the fetch
+  // behind the view (null once the view is destroyed).
+  int32_t banner_index() const { return BannerIndex; }
+  BannerFetch* fetch() const { return fetch_; }
+
+ private:
   // The page address for `index`, on the maker's host or the one given in
   // MARVESK_BANNER_HOST (for tests; host or host:port).
   QUrl PageAddress(int32_t index) const;
-  // The fetch behind the view (null once the view is destroyed).
-  BannerFetch* fetch() const { return fetch_; }
+  void PageArrived();
+  void ImagesDone();
+  // Both completion handlers hide the page's scroll bars.
+  void WebBrowser1NavigateComplete2();
+  void WebBrowser1DocumentComplete();
+  void HideScrollBars();
+  void OpenLink(const QUrl& link);
 
-  QFrame* plWerbung;
+  QWidget* window_;
+  Prompter& prompter_;
+  Shell& shell_;
+  QFrame* plWerbung_;
   QFrame* plL;
   BannerView* WebBrowser1;  // null once destroyed
   QFrame* plR;
-  int32_t BannerIndex = 0;  // the page last requested, 1 to 4 once one was
-
- private:
-  void PageArrived();
-  void ImagesDone();
-  void OpenLink(const QUrl& link);
-
-  TfrMarvesk& form_;
+  int32_t BannerIndex = 0;
   BannerFetch* fetch_ = nullptr;  // a child of the view
   QString host_;
 };

@@ -13,11 +13,11 @@
 #include "core/Text.h"
 #include "ui/Builders.h"
 #include "ui/Codec.h"
-#include "ui/EditProgress.h"
+#include "ui/ProgressReport.h"
 #include "ui/StringGrid.h"
-#include "ui/Undo.h"
-#include "ui/ut_EX.h"
-#include "ui/ut_Marvesk.h"
+#include "ui/TableEdits.h"
+#include "ui/TableViews.h"
+#include "ui/platform/Prompter.h"
 
 namespace ui {
 namespace {
@@ -44,34 +44,37 @@ QString DecodeText(const std::string& bytes, bool utf8) {
 
 }  // namespace
 
-BlockOps::BlockOps(TfrMarvesk& form, QLineEdit* edBreite) : edBreite(edBreite), form_(form) {
-  sgh = new StringGrid(&form, /*fixed=*/false);
+BlockOps::BlockOps(QWidget* window, TableViews& views, TableEdits& edits, QLineEdit* edBreite,
+                   QProgressBar* bar, Prompter& prompter)
+    : QObject(window),
+      window_(window),
+      views_(views),
+      edits_(edits),
+      edBreite_(edBreite),
+      bar_(bar),
+      prompter_(prompter) {
+  setObjectName(QStringLiteral("BlockOps"));
+  sgh = new StringGrid(window, /*fixed=*/false);
   sgh->setObjectName(QStringLiteral("sgh"));
   sgh->setGeometry(376, 288, 185, 105);
   sgh->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgh->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgh->hide();
   // A string grid's standard size: 5 x 5 empty cells until the first copy.
-  sgh->BeginUpdate();
-  sgh->table().Reset(5, 5);
-  sgh->EndUpdate();
-}
-
-void BlockOps::Connect() {
-  TfrMarvesk* form = &form_;
-  form->StringGrid1->SetKeyHandlers(
-      [form](QKeyEvent* key, bool editing) { return form->StringGrid1KeyDown(key, editing); },
-      [form](QKeyEvent* key) { form->StringGrid1KeyUp(key); });
-  form->StringGrid2->SetKeyHandlers(
-      [form](QKeyEvent* key, bool editing) { return form->StringGrid2KeyDown(key, editing); },
-      [form](QKeyEvent* key) { form->StringGrid1KeyUp(key); });  // one key-up handler for both
-  new EventHook(edBreite, [form](QEvent* e) {
-    return e->type() == QEvent::KeyPress && form->edBreiteKeyPress(static_cast<QKeyEvent*>(e));
+  (void)edits_.Replace(*sgh, [](core::Table& table) {
+    table.Reset(5, 5);
+    return core::Result::Ok();
+  });
+  new EventHook(edBreite, [this, window](QEvent* e) {
+    if (e->type() != QEvent::KeyPress) return false;
+    bool take = false;
+    RunGuarded(prompter_, window, [&] { take = edBreiteKeyPress(static_cast<QKeyEvent*>(e)); });
+    return take;
   });
 }
 
 void BlockOps::ShowWidthOf(const StringGrid& grid) {
-  edBreite->setText(QString::number(grid.ColWidth(1)));
+  edBreite_->setText(QString::number(grid.ColWidth(1)));
 }
 
 bool BlockOps::KeyDown(StringGrid& grid, QKeyEvent* key, bool editing) {
@@ -136,34 +139,31 @@ bool BlockOps::EnterWalk(StringGrid& grid, bool editing) {
 
 void BlockOps::ClearSelection(StringGrid& grid) {
   const core::Block block = SelectedBlock(grid);
-  form_.undo().BeforeCells(grid, block);
-  EditProgress progress(form_.ProgressBar1, &form_);
-  core::ClearBlock(grid.table(), block, &progress);
-  grid.gridModel()->CellsChanged(block.left, block.top, block.right, block.bottom);
+  ProgressReport progress(bar_, window_);
+  (void)edits_.Apply(grid, core::TableChange::Cells(block), [&](core::Table& table) {
+    core::ClearBlock(table, block, &progress);
+    return core::Result::Ok();
+  });
 }
 
 void BlockOps::CopySelection(StringGrid& grid) {
-  EditProgress progress(form_.ProgressBar1, &form_);
-  sgh->BeginUpdate();
-  const core::Result copied =
-      core::CopyBlock(grid.table(), SelectedBlock(grid), sgh->table(), &progress);
-  sgh->EndUpdate();
-  if (!copied.ok()) form_.ex().ShowWarning(FromBytes(copied.message()));
+  ProgressReport progress(bar_, window_);
+  const core::Result copied = edits_.Replace(*sgh, [&](core::Table& clip) {
+    return core::CopyBlock(grid.table(), SelectedBlock(grid), clip, &progress);
+  });
+  if (!copied.ok()) ShowWarning(prompter_, FromBytes(copied.message()));
 }
 
 void BlockOps::PasteTable(const core::Table& clip, StringGrid& grid) {
   const int left = grid.SelLeft();
   const int top = grid.SelTop();
-  const int right = left + clip.ColCount() - 1;
-  const int bottom = top + clip.RowCount() - 1;
-  const bool recorded = form_.undo().BeforeCells(grid, core::Block{left, top, right, bottom});
-  EditProgress progress(form_.ProgressBar1, &form_);
-  const core::Result pasted = core::PasteBlock(clip, grid.table(), left, top, &progress);
-  grid.gridModel()->CellsChanged(left, top, right, bottom);
-  if (!pasted.ok()) {
-    if (recorded) form_.undo().Failed();
-    form_.ex().ShowWarning(FromBytes(pasted.message()));
-  }
+  const core::Block block{left, top, left + clip.ColCount() - 1, top + clip.RowCount() - 1};
+  ProgressReport progress(bar_, window_);
+  const core::Result pasted =
+      edits_.Apply(grid, core::TableChange::Cells(block), [&](core::Table& table) {
+        return core::PasteBlock(clip, table, left, top, &progress);
+      });
+  if (!pasted.ok()) ShowWarning(prompter_, FromBytes(pasted.message()));
 }
 
 void BlockOps::PasteBlock(StringGrid& grid) { PasteTable(sgh->table(), grid); }
@@ -183,21 +183,19 @@ void BlockOps::PasteFromClipboard(StringGrid& grid) {
 }
 
 void BlockOps::ApplyColWidth() {
-  if (edBreite->text().isEmpty()) edBreite->setText(QStringLiteral("80"));
+  if (edBreite_->text().isEmpty()) edBreite_->setText(QStringLiteral("80"));
   // A text that is no number stops here, before anything changes.
-  int width = core::StrToIntStrict(edBreite->text().toStdString());
+  int width = core::StrToIntStrict(edBreite_->text().toStdString());
   // No column narrower than one pixel; a negative width (only by pasting)
   // counts as none.
   if (width < 1) width = 1;
-  edBreite->setText(QString::number(width));
-  StringGrid* grid = form_.StringGrid1->isVisible()   ? form_.StringGrid1
-                     : form_.StringGrid2->isVisible() ? form_.StringGrid2
-                                                      : nullptr;
-  if (!grid) return;
-  EditProgress progress(form_.ProgressBar1, &form_);
-  progress.Started(grid->ColCount() - 1);
-  grid->SetDataColWidths(width);
-  progress.Progress(grid->ColCount() - 1);
+  edBreite_->setText(QString::number(width));
+  if (!views_.TableShown()) return;
+  StringGrid& grid = views_.Shown();
+  ProgressReport progress(bar_, window_);
+  progress.Started(grid.ColCount() - 1);
+  grid.SetDataColWidths(width);
+  progress.Progress(grid.ColCount() - 1);
   progress.Finished();
 }
 

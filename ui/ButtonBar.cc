@@ -11,9 +11,9 @@
 namespace ui {
 
 ButtonBar::ButtonBar(QWidget* window) {
-  plMenu = Panel(window, "plMenu", true);
-  plMenu->setFixedHeight(32);
-  plMenu->setFont(BoldArial9());
+  plMenu_ = Panel(window, "plMenu", true);
+  plMenu_->setFixedHeight(32);
+  plMenu_->setFont(BoldArial9());
   BuildFields();
   BuildButtons();
 }
@@ -21,65 +21,65 @@ ButtonBar::ButtonBar(QWidget* window) {
 void ButtonBar::BuildFields() {
   const QFont counter_font =
       MakeFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")}, 11, true);
-  lbX = Label(plMenu, "lbX", QString(), {5, 2, 21, 14});
-  lbX->setFont(counter_font);
-  lbY = Label(plMenu, "lbY", QString(), {5, 15, 21, 14});
-  lbY->setFont(counter_font);
+  lbX_ = Label(plMenu_, "lbX", QString(), {5, 2, 21, 14});
+  lbX_->setFont(counter_font);
+  lbY_ = Label(plMenu_, "lbY", QString(), {5, 15, 21, 14});
+  lbY_->setFont(counter_font);
 
-  edBreite = Edit(plMenu, "edBreite", QStringLiteral("80"), {165, 4, 30, 23});
-  SetHint(edBreite, QStringLiteral("Spalten-Breite"));
-  edSuchen = Edit(plMenu, "edSuchen", QString(), {200, 4, 99, 23});
-  SetHint(edSuchen, QStringLiteral("Suchen nach"));
+  edBreite_ = Edit(plMenu_, "edBreite", QStringLiteral("80"), {165, 4, 30, 23});
+  SetHint(edBreite_, QStringLiteral("Spalten-Breite"));
+  edSuchen_ = Edit(plMenu_, "edSuchen", QString(), {200, 4, 99, 23});
+  SetHint(edSuchen_, QStringLiteral("Suchen nach"));
 }
 
 void ButtonBar::BuildButtons() {
-  sbSuchen = SpeedButton(plMenu, "sbSuchen", QStringLiteral("Suchen"),
+  sbSuchen_ = SpeedButton(plMenu_, "sbSuchen", QStringLiteral("Suchen"),
                          QStringLiteral("Suchen\r\nMit Rechte-Taste Abwärts / Aufwärts"),
                          QStyle::SP_FileDialogContentsView, {301, 4, 70, 24});
-  sbLaden_TXT = SpeedButton(plMenu, "sbLaden_TXT", QStringLiteral("Laden"),
+  sbLaden_TXT_ = SpeedButton(plMenu_, "sbLaden_TXT", QStringLiteral("Laden"),
                             QStringLiteral("Öffnen TXT-Datei"), QStyle::SP_DialogOpenButton,
                             {373, 4, 70, 24});
-  ToolBar1 = Panel(plMenu, "ToolBar1", false);
-  ToolBar1->setGeometry(446, 2, 72, 28);
-  tbRow_Col = new MarkButton(ToolBar1);
-  tbRow_Col->setObjectName(QStringLiteral("tbRow_Col"));
-  tbRow_Col->setGeometry(0, 2, 70, 24);
-  tbRow_Col->setCheckable(true);
-  tbRow_Col->setAutoRaise(true);
-  tbRow_Col->setFocusPolicy(Qt::NoFocus);
-  tbRow_Col->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  tbRow_Col->setIcon(plMenu->style()->standardIcon(QStyle::SP_BrowserReload));
-  SetHint(tbRow_Col, QStringLiteral("Spalten und Zeilen vertauschen"));
-  sbLoeschen = SpeedButton(plMenu, "sbLoeschen", QStringLiteral("Löschen"),
+  ToolBar1_ = Panel(plMenu_, "ToolBar1", false);
+  ToolBar1_->setGeometry(446, 2, 72, 28);
+  tbRow_Col_ = new MarkButton(ToolBar1_);
+  tbRow_Col_->setObjectName(QStringLiteral("tbRow_Col"));
+  tbRow_Col_->setGeometry(0, 2, 70, 24);
+  tbRow_Col_->setCheckable(true);
+  tbRow_Col_->setAutoRaise(true);
+  tbRow_Col_->setFocusPolicy(Qt::NoFocus);
+  tbRow_Col_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  tbRow_Col_->setIcon(plMenu_->style()->standardIcon(QStyle::SP_BrowserReload));
+  SetHint(tbRow_Col_, QStringLiteral("Spalten und Zeilen vertauschen"));
+  sbLoeschen_ = SpeedButton(plMenu_, "sbLoeschen", QStringLiteral("Löschen"),
                            QStringLiteral("Löschen-Fenster ein / aus"), QStyle::SP_TrashIcon,
                            {518, 4, 80, 24});
-  sbExcel = SpeedButton(plMenu, "sbExcel", QStringLiteral("Excel"), QStringLiteral("Excel starten"),
+  sbExcel_ = SpeedButton(plMenu_, "sbExcel", QStringLiteral("Excel"), QStringLiteral("Excel starten"),
                         QStyle::SP_FileIcon, {600, 4, 70, 24});
-  sbSpeichern = SpeedButton(plMenu, "sbSpeichern", QStringLiteral("Speichern"),
+  sbSpeichern_ = SpeedButton(plMenu_, "sbSpeichern", QStringLiteral("Speichern"),
                             QStringLiteral("Speichern in TXT-Excel Datei"),
                             QStyle::SP_DialogSaveButton, {672, 4, 85, 24});
-  sbAbout = SpeedButton(plMenu, "sbAbout", QStringLiteral("Info"),
+  sbAbout_ = SpeedButton(plMenu_, "sbAbout", QStringLiteral("Info"),
                         QStringLiteral("Version und Einstellung"), QStyle::SP_MessageBoxInformation,
                         {759, 4, 70, 24});
-  sbExit = SpeedButton(plMenu, "sbExit", QStringLiteral("Exit"), QStringLiteral("Programm beenden"),
+  sbExit_ = SpeedButton(plMenu_, "sbExit", QStringLiteral("Exit"), QStringLiteral("Programm beenden"),
                        QStyle::SP_DialogCloseButton, {831, 4, 70, 24});
 }
 
 void ButtonBar::SetCounters(int cols, int rows) {
-  lbX->setText(QStringLiteral("Anzahl Spalten:") + QString::number(cols - 1));
-  lbY->setText(QStringLiteral("Anzahl Zeilen: ") + QString::number(rows - 1));
-  lbX->adjustSize();
-  lbY->adjustSize();
+  lbX_->setText(QStringLiteral("Anzahl Spalten:") + QString::number(cols - 1));
+  lbY_->setText(QStringLiteral("Anzahl Zeilen: ") + QString::number(rows - 1));
+  lbX_->adjustSize();
+  lbY_->adjustSize();
 }
 
 void ButtonBar::ClearCounters() {
-  lbX->clear();
-  lbY->clear();
+  lbX_->clear();
+  lbY_->clear();
 }
 
 void ButtonBar::ShowTableControls(bool shown) {
-  for (QWidget* w : std::initializer_list<QWidget*>{tbRow_Col, sbSpeichern, edBreite, edSuchen,
-                                                    sbSuchen, sbLoeschen}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{tbRow_Col_, sbSpeichern_, edBreite_, edSuchen_,
+                                                    sbSuchen_, sbLoeschen_}) {
     w->setVisible(shown);
   }
 }

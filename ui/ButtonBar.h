@@ -1,6 +1,7 @@
-// The button bar `plMenu` at the foot of the main window: the counters, the
-// width and search fields and the speed buttons. It builds and lays out its
-// controls; what they do is connected by the window.
+// The button bar `plMenu` at the foot of the main window: it builds and lays
+// out the counters, the width and search fields and the speed buttons. The
+// part that a control belongs to is handed it and handles it; the bar itself
+// only shows the counters and which controls a loaded table brings.
 #ifndef MARVESK_UI_BUTTONBAR_H_
 #define MARVESK_UI_BUTTONBAR_H_
 
@@ -15,6 +16,8 @@ namespace ui {
 class ButtonBar {
  public:
   explicit ButtonBar(QWidget* window);
+  ButtonBar(const ButtonBar&) = delete;
+  ButtonBar& operator=(const ButtonBar&) = delete;
 
   // The counters of a table of `cols` x `rows` cells, headers included.
   void SetCounters(int cols, int rows);
@@ -22,24 +25,36 @@ class ButtonBar {
   // The controls that only make sense with a table loaded.
   void ShowTableControls(bool shown);
 
-  QFrame* plMenu;
-  QLabel* lbX;
-  QLabel* lbY;
-  QLineEdit* edBreite;
-  QLineEdit* edSuchen;
-  QToolButton* sbSuchen;
-  QToolButton* sbLaden_TXT;
-  QFrame* ToolBar1;
-  QToolButton* tbRow_Col;
-  QToolButton* sbLoeschen;
-  QToolButton* sbExcel;
-  QToolButton* sbSpeichern;
-  QToolButton* sbAbout;
-  QToolButton* sbExit;
+  QFrame* plMenu() const { return plMenu_; }
+  QLineEdit* edBreite() const { return edBreite_; }
+  QLineEdit* edSuchen() const { return edSuchen_; }
+  QToolButton* sbSuchen() const { return sbSuchen_; }
+  QToolButton* sbLaden_TXT() const { return sbLaden_TXT_; }
+  QToolButton* tbRow_Col() const { return tbRow_Col_; }
+  QToolButton* sbLoeschen() const { return sbLoeschen_; }
+  QToolButton* sbExcel() const { return sbExcel_; }
+  QToolButton* sbSpeichern() const { return sbSpeichern_; }
+  QToolButton* sbAbout() const { return sbAbout_; }
+  QToolButton* sbExit() const { return sbExit_; }
 
  private:
   void BuildFields();
   void BuildButtons();
+
+  QFrame* plMenu_;
+  QLabel* lbX_;
+  QLabel* lbY_;
+  QLineEdit* edBreite_;
+  QLineEdit* edSuchen_;
+  QToolButton* sbSuchen_;
+  QToolButton* sbLaden_TXT_;
+  QFrame* ToolBar1_;
+  QToolButton* tbRow_Col_;
+  QToolButton* sbLoeschen_;
+  QToolButton* sbExcel_;
+  QToolButton* sbSpeichern_;
+  QToolButton* sbAbout_;
+  QToolButton* sbExit_;
 };
 
 }  // namespace ui

@@ -1,69 +1,75 @@
 #include "ui/FileOperations.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QToolButton>
-#include <algorithm>
+#include <QWidget>
+#include <functional>
+#include <utility>
 
 #include "core/FileUtil.h"
 #include "core/Loader.h"
+#include "core/Separator.h"
+#include "core/Settings.h"
 #include "core/Writer.h"
-#include "ui/BannerStrip.h"
+#include "ui/Builders.h"
 #include "ui/ButtonBar.h"
 #include "ui/Codec.h"
-#include "ui/RangePanel.h"
-#include "ui/Search.h"
+#include "ui/ProgressReport.h"
 #include "ui/StatusBar.h"
 #include "ui/StringGrid.h"
-#include "ui/Undo.h"
+#include "ui/TableEdits.h"
+#include "ui/TableViews.h"
+#include "ui/ViewStates.h"
 #include "ui/platform/EscapeWatch.h"
 #include "ui/platform/Shell.h"
-#include "ui/ut_About.h"
-#include "ui/ut_EX.h"
-#include "ui/ut_Marvesk.h"
 
 namespace ui {
 namespace {
 
+const QString kOpenFilter =
+    QStringLiteral("Text-Datei (*.TXT)|*.txt|CSV-Dateien (*.CSV)|*.csv|Alle-Dateien (*.*)|*.*");
+const QString kSaveFilter = QStringLiteral("TXT-Datei|*.txt|CSV-Datei|*.csv");
+
 QString FileNameOf(const QString& path) { return FromBytes(core::NamePart(Bytes(path))); }
 
-// Connects the core load to the window: status texts, progress bar, the
-// Escape watch and the continue question.
-class WindowLoadObserver final : public core::LoadObserver {
+// The core's load in the window: the progress bar and the status texts, the
+// Escape watch, the continue question and the configured separator.
+class LoadReport final : public core::LoadObserver {
  public:
-  WindowLoadObserver(TfrMarvesk& form, EscapeWatch& watch) : form_(form), watch_(watch) {}
+  LoadReport(ProgressReport& bar, EscapeWatch& watch, StatusBar* status, Prompter& prompter,
+             QWidget* window, QString file, std::function<char()> separator)
+      : bar_(bar),
+        watch_(watch),
+        status_(status),
+        prompter_(prompter),
+        window_(window),
+        file_(std::move(file)),
+        separator_(std::move(separator)) {}
 
-  char ConfiguredSeparator() override { return form_.SeparatorChar(); }
-
-  void ReadingStarted() override {
-    form_.StatusBar1->show();
-    form_.ProgressBar1->show();
-    form_.ProgressBar1->setMaximum(10000);
-    form_.ProgressBar1->setValue(0);
-    form_.StatusBar1->SetPanelText(
-        0, QStringLiteral("Laden ") + FileNameOf(form_.OpenDialog1.file_name));
-    form_.StatusBar1->SetPanelText(1, QStringLiteral("Mit ESC-Taste abbrechen"));
-    watch_.Pump(/*force=*/true);
+  // Asked only when no detection runs, once the file is open.
+  char ConfiguredSeparator() override { return separator_(); }
+  void Started(int maximum) override {
+    status_->show();
+    status_->SetPanelText(0, QStringLiteral("Laden ") + file_);
+    status_->SetPanelText(1, QStringLiteral("Mit ESC-Taste abbrechen"));
+    bar_.Started(maximum);
   }
-
-  void Progress(int position, int64_t stored_rows) override {
-    // The bar and the text move every 100 lines at most, and are painted no
-    // more often than the watch's interval, so a big file is not slowed down.
+  void StoredRows(int64_t rows) override { rows_ = rows; }
+  void Progress(int position) override {
+    // The bar and the text move at most as often as the watch paints.
     if (!watch_.Due()) return;
-    form_.ProgressBar1->setValue(position);
-    form_.StatusBar1->SetPanelText(0, QStringLiteral("Laden ") + QString::number(stored_rows));
-    watch_.Pump();
+    status_->SetPanelText(0, QStringLiteral("Laden ") + QString::number(rows_));
+    bar_.Progress(position);
   }
-
-  bool EscapePressed() override { return watch_.IsPressed(); }
+  void Finished() override { bar_.Finished(); }
+  bool EscapePressed() override { return bar_.EscapePressed(); }
 
   bool ConfirmContinue() override {
-    const QString question = QStringLiteral("Laden ") + FileNameOf(form_.OpenDialog1.file_name) +
-                             QStringLiteral(" ist noch nicht beendet\rFortsetzen?");
+    const QString question =
+        QStringLiteral("Laden ") + file_ + QStringLiteral(" ist noch nicht beendet\rFortsetzen?");
     for (;;) {
       // A box closed without a button (close box, Escape) is no answer.
-      const int answer = ShowMessage(form_.prompter(), &form_, Prompter::Kind::kWarning, question,
+      const int answer = ShowMessage(prompter_, window_, Prompter::Kind::kWarning, question,
                                      Prompter::Buttons::kYesNo);
       if (answer != Prompter::kResultYes && answer != Prompter::kResultNo) continue;
       // An Escape still held, or pressed to close the box, is no answer.
@@ -73,143 +79,188 @@ class WindowLoadObserver final : public core::LoadObserver {
   }
 
  private:
-  TfrMarvesk& form_;
+  ProgressReport& bar_;
   EscapeWatch& watch_;
-};
-
-class WindowWriteObserver final : public core::WriteObserver {
- public:
-  WindowWriteObserver(QProgressBar* bar, EscapeWatch& watch) : bar_(bar), watch_(watch) {}
-  void Progress(int row) override {
-    if (!watch_.Due()) return;
-    bar_->setValue(row);
-    watch_.Pump();
-  }
-  bool EscapePressed() override { return watch_.IsPressed(); }
-
- private:
-  QProgressBar* bar_;
-  EscapeWatch& watch_;
-};
-
-// Ends the grid's detachment from its view however the load ends.
-struct EndUpdate {
-  StringGrid* grid;
-  ~EndUpdate() { grid->EndUpdate(); }
+  StatusBar* status_;
+  Prompter& prompter_;
+  QWidget* window_;
+  QString file_;
+  std::function<char()> separator_;
+  int64_t rows_ = 0;
 };
 
 }  // namespace
 
-void FileOperations::Load(bool reload) {
-  form_.search().Restart();
-  ButtonBar& bar = form_.bar();
-  bar.plMenu->hide();
-  form_.OpenDialog1.initial_dir = form_.settings.LastDir;
-  if (!reload && !form_.prompter().OpenFile(&form_, form_.OpenDialog1)) {
-    bar.plMenu->show();
-    return;
-  }
-
-  EscapeWatch watch(&form_);
-  form_.ProgressBar1->show();
-  watch.Pump(/*force=*/true);
-  // The grid stays detached from the view until the load is over: it is
-  // hidden and not repainted per cell.
-  StringGrid* grid = form_.StringGrid1;
-  grid->BeginUpdate();
-  EndUpdate end_update{grid};
-  ClearForLoad();
-  const QString path = form_.OpenDialog1.file_name;
-  if (path.isEmpty()) {
-    // Nothing to read: back to a usable view rather than a bare window.
-    form_.ProgressBar1->hide();
-    form_.InitView();
-    return;
-  }
-  form_.settings.LastDir = FromBytes(core::DirectoryPart(Bytes(path)));
-
-  const QCheckBox* automatic = form_.about().cbTrZAutom;
-  const bool auto_detect = automatic->isChecked() && !automatic->isHidden();
-  WindowLoadObserver observer(form_, watch);
-  const core::LoadResult result =
-      core::LoadTable(Bytes(path), auto_detect, grid->table(), observer);
-  if (!ShowOutcome(result)) return;
-  form_.SetCounters(*grid);
-  form_.StatusBar1->hide();
-  form_.ProgressBar1->hide();
-  grid->show();
-  bar.plMenu->show();
+FileOperations::FileOperations(QWidget* window, TableViews& views, TableEdits& edits,
+                               ViewStates& states, const ButtonBar& buttons, Bars bars,
+                               core::SettingsValues& settings, Prompter& prompter, Shell& shell)
+    : QObject(window),
+      window_(window),
+      views_(views),
+      edits_(edits),
+      states_(states),
+      bars_(bars),
+      settings_(settings),
+      prompter_(prompter),
+      shell_(shell),
+      sbLaden_TXT_(buttons.sbLaden_TXT()),
+      sbSpeichern_(buttons.sbSpeichern()) {
+  setObjectName(QStringLiteral("FileOperations"));
+  OpenDialog1.filter = kOpenFilter;
+  SaveDialog1.filter = kSaveFilter;
+  SaveDialog1.confirm_overwrite = true;
+  ConnectGuarded(sbLaden_TXT_, &QToolButton::clicked, window, prompter,
+                 [this] { sbLaden_TXTClick(); });
+  ConnectGuarded(buttons.sbExcel(), &QToolButton::clicked, window, prompter,
+                 [this] { sbExcelClick(); });
+  new MouseButtonFilter(sbLaden_TXT_, {}, [this] { sbLaden_TXTMouseMove(); });
+  // Speichern starts on the press itself, which tells the mouse button; the
+  // filter takes the press, so no click follows and one press saves once.
+  new MouseButtonFilter(
+      sbSpeichern_,
+      [this, window, &prompter](Qt::MouseButton button) {
+        RunGuarded(prompter, window,
+                   [this, button] { sbSpeichernClick(button != Qt::RightButton); });
+      },
+      [this] { sbSpeichernMouseMove(); });
 }
 
-void FileOperations::ClearForLoad() {
-  StringGrid* grid = form_.StringGrid1;
-  form_.undo().Clear();  // nothing of the old table can come back
-  core::ClearGrid(grid->table());
-  // A new table starts at its first data cell, as a cleared grid does,
-  // before anything looks at the current cell.
-  grid->StartAtFirstCell();
-  grid->hide();
-  form_.StringGrid2->hide();
-  form_.bar().tbRow_Col->setChecked(false);
-  form_.bar().ShowTableControls(true);
+char FileOperations::SeparatorChar() { return core::SeparatorChar(settings_.separator); }
+
+void FileOperations::sbLaden_TXTMouseMove() {
+  const QString s = QString::fromLatin1(core::SeparatorDisplay(SeparatorChar()));
+  SetHint(sbLaden_TXT_, QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: ") + s);
+}
+
+void FileOperations::sbSpeichernMouseMove() {
+  const QString s = QString::fromLatin1(core::SeparatorDisplay(SeparatorChar()));
+  SetHint(sbSpeichern_, QStringLiteral("Speichern in TXT-Excel Datei\rLinke-Maus  Trennzeichen: "
+                                       "Tab\rRechte-Maus Trennzeichen: ") +
+                            s);
+}
+
+void FileOperations::sbLaden_TXTClick() {
+  emit opening();
+  Load(/*reload=*/false);
+  emit opened();
+}
+
+void FileOperations::OpenFile(const QString& path) {
+  emit opening();
+  // What the dialog would hold had the user picked the file there.
+  OpenDialog1.file_name = path;
+  Load(/*reload=*/true);
+  emit opened();
+}
+
+void FileOperations::ChosenFolder(const QString& path) {
+  settings_.last_dir = core::DirectoryPart(Bytes(path));
+}
+
+bool FileOperations::ShowOpenDialog() {
+  OpenDialog1.initial_dir = FromBytes(settings_.last_dir);
+  OpenDialog1.filter_index = settings_.open_filter_index;
+  const bool chosen = prompter_.OpenFile(window_, OpenDialog1);
+  settings_.open_filter_index = OpenDialog1.filter_index;
+  return chosen;
+}
+
+void FileOperations::Load(bool reload) {
+  emit loadStarting();
+  bars_.menu->hide();
+  if (!reload && !ShowOpenDialog()) {
+    bars_.menu->show();
+    return;
+  }
+  EscapeWatch watch(window_);
+  bars_.progress->show();
+  watch.Pump(/*force=*/true);
+  edits_.Clear();  // nothing of the old table can come back
+  states_.ShowLoading();
+  const QString path = OpenDialog1.file_name;
+  StringGrid& grid = views_.loaded();
+  core::LoadResult result;
+  // The grid stays detached from the view until the load is over: it is
+  // not repainted per cell.
+  (void)edits_.Replace(grid, [&](core::Table& table) {
+    core::ClearGrid(table);
+    // A new table starts at its first data cell, as a cleared grid does.
+    grid.StartAtFirstCell();
+    if (path.isEmpty()) return core::Result::Ok();
+    ChosenFolder(path);
+    const bool auto_detect = core::AutoDetectInForce(settings_.separator);
+    ProgressReport bar(bars_.progress, window_, &watch);
+    LoadReport observer(bar, watch, bars_.status, prompter_, window_, FileNameOf(path),
+                        [this] { return SeparatorChar(); });
+    result = core::LoadTable(Bytes(path), auto_detect, table, observer);
+    return result.status;
+  });
+  if (path.isEmpty()) {
+    // Nothing to read: back to a usable view rather than a bare window.
+    bars_.progress->hide();
+    states_.ShowStartView();
+    return;
+  }
+  if (!ShowOutcome(result)) return;
+  bars_.status->hide();
+  bars_.progress->hide();
+  states_.ShowTable(grid);
 }
 
 bool FileOperations::ShowOutcome(const core::LoadResult& result) {
   switch (result.status.code()) {
     case core::Code::kOpenFailed:
-      form_.ProgressBar1->hide();
-      form_.ex().ShowWarning(FromBytes(result.status.message()));
-      form_.InitView();
+      bars_.progress->hide();
+      ShowWarning(prompter_, FromBytes(result.status.message()));
+      states_.ShowStartView();
       return false;
     case core::Code::kOutOfMemory:
-      form_.ex().ShowWarning(FromBytes(result.status.message()));
-      form_.StringGrid1->show();
-      return true;
     case core::Code::kReadFailed:
-      form_.ex().ShowWarning(FromBytes(result.status.message()));
+      ShowWarning(prompter_, FromBytes(result.status.message()));
       return true;
     default:
       return true;
   }
 }
 
-void FileOperations::Save(StringGrid* grid, bool with_tab) {
-  char separator = with_tab ? '\t' : form_.SeparatorChar();
-  form_.SaveDialog1.default_ext = QStringLiteral("csv");
-  form_.SaveDialog1.initial_dir = form_.settings.LastDir;
-  if (!form_.prompter().SaveFile(&form_, form_.SaveDialog1)) return;
-  const QString path = form_.SaveDialog1.file_name;
-  if (form_.ex().UpperExt(path) == QLatin1String(".CSV")) separator = ';';
-  form_.settings.LastDir = FromBytes(core::DirectoryPart(Bytes(path)));
-  form_.OpenDialog1.file_name = path;
+void FileOperations::Save(bool with_tab) {
+  StringGrid& grid = views_.Saving();
+  char separator = with_tab ? '\t' : SeparatorChar();
+  SaveDialog1.default_ext = QStringLiteral("csv");
+  SaveDialog1.initial_dir = FromBytes(settings_.last_dir);
+  SaveDialog1.filter_index = settings_.save_filter_index;
+  const bool chosen = prompter_.SaveFile(window_, SaveDialog1);
+  settings_.save_filter_index = SaveDialog1.filter_index;
+  if (!chosen) return;
+  const QString path = SaveDialog1.file_name;
+  if (QString::fromStdString(core::UpperExt(Bytes(path))) == QLatin1String(".CSV")) {
+    separator = ';';
+  }
+  ChosenFolder(path);
+  OpenDialog1.file_name = path;
 
-  EscapeWatch watch(&form_);
-  ButtonBar& bar = form_.bar();
-  bar.plMenu->hide();
-  form_.StatusBar1->SetPanelText(0, QStringLiteral("Laden ") + path);
-  form_.StatusBar1->show();
-  form_.ProgressBar1->show();
-  form_.ProgressBar1->setMaximum(std::max(grid->RowCount() - 1, 0));
-  form_.ProgressBar1->setValue(0);
-  watch.Pump(/*force=*/true);
-  WindowWriteObserver observer(form_.ProgressBar1, watch);
+  EscapeWatch watch(window_);
+  bars_.menu->hide();
+  bars_.status->SetPanelText(0, QStringLiteral("Laden ") + path);
+  bars_.status->show();
+  ProgressReport observer(bars_.progress, window_, &watch);
   const core::WriteResult result =
-      core::WriteTable(grid->table(), Bytes(path), separator, &observer, /*sync=*/true);
-  form_.ProgressBar1->hide();
-  form_.StatusBar1->hide();
-  bar.plMenu->show();
+      core::WriteTable(grid.table(), Bytes(path), separator, &observer, /*sync=*/true);
+  bars_.status->hide();
+  bars_.menu->show();
   if (result.status.code() == core::Code::kCreateFailed ||
       result.status.code() == core::Code::kWriteFailed) {
-    form_.ex().ShowWarning(FromBytes(result.status.message()));
+    ShowWarning(prompter_, FromBytes(result.status.message()));
   }
 }
 
-void FileOperations::OpenInSpreadsheet() {
-  form_.OpenDialog1.initial_dir = form_.settings.LastDir;
-  if (!form_.prompter().OpenFile(&form_, form_.OpenDialog1)) return;
-  const QString file = form_.OpenDialog1.file_name;
-  form_.settings.LastDir = FromBytes(core::DirectoryPart(Bytes(file)));
-  form_.shell().OpenInSpreadsheet(&form_, file, form_.settings.LastDir);
+void FileOperations::sbSpeichernClick(bool with_tab) { Save(with_tab); }
+
+void FileOperations::sbExcelClick() {
+  if (!ShowOpenDialog()) return;
+  const QString file = OpenDialog1.file_name;
+  ChosenFolder(file);
+  shell_.OpenInSpreadsheet(window_, file, FromBytes(settings_.last_dir));
 }
 
 }  // namespace ui

@@ -1,43 +1,98 @@
 // Loading a file into the main window, saving the shown table, and handing a
-// file to the spreadsheet program: the dialogs, the status texts, the
-// progress bar, Escape and the warnings around the core's load and save.
+// file to the spreadsheet program: the buttons Laden, Speichern and Excel,
+// the dialogs, the status texts, the progress bar, Escape and the warnings
+// around the core's load and save. The dialogs' folder, filters and the
+// separator come from the main window's settings, which this part updates.
 #ifndef MARVESK_UI_FILEOPERATIONS_H_
 #define MARVESK_UI_FILEOPERATIONS_H_
 
+#include <QObject>
 #include <QString>
 
-class TfrMarvesk;
+#include "ui/platform/Prompter.h"
+
+class QProgressBar;
+class QToolButton;
+class QWidget;
 
 namespace core {
 struct LoadResult;
-}
+struct SettingsValues;
+}  // namespace core
 
 namespace ui {
 
-class EscapeWatch;
+class ButtonBar;
+class Shell;
+class StatusBar;
 class StringGrid;
+class TableEdits;
+class TableViews;
+class ViewStates;
 
-class FileOperations {
+class FileOperations final : public QObject {
+  Q_OBJECT
+
  public:
-  explicit FileOperations(TfrMarvesk& form) : form_(form) {}
+  // What the loads and saves show their progress in.
+  struct Bars {
+    QWidget* menu;          // the button bar, hidden while a file is read or written
+    QProgressBar* progress;
+    StatusBar* status;
+  };
 
+  FileOperations(QWidget* window, TableViews& views, TableEdits& edits, ViewStates& states,
+                 const ButtonBar& buttons, Bars bars, core::SettingsValues& settings,
+                 Prompter& prompter, Shell& shell);
+
+  // Loads `path` as "Laden" does with that file chosen in the dialog (a file
+  // named on the command line or dropped onto the window).
+  void OpenFile(const QString& path);
+  // Reads the current file again (a changed separator).
+  void Reload() { Load(/*reload=*/true); }
+  // The current file: the one loaded, saved or handed on last.
+  const QString& file_name() const { return OpenDialog1.file_name; }
+
+ signals:
+  // "Laden" or a given file is about to load: the range panel closes.
+  void opening();
+  // ... and has loaded, or was not chosen: the banner goes.
+  void opened();
+  // Every load, a reload too, starts: the search starts afresh.
+  void loadStarting();
+
+ private:
+  void sbLaden_TXTClick();
+  void sbLaden_TXTMouseMove();
+  void sbSpeichernMouseMove();
+  // `with_tab`: the press was not made with the right mouse button.
+  void sbSpeichernClick(bool with_tab);
+  void sbExcelClick();
   // Loads the file chosen in the open dialog, or with `reload` the one the
   // open dialog holds.
   void Load(bool reload);
-  // Writes `grid` to a file chosen in the save dialog; with TAB when
-  // `with_tab`, otherwise with the configured separator (';' for .CSV).
-  void Save(StringGrid* grid, bool with_tab);
-  // Hands a file chosen in the open dialog to the spreadsheet program.
-  void OpenInSpreadsheet();
-
- private:
-  // The empty grid and the table controls, before the reading starts.
-  void ClearForLoad();
+  // Writes the grid Speichern writes; with TAB when `with_tab`, otherwise with
+  // the configured separator (';' for .CSV).
+  void Save(bool with_tab);
   // Warnings and the view after the core's load; false when the start view
   // was restored.
   bool ShowOutcome(const core::LoadResult& result);
+  char SeparatorChar();
+  bool ShowOpenDialog();
+  void ChosenFolder(const QString& path);
 
-  TfrMarvesk& form_;
+  QWidget* window_;
+  TableViews& views_;
+  TableEdits& edits_;
+  ViewStates& states_;
+  Bars bars_;
+  core::SettingsValues& settings_;
+  Prompter& prompter_;
+  Shell& shell_;
+  QToolButton* sbLaden_TXT_;
+  QToolButton* sbSpeichern_;
+  FileDialogState OpenDialog1;
+  FileDialogState SaveDialog1;
 };
 
 }  // namespace ui

@@ -9,17 +9,16 @@
 #include <QRadioButton>
 #include <QToolButton>
 #include <initializer_list>
+#include <optional>
+#include <utility>
 
 #include "ui/Builders.h"
-#include "ui/ButtonBar.h"
 #include "ui/Codec.h"
-#include "ui/EditProgress.h"
-#include "ui/Search.h"
+#include "ui/ProgressReport.h"
 #include "ui/StringGrid.h"
-#include "ui/Undo.h"
+#include "ui/TableEdits.h"
+#include "ui/TableViews.h"
 #include "ui/platform/Prompter.h"
-#include "ui/ut_EX.h"
-#include "ui/ut_Marvesk.h"
 
 namespace ui {
 namespace {
@@ -32,23 +31,23 @@ std::string Text(const QLineEdit* field) { return field->text().toStdString(); }
 
 }  // namespace
 
-RangePanel::RangePanel(TfrMarvesk& form) : form_(form) {
-  plLoeschen = Panel(&form, "plLoeschen", true);
+RangePanel::RangePanel(QWidget* window, TableViews& views, TableEdits& edits,
+                       QToolButton* sbLoeschen, QProgressBar* bar, Prompter& prompter)
+    : QObject(window),
+      window_(window),
+      views_(views),
+      edits_(edits),
+      bar_(bar),
+      prompter_(prompter) {
+  setObjectName(QStringLiteral("RangePanel"));
+  plLoeschen = Panel(window, "plLoeschen", true);
   plLoeschen->setGeometry(472, 128, 152, 133);
   plLoeschen->setCursor(Qt::SizeAllCursor);
   plLoeschen->setFont(SansSerif8(true));
   plLoeschen->setAutoFillBackground(true);
   plLoeschen->setMouseTracking(true);
-  rbSpalte = Radio(plLoeschen, "rbSpalte", QStringLiteral("Spalte"), {10, 7, 56, 17}, true);
-  rbZeile = Radio(plLoeschen, "rbZeile", QStringLiteral("Zeile"), {10, 24, 50, 17}, false);
-  Panel1 = Panel(plLoeschen, "Panel1", false);
-  Panel1->setGeometry(91, 10, 50, 28);
-  rbAlles = Radio(Panel1, "rbAlles", QStringLiteral("Alles"), {-1, -2, 48, 17}, true);
-  rbInhalt = Radio(Panel1, "rbInhalt", QStringLiteral("Inhalt"), {-1, 13, 52, 17}, false);
+  BuildChoices();
   BuildFields();
-  ExclusivePair(rbSpalte, rbZeile);
-  ExclusivePair(rbAlles, rbInhalt);
-  ExclusivePair(rbAb, rbBis);
   sbOK = SpeedButton(plLoeschen, "sbOK", QStringLiteral("OK"), QString(),
                      QStyle::SP_DialogApplyButton, {4, 105, 70, 24});
   sbOK->setCursor(Qt::ArrowCursor);
@@ -58,6 +57,20 @@ RangePanel::RangePanel(TfrMarvesk& form) : form_(form) {
   sbLoesch_Exit->setCursor(Qt::ArrowCursor);
   plLoeschen->hide();
   plLoeschen->raise();
+  ConnectGuarded(sbLoeschen, &QToolButton::clicked, window, prompter,
+                 [this] { sbLoeschenClick(); });
+  Connect(prompter);
+}
+
+void RangePanel::BuildChoices() {
+  rbSpalte = Radio(plLoeschen, "rbSpalte", QStringLiteral("Spalte"), {10, 7, 56, 17}, true);
+  rbZeile = Radio(plLoeschen, "rbZeile", QStringLiteral("Zeile"), {10, 24, 50, 17}, false);
+  Panel1 = Panel(plLoeschen, "Panel1", false);
+  Panel1->setGeometry(91, 10, 50, 28);
+  rbAlles = Radio(Panel1, "rbAlles", QStringLiteral("Alles"), {-1, -2, 48, 17}, true);
+  rbInhalt = Radio(Panel1, "rbInhalt", QStringLiteral("Inhalt"), {-1, 13, 52, 17}, false);
+  ExclusivePair(rbSpalte, rbZeile);
+  ExclusivePair(rbAlles, rbInhalt);
 }
 
 void RangePanel::BuildFields() {
@@ -71,6 +84,7 @@ void RangePanel::BuildFields() {
   Panel2->setGeometry(112, 46, 14, 49);
   rbAb = Radio(Panel2, "rbAb", QString(), {1, 3, 15, 17}, true);
   rbBis = Radio(Panel2, "rbBis", QString(), {1, 29, 15, 17}, false);
+  ExclusivePair(rbAb, rbBis);
   // The four-way arrow belongs to the free area only; the fields keep their
   // text cursor.
   for (QWidget* w : std::initializer_list<QWidget*>{rbSpalte, rbZeile, Panel1, rbAlles, rbInhalt,
@@ -79,44 +93,62 @@ void RangePanel::BuildFields() {
   }
 }
 
-void RangePanel::Connect() {
-  TfrMarvesk* form = &form_;
-  Prompter& prompter = form_.prompter();
-  ConnectGuarded(form_.bar().sbLoeschen, &QToolButton::clicked, form, prompter,
-                 [form] { form->sbLoeschenClick(); });
-  ConnectGuarded(sbLoesch_Exit, &QToolButton::clicked, form, prompter,
-                 [form] { form->sbLoesch_ExitClick(); });
-  ConnectGuarded(sbOK, &QToolButton::clicked, form, prompter, [form] { form->sbOKClick(); });
-  new MouseButtonFilter(sbOK, {}, [form] { form->sbOKMouseMove(); });
-  ConnectGuarded(rbSpalte, &QRadioButton::toggled, form, prompter, [form, this] {
-    if (rbSpalte->isChecked()) form->rbSpalteClick();
-  });
-  ConnectGuarded(rbZeile, &QRadioButton::toggled, form, prompter, [form, this] {
-    if (rbZeile->isChecked()) form->rbZeileClick();
-  });
-  ConnectGuarded(rbAlles, &QRadioButton::toggled, form, prompter, [form, this] {
-    if (rbAlles->isChecked()) form->rbAllesClick();
-  });
-  ConnectGuarded(rbInhalt, &QRadioButton::toggled, form, prompter, [form, this] {
-    if (rbInhalt->isChecked()) form->rbInhaltClick();
-  });
-  new EventHook(edAb, [form](QEvent* e) {
-    if (e->type() == QEvent::FocusIn) form->edAbEnter();
-    return e->type() == QEvent::KeyPress && form->edAbKeyPress(static_cast<QKeyEvent*>(e));
-  });
-  new EventHook(edBis, [form](QEvent* e) {
-    if (e->type() == QEvent::FocusIn) form->edBisEnter();
-    return e->type() == QEvent::KeyPress && form->edBisKeyPress(static_cast<QKeyEvent*>(e));
-  });
+void RangePanel::Connect(Prompter& prompter) {
+  QWidget* w = window_;
+  ConnectGuarded(sbLoesch_Exit, &QToolButton::clicked, w, prompter, [this] { Hide(); });
+  ConnectGuarded(sbOK, &QToolButton::clicked, w, prompter, [this] { sbOKClick(); });
+  new MouseButtonFilter(sbOK, {}, [this] { sbOKMouseMove(); });
+  // Any of the four choices becoming selected shows the run anew.
+  for (QRadioButton* b : {rbSpalte, rbZeile, rbAlles, rbInhalt}) {
+    ConnectGuarded(b, &QRadioButton::toggled, w, prompter, [this, b] {
+      if (b->isChecked()) RefreshRange();
+    });
+  }
+  // A field taking the focus points grid clicks at itself.
+  for (auto [field, mark] : {std::pair{edAb, rbAb}, std::pair{edBis, rbBis}}) {
+    new EventHook(field, [this, field = field, mark = mark](QEvent* e) {
+      if (e->type() == QEvent::FocusIn) mark->setChecked(true);
+      return e->type() == QEvent::KeyPress && FieldKeyPress(field, static_cast<QKeyEvent*>(e));
+    });
+  }
   // The free area of the panel: moves and presses that no control took.
-  new EventHook(plLoeschen, [form](QEvent* e) {
-    if (e->type() == QEvent::MouseMove) form->plLoeschenMouseMove();
+  new EventHook(plLoeschen, [this](QEvent* e) {
+    if (e->type() == QEvent::MouseMove) RefreshRange();
     if (e->type() == QEvent::MouseButtonPress) {
-      form->plLoeschenMouseDown(static_cast<QMouseEvent*>(e)->position().toPoint());
+      plLoeschenMouseDown(static_cast<QMouseEvent*>(e)->position().toPoint());
       return true;
     }
     return false;
   });
+  // During a drag the window holds the mouse and gets every move and press,
+  // and the release.
+  new EventHook(window_, [this](QEvent* e) {
+    if (!PanelDragging) return false;
+    const auto type = e->type();
+    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress &&
+        type != QEvent::MouseButtonRelease) {
+      return false;
+    }
+    const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
+    if (type == QEvent::MouseButtonRelease) {
+      PanelMouseUp(at);
+    } else {
+      MovePanel(at);
+    }
+    return false;
+  });
+  connect(&views_, &TableViews::cellChosen, this, &RangePanel::CellChosen);
+  connect(&views_, &TableViews::mouseMoved, this, &RangePanel::GridMouseMove);
+}
+
+void RangePanel::Hide() { plLoeschen->hide(); }
+
+QList<QWidget*> RangePanel::TabOrder() const {
+  return {rbSpalte, rbZeile, edAb, edBis, rbAlles, rbInhalt, rbAb, rbBis};
+}
+
+int RangePanel::Count(const StringGrid& grid) const {
+  return Axis() == core::RangeAxis::kColumns ? grid.ColCount() : grid.RowCount();
 }
 
 core::RangeAxis RangePanel::Axis() const {
@@ -141,57 +173,42 @@ void RangePanel::SetBounds(const core::RangeBounds& bounds) {
   RowTo = bounds.RowTo;
 }
 
-void RangePanel::CellChosen(int col, int row) {
-  const int value = rbSpalte->isChecked() ? col : row;
+void RangePanel::CellChosen(StringGrid* grid) {
+  const int value = rbSpalte->isChecked() ? grid->Col() : grid->Row();
   if (rbAb->isChecked()) edAb->setText(QString::number(value));
   if (rbBis->isChecked()) edBis->setText(QString::number(value));
 }
 
 void RangePanel::ReadRange(const StringGrid& grid) {
   core::RangeFields fields = Fields();
-  const int count = Axis() == core::RangeAxis::kColumns ? grid.ColCount() : grid.RowCount();
-  SetBounds(core::ReadRange(fields, Axis(), count));
+  SetBounds(core::ReadRange(fields, Axis(), Count(grid)));
   PutFields(fields);
 }
 
 void RangePanel::RefreshRange() {
-  StringGrid* grid = form_.VisibleGrid();
-  ReadRange(*grid);
-  grid->viewport()->repaint();
-}
-
-void RangePanel::ClearRange(StringGrid& grid) {
-  core::RangeFields fields = Fields();
-  core::RangeBounds bounds{ColFrom, ColTo, RowFrom, RowTo};
-  core::ClearRange(grid.table(), fields, Axis(), bounds, &form_.undo().For(grid));
-  SetBounds(bounds);
-  PutFields(fields);
-  grid.gridModel()->CellsChanged(1, 1, grid.ColCount() - 1, grid.RowCount() - 1);
+  StringGrid& grid = views_.Shown();
+  ReadRange(grid);
+  grid.viewport()->repaint();
 }
 
 void RangePanel::DeleteRange(StringGrid& grid) {
-  if (Mode() == core::RangeMode::kClear) {
-    ClearRange(grid);
-    return;
-  }
   core::RangeFields fields = Fields();
   core::RangeBounds bounds{ColFrom, ColTo, RowFrom, RowTo};
-  EditProgress progress(form_.ProgressBar1, &form_);
-  grid.BeginUpdate();
-  const core::Result result = core::DeleteRange(grid.table(), fields, Axis(), Mode(), bounds,
-                                                &progress, &form_.undo().For(grid));
-  grid.EndUpdate();
+  const std::optional<core::RangeRun> run =
+      core::PlanRange(fields, Axis(), Mode(), Count(grid), bounds);
   SetBounds(bounds);
   PutFields(fields);
-  form_.SetCounters(grid);
-  if (!result.ok()) form_.ex().ShowWarning(FromBytes(result.message()));
+  if (!run) return;
+  ProgressReport progress(bar_, window_);
+  const core::Result result = edits_.Apply(grid, run->Change(), [&](core::Table& table) {
+    return core::ApplyRange(table, *run, &progress);
+  });
+  if (!result.ok()) ShowWarning(prompter_, FromBytes(result.message()));
 }
 
-std::string RangePanel::DeleteConfirmText() const {
-  return core::DeleteConfirmText(Fields(), Axis(), Mode());
+void RangePanel::MovePanel(QPoint at) {
+  plLoeschen->move(at.x() - DragOffsetX, at.y() - DragOffsetY);
 }
-
-void RangePanel::MovePanel(int x, int y) { plLoeschen->move(x - DragOffsetX, y - DragOffsetY); }
 
 void RangePanel::sbLoeschenClick() {
   plLoeschen->setVisible(plLoeschen->isHidden());
@@ -202,8 +219,6 @@ void RangePanel::sbLoeschenClick() {
   RefreshRange();
 }
 
-void RangePanel::sbLoesch_ExitClick() { plLoeschen->hide(); }
-
 bool RangePanel::FieldKeyPress(QLineEdit* field, QKeyEvent* key) {
   if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
     (field == edAb ? edBis : edAb)->setFocus();
@@ -212,55 +227,46 @@ bool RangePanel::FieldKeyPress(QLineEdit* field, QKeyEvent* key) {
   return RejectedByDigitFilter(*key);
 }
 
-void RangePanel::GridMouseMove(StringGrid& grid) {
-  ReadRange(grid);
-  grid.viewport()->repaint();
+void RangePanel::GridMouseMove(StringGrid* grid) {
+  ReadRange(*grid);
+  grid->viewport()->repaint();
 }
 
 void RangePanel::sbOKMouseMove() {
   core::RangeFields fields = Fields();
-  const StringGrid* grid = form_.VisibleGrid();
-  const int count = Axis() == core::RangeAxis::kColumns ? grid->ColCount() : grid->RowCount();
-  const std::string hint = core::OkHint(fields, Axis(), Mode(), count);
+  const std::string hint = core::OkHint(fields, Axis(), Mode(), Count(views_.Shown()));
   PutFields(fields);
   SetHint(sbOK, QString::fromStdString(hint));
 }
 
 void RangePanel::sbOKClick() {
-  form_.search().Restart();
+  emit okClicked();
   core::RangeFields fields = Fields();
   const bool filled = core::CheckFields(fields);
   PutFields(fields);
   if (!filled) return;
-  const QString question = QString::fromStdString(DeleteConfirmText());
-  const int answer = ShowMessage(form_.prompter(), &form_, Prompter::Kind::kInformation, question,
+  const QString question =
+      QString::fromStdString(core::DeleteConfirmText(Fields(), Axis(), Mode()));
+  const int answer = ShowMessage(prompter_, window_, Prompter::Kind::kInformation, question,
                                  Prompter::Buttons::kYesNo);
   if (answer != Prompter::kResultYes) return;
-  if (form_.StringGrid1->isVisible()) {
-    DeleteRange(*form_.StringGrid1);
-  } else if (form_.StringGrid2->isVisible()) {
-    DeleteRange(*form_.StringGrid2);
-  }
+  if (views_.TableShown()) DeleteRange(views_.Shown());
 }
 
 void RangePanel::plLoeschenMouseDown(QPoint at) {
   PanelDragging = true;
-  form_.grabMouse();
+  window_->grabMouse();
   DragOffsetX = at.x();
   DragOffsetY = at.y();
 }
 
-void RangePanel::FormMouseMove(QPoint at) {
-  if (PanelDragging) MovePanel(at.x(), at.y());
-}
-
-void RangePanel::FormMouseUp(QPoint at) {
+void RangePanel::PanelMouseUp(QPoint at) {
   if (!PanelDragging) return;
-  MovePanel(at.x(), at.y());
+  MovePanel(at);
   PanelDragging = false;
-  form_.releaseMouse();
+  window_->releaseMouse();
   // Some of the panel stays within reach, whatever the drop.
-  const QRect outer = form_.frameGeometry();
+  const QRect outer = window_->frameGeometry();
   int left = plLoeschen->x();
   int top = plLoeschen->y();
   if (left + plLoeschen->width() - 10 < 0) left = 10 - plLoeschen->width();

@@ -10,48 +10,59 @@
 #include "ui/Builders.h"
 #include "ui/Codec.h"
 #include "ui/StringGrid.h"
-#include "ui/ut_Marvesk.h"
+#include "ui/TableViews.h"
 
 namespace ui {
 
-void Search::Connect() {
-  TfrMarvesk* form = &form_;
-  new EventHook(edSuchen, [form](QEvent* e) {
-    return e->type() == QEvent::KeyPress && form->edSuchenKeyPress(static_cast<QKeyEvent*>(e));
+Search::Search(TableViews& views, QLineEdit* edSuchen, QToolButton* sbSuchen, Prompter& prompter,
+               QObject* parent)
+    : QObject(parent), views_(views), edSuchen_(edSuchen) {
+  setObjectName(QStringLiteral("Search"));
+  new EventHook(edSuchen, [this](QEvent* e) {
+    return e->type() == QEvent::KeyPress && edSuchenKeyPress(static_cast<QKeyEvent*>(e));
   });
-  new MouseButtonFilter(sbSuchen, [form](Qt::MouseButton button) {
-    RunGuarded(form->prompter(), form, [form, button] { form->sbSuchenMouseDown(button); });
+  QWidget* window = sbSuchen->window();
+  new MouseButtonFilter(sbSuchen, [this, &prompter, window](Qt::MouseButton button) {
+    RunGuarded(prompter, window, [this, button] { sbSuchenMouseDown(button); });
   });
+  connect(&views, &TableViews::cellChosen, this, &Search::CellChosen);
+}
+
+void Search::CellChosen(StringGrid* grid) {
+  SearchHit = false;
+  SearchRow = grid->Row();
+  SearchCol = grid->Col();
+}
+
+bool Search::IsHit(const StringGrid& grid, int col, int row) const {
+  return SearchHit && col == grid.Col() && row == grid.Row();
 }
 
 void Search::Find(const QString& text, bool forward) {
-  StringGrid* grid = form_.VisibleGrid();
+  StringGrid& grid = views_.Shown();
   // The text is looked for as the grid would store it if typed into a cell.
-  const std::string bytes = EncodeCell(text, grid->table().utf8());
+  const std::string bytes = EncodeCell(text, grid.table().utf8());
   core::SearchCursor cursor{SearchCol, SearchRow};
   const std::optional<core::CellPos> hit = forward
-                                               ? core::SearchForward(grid->table(), bytes, cursor)
-                                               : core::SearchBackward(grid->table(), bytes, cursor);
+                                               ? core::SearchForward(grid.table(), bytes, cursor)
+                                               : core::SearchBackward(grid.table(), bytes, cursor);
   SearchCol = cursor.col;
   SearchRow = cursor.row;
   if (!hit) return;
   // Moving there runs the grids' click handling once per change; the hit's
   // own cursor and flag come after it.
-  grid->SetCol(hit->col);
-  grid->SetRow(hit->row);
+  grid.SetCol(hit->col);
+  grid.SetRow(hit->row);
   SearchCol = hit->col;
   SearchRow = hit->row;
   SearchHit = true;
 }
 
-void Search::SearchForward(const QString& text) { Find(text, true); }
-void Search::SearchBackward(const QString& text) { Find(text, false); }
-
 bool Search::edSuchenKeyPress(QKeyEvent* key) {
   if (key->text().isEmpty()) return false;  // keys that type nothing are no key press
   SearchHit = false;
   if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-    SearchForward(edSuchen->text());
+    Find(edSuchen_->text(), /*forward=*/true);
     return true;  // swallowed: the focus stays for the next Enter
   }
   SearchRow = 1;
@@ -60,14 +71,10 @@ bool Search::edSuchenKeyPress(QKeyEvent* key) {
 }
 
 void Search::sbSuchenMouseDown(Qt::MouseButton button) {
-  if (button == Qt::RightButton) {
-    SearchBackward(edSuchen->text());
-  } else {
-    SearchForward(edSuchen->text());
-  }
-  StringGrid* grid = form_.StringGrid1->isVisible() ? form_.StringGrid1 : form_.StringGrid2;
-  grid->viewport()->repaint();
-  grid->setFocus();
+  Find(edSuchen_->text(), /*forward=*/button != Qt::RightButton);
+  StringGrid& grid = views_.Shown();
+  grid.viewport()->repaint();
+  grid.setFocus();
 }
 
 }  // namespace ui

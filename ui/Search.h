@@ -3,6 +3,7 @@
 #ifndef MARVESK_UI_SEARCH_H_
 #define MARVESK_UI_SEARCH_H_
 
+#include <QObject>
 #include <QString>
 #include <Qt>
 #include <cstdint>
@@ -10,49 +11,50 @@
 class QKeyEvent;
 class QLineEdit;
 class QToolButton;
-class TfrMarvesk;
 
 namespace ui {
 
-class Search {
- public:
-  // The search field and button live in the button bar.
-  Search(TfrMarvesk& form, QLineEdit* edSuchen, QToolButton* sbSuchen)
-      : edSuchen(edSuchen), sbSuchen(sbSuchen), form_(form) {}
+class Prompter;
+class StringGrid;
+class TableViews;
 
-  // Connects the field and the button to the window's handlers.
-  void Connect();
+class Search final : public QObject {
+  Q_OBJECT
+
+ public:
+  // The field and the button live in the button bar.
+  Search(TableViews& views, QLineEdit* edSuchen, QToolButton* sbSuchen, Prompter& prompter,
+         QObject* parent);
 
   // A new table or view: the next search starts at the first data cell.
   void Restart() {
     SearchRow = 1;
     SearchCol = 1;
   }
-  // A cell was chosen: the search goes on from there, and it is no hit.
-  void CellChosen(int col, int row) {
-    SearchHit = false;
-    SearchRow = row;
-    SearchCol = col;
-  }
+  // Data cell (col, row) of `grid` is the current cell holding a hit.
+  bool IsHit(const StringGrid& grid, int col, int row) const;
 
+  // For tests: the cursor and the hit flag.
+  int32_t cursor_col() const { return SearchCol; }
+  int32_t cursor_row() const { return SearchRow; }
+  bool hit() const { return SearchHit; }
+
+ private:
+  // A cell of `grid` was chosen: the search goes on from there, and it is no
+  // hit.
+  void CellChosen(StringGrid* grid);
   // The next (previous) data cell of the shown grid holding `text` becomes
   // the current cell and the hit; without one nothing moves.
-  void SearchForward(const QString& text);
-  void SearchBackward(const QString& text);
+  void Find(const QString& text, bool forward);
   // True when the key is taken away from the field.
   bool edSuchenKeyPress(QKeyEvent* key);
   void sbSuchenMouseDown(Qt::MouseButton button);
 
-  QLineEdit* edSuchen;
-  QToolButton* sbSuchen;
+  TableViews& views_;
+  QLineEdit* edSuchen_;
   int32_t SearchCol = 0;
   int32_t SearchRow = 0;
   bool SearchHit = false;
-
- private:
-  void Find(const QString& text, bool forward);
-
-  TfrMarvesk& form_;
 };
 
 }  // namespace ui

@@ -38,7 +38,10 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
   const int row = index.row() + fixed_;
   const std::string bytes = EncodeCell(value.toString(), table_->utf8());
   if (bytes == table_->Get(col, row)) return true;  // an editor closed without a change
-  if (before_edit) before_edit(col, row);
+  if (write_cell) {
+    write_cell(col, row, bytes);
+    return true;
+  }
   table_->Set(col, row, bytes);
   emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
   return true;
@@ -515,8 +518,11 @@ void StringGrid::OnSectionMoved(Qt::Orientation o, int, int old_visual, int new_
   const int off = fixed_ ? 1 : 0;
   const int from = old_visual + off;
   const int to = new_visual + off;
-  MoveSection(o, from, to);
-  if (moved) moved(o, from, to);
+  if (move_requested) {
+    move_requested(o, from, to);
+  } else {
+    MoveSection(o, from, to);
+  }
 }
 
 void StringGrid::MoveSection(Qt::Orientation o, int from, int to) {

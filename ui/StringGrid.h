@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "core/Table.h"
@@ -34,8 +35,9 @@ class GridModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  // Told before the editor writes a cell that changes (col, row of the table).
-  std::function<void(int col, int row)> before_edit;
+  // Writes a cell the editor changed (col, row of the table) and tells the
+  // view; without it the model writes the cell itself.
+  std::function<void(int col, int row, const std::string& bytes)> write_cell;
 
   // Brackets a change of the table that did not go through the model.
   void BeginReset() { beginResetModel(); }
@@ -92,8 +94,9 @@ class StringGrid : public QTableView {
   // between shifting by one, as a drag does (a column takes its width
   // along); the current cell follows.
   void MoveSection(Qt::Orientation o, int from, int to);
-  // Told after a drag moved a row or column (table numbers).
-  std::function<void(Qt::Orientation o, int from, int to)> moved;
+  // Moves the data as a drag asks (table numbers); without it the grid
+  // moves them itself.
+  std::function<void(Qt::Orientation o, int from, int to)> move_requested;
 
   // Around changes made to table() directly: the view forgets nothing else.
   void BeginUpdate();

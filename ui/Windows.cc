@@ -11,7 +11,7 @@
 
 namespace ui {
 
-Windows::Windows(Prompter* prompter, Shell* shell) {
+Windows::Windows(Prompter* prompter, Shell* shell, const QString& program_dir) {
   if (!prompter) {
     own_prompter_ = MakeQtPrompter();
     prompter = own_prompter_.get();
@@ -21,11 +21,11 @@ Windows::Windows(Prompter* prompter, Shell* shell) {
     shell = own_shell_.get();
   }
   QApplication::setWindowIcon(ProgramIcon());
-  main_ = std::make_unique<TfrMarvesk>(*prompter, *shell);
+  main_ = std::make_unique<TfrMarvesk>(*prompter, *shell, program_dir);
   about_ = std::make_unique<TfrAbout>(*shell);
   ex_ = std::make_unique<TfrEX>(*prompter);
-  main_->Attach(about_.get(), ex_.get());
-  about_->Attach(ex_.get(), &main_->settings);
+  main_->Attach(about_.get());
+  about_->Attach(ex_.get(), main_->ProgramDir());
 }
 
 // The main window goes first: closing it may still ask its questions.

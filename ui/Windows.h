@@ -5,6 +5,7 @@
 #ifndef MARVESK_UI_WINDOWS_H_
 #define MARVESK_UI_WINDOWS_H_
 
+#include <QString>
 #include <memory>
 
 class TfrMarvesk;
@@ -19,8 +20,11 @@ class Shell;
 class Windows {
  public:
   // A null prompter or shell means the real ones (message boxes and file
-  // dialogs, the platform's programs); tests pass their own, not owned.
-  explicit Windows(Prompter* prompter = nullptr, Shell* shell = nullptr);
+  // dialogs, the platform's programs); tests pass their own, not owned, and
+  // a program folder of their own (ending in the separator) where the
+  // settings file goes.
+  explicit Windows(Prompter* prompter = nullptr, Shell* shell = nullptr,
+                   const QString& program_dir = {});
   ~Windows();
   Windows(const Windows&) = delete;
   Windows& operator=(const Windows&) = delete;

@@ -77,9 +77,19 @@ TfrAbout::TfrAbout(ui::Shell& shell, QWidget* parent) : QDialog(parent), shell_(
   FormCreate();
 }
 
-void TfrAbout::Attach(TfrEX* ex, TfrMarvesk::Settings* settings) {
+void TfrAbout::Attach(TfrEX* ex, const QString& program_dir) {
   ex_ = ex;
-  settings_ = settings;
+  program_dir_ = program_dir;
+}
+
+void TfrAbout::Edit(const core::SettingsValues& settings) {
+  values_ = settings;
+  SetSeparatorChoice(QString::fromLatin1(values_.separator.choice));
+  edTrennzeichen->setText(QString::fromLatin1(values_.separator.other));
+  cbTrZAutom->setChecked(values_.separator.auto_detect);
+  cbKeineWerb->setChecked(values_.hide_banner);
+  cbRC_Verschieben->setChecked(values_.allow_row_col_move);
+  exec();
 }
 
 void TfrAbout::BuildInfo() {
@@ -223,10 +233,6 @@ void TfrAbout::FormActivate() {
   cbTrennzeichenChange();
   lbVersion->setText(QStringLiteral("Version ") + QString::fromLatin1(core::kProductVersion));
   if (ex_) ex_->ShowFreeware(lbLizenz);
-  if (settings_) {
-    cbKeineWerb->setChecked(settings_->HideBanner);
-    cbRC_Verschieben->setChecked(settings_->AllowRowColMove);
-  }
   OKButton->setFocus();
 }
 
@@ -304,19 +310,21 @@ void TfrAbout::done(int result) {
 }
 
 void TfrAbout::FormClose() {
-  if (settings_) {
-    settings_->HideBanner = cbKeineWerb->isChecked();
-    settings_->AllowRowColMove = cbRC_Verschieben->isChecked();
-  }
+  values_.hide_banner = cbKeineWerb->isChecked();
+  values_.allow_row_col_move = cbRC_Verschieben->isChecked();
+  values_.separator.choice = SeparatorChoice().toLatin1().toStdString();
+  values_.separator.other = edTrennzeichen->text().toLatin1().toStdString();
+  values_.separator.auto_detect = cbTrZAutom->isChecked();
   Tag = 0;
   const QString choice = cbTrennzeichen->currentText();
   if (choice != SavedSeparatorChoice) Tag = 1;
   if (choice == QLatin1String("Anderes") && OtherSeparator() != SavedOtherSeparator) Tag = 1;
   if (cbTrZAutom->isChecked() != SavedAutoDetect) Tag = 1;
+  emit edited(values_);
 }
 
 void TfrAbout::sbDesktopClick() {
-  if (ex_ && settings_) ex_->CreateDesktopShortcut(settings_->ProgramDir);
+  if (ex_) ex_->CreateDesktopShortcut(program_dir_);
 }
 
 bool TfrAbout::ShellOpen(const QString& file, const QString& parameters, const QString& verb) {
@@ -327,19 +335,9 @@ bool TfrAbout::ShellOpen(const QString& file, const QString& parameters, const Q
 void TfrAbout::lbMail2Click() { ShellOpen(QStringLiteral("MailTo:") + lbMail2->text(), {}); }
 
 void TfrAbout::Label3Click() {
-  const QString host = QString::fromLatin1(core::kMakerWebHost);
   const QString open = QStringLiteral("open");
-#ifdef Q_OS_WIN
-  const std::pair<QString, QString> tries[] = {{QStringLiteral("IEXPLORE.EXE"), host},
-                                               {QStringLiteral("NETSCAPE.EXE"), host},
-                                               {host, QStringLiteral("nil")}};
-#else
-  const QString address = QStringLiteral("http://") + host;
-  const std::pair<QString, QString> tries[] = {{address, QString()},
-                                               {QStringLiteral("x-www-browser"), address},
-                                               {QStringLiteral("firefox"), address}};
-#endif
-  for (const auto& [file, parameters] : tries) {
+  for (const auto& [file, parameters] :
+       ui::WebSiteOpenings(QString::fromLatin1(core::kMakerWebHost))) {
     if (ShellOpen(file, parameters, open)) return;
   }
 }

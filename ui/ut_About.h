@@ -1,14 +1,13 @@
 // The info and settings window: product name, version and licence, the
-// maker's links, the desktop shortcut, and the settings. Its separator
-// controls are the store of the separator setting: the main window reads
-// them whenever it needs the separator, and the settings file fills and
-// stores them. Shown modally by the main window's Info button.
+// maker's links, the desktop shortcut, and the settings it edits (the two
+// switches and the separator) on a copy of the main window's. Shown modally
+// by the main window's Info button.
 #ifndef MARVESK_UI_UT_ABOUT_H_
 #define MARVESK_UI_UT_ABOUT_H_
 
 #include <QDialog>
 
-#include "ui/ut_Marvesk.h"
+#include "core/Settings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,19 +28,43 @@ class TfrAbout : public QDialog {
 
  public:
   explicit TfrAbout(ui::Shell& shell, QWidget* parent = nullptr);
-  // The hidden form (for the shortcut) and the main window's settings (the
-  // two switches, the program's folder); both outlive this window.
-  void Attach(TfrEX* ex, TfrMarvesk::Settings* settings);
+  // The hidden form (for the shortcut) and the program's folder.
+  void Attach(TfrEX* ex, const QString& program_dir);
 
-  // Handlers.
+  // Shows the window modally on a copy of `settings`; the copy comes back
+  // through `edited` as the user left it (the two switches and the
+  // separator setting).
+  void Edit(const core::SettingsValues& settings);
+  // After a closing: the separator setting changed while the window was
+  // shown (the window's Tag, 1 or 0).
+  bool SeparatorChanged() const { return Tag == 1; }
+
+ signals:
+  // The window is closing with `settings` as the user left them; sent while
+  // it closes, so that a program ending meanwhile keeps them too.
+  void edited(const core::SettingsValues& settings);
+
+ public slots:
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void FormCreate();
+  void BuildInfo();
+  void BuildSettings();
+  void BuildButtons();
+  void ConnectControls();
   void FormActivate();
+  void FormClose();
   // Shows the "Anderes" field for that choice and the "Automatisch" box otherwise.
   void cbTrennzeichenChange();
   // True when the key is taken away from the control.
   bool edTrennzeichenKeyDown(QKeyEvent* key);
   bool cbTrennzeichenKeyDown(QKeyEvent* key);
   bool OKButtonKeyDown(QKeyEvent* key);
-  void FormClose();
   void sbDesktopClick();
   void lbMail2Click();
   void Label3Click();
@@ -49,10 +72,16 @@ class TfrAbout : public QDialog {
   // started. A text longer than 79 characters is refused, not cut: a cut
   // address would reach the wrong person or page.
   bool ShellOpen(const QString& file, const QString& parameters, const QString& verb = {});
-
+  void RevertAndClose();
   // The separator choice as text (also a text that is none of the items).
   QString SeparatorChoice() const;
   void SetSeparatorChoice(const QString& text);
+  char OtherSeparator() const;
+
+  ui::Shell& shell_;
+  TfrEX* ex_ = nullptr;
+  QString program_dir_;
+  core::SettingsValues values_;  // the copy being edited
 
   QFrame* Panel1;
   QLabel* ProgramIcon;
@@ -77,28 +106,7 @@ class TfrAbout : public QDialog {
   QString SavedSeparatorChoice;
   bool SavedAutoDetect = false;
   char SavedOtherSeparator = ' ';
-  // After a closing: 1 when the separator setting changed while shown, else 0.
   int Tag = 0;
-
- public slots:
-  void done(int result) override;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-
- private:
-  void FormCreate();
-  void BuildInfo();
-  void BuildSettings();
-  void BuildButtons();
-  void ConnectControls();
-  void RevertAndClose();
-  char OtherSeparator() const;
-
-  ui::Shell& shell_;
-  TfrEX* ex_ = nullptr;
-  TfrMarvesk::Settings* settings_ = nullptr;
 };
 
 #endif  // MARVESK_UI_UT_ABOUT_H_

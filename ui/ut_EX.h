@@ -5,13 +5,9 @@
 
 #include <QString>
 #include <QWidget>
-#include <cstdint>
-
-#include "core/Separator.h"
 
 namespace ui {
 class Prompter;
-class StringGrid;
 }  // namespace ui
 
 class QLabel;
@@ -22,15 +18,6 @@ class TfrEX : public QWidget {
  public:
   explicit TfrEX(ui::Prompter& prompter, QWidget* parent = nullptr);
 
-  // A warning box ("Warnung", exclamation icon, "OK").
-  void ShowWarning(const QString& message);
-  bool FileExistsWait(const QString& path);
-  char FilterNumericKey(char key, char decimal);
-  // Empties every cell of the grid, headers included; RowCount becomes 2.
-  void ClearGrid(ui::StringGrid& grid);
-  int32_t ToInt(const QString& text);
-  core::TArrayOfString SplitText(const std::string& separator, const std::string& text, int limit);
-  QString UpperExt(const QString& file_name);
   // Writes the licence type into `label`.
   void ShowFreeware(QLabel* label);
   // Asks, then puts the program's shortcut on the user's desktop: the

@@ -1,8 +1,6 @@
 #include "ui/ut_Marvesk.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -10,16 +8,11 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QProgressBar>
-#include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <exception>
-#include <initializer_list>
 #include <iterator>
-#include <stdexcept>
 #include <utility>
 
 #include "core/FileUtil.h"
@@ -35,136 +28,129 @@
 #include "ui/Search.h"
 #include "ui/StatusBar.h"
 #include "ui/StringGrid.h"
+#include "ui/TableEdits.h"
+#include "ui/TableViews.h"
 #include "ui/Transposition.h"
-#include "ui/Undo.h"
-#include "ui/platform/Shell.h"
+#include "ui/platform/Prompter.h"
 #include "ui/ut_About.h"
-#include "ui/ut_EX.h"
-
-namespace {
 
 using ui::Prompter;
 
-const QString kOpenFilter =
-    QStringLiteral("Text-Datei (*.TXT)|*.txt|CSV-Dateien (*.CSV)|*.csv|Alle-Dateien (*.*)|*.*");
-const QString kSaveFilter = QStringLiteral("TXT-Datei|*.txt|CSV-Datei|*.csv");
-
-}  // namespace
-
-TfrMarvesk::TfrMarvesk(ui::Prompter& prompter, ui::Shell& shell, QWidget* parent)
+TfrMarvesk::TfrMarvesk(ui::Prompter& prompter, ui::Shell& shell, const QString& program_dir,
+                       QWidget* parent)
     : QWidget(parent), prompter_(prompter), shell_(shell) {
   setObjectName(QStringLiteral("frMarvesk"));
   setWindowTitle(QStringLiteral(" Marvesk"));
   setFont(ui::SansSerif8(false));
   setAcceptDrops(true);
-  BuildControls();
-  ConnectControls();
-  FormCreate();
+  resize(907, 550);  // outer 923 x 588 with the frame
+  BuildParts();
+  Arrange();
+  ConnectParts();
+  FormCreate(program_dir);
 }
 
 TfrMarvesk::~TfrMarvesk() = default;
 
-void TfrMarvesk::Attach(TfrAbout* about, TfrEX* ex) {
+void TfrMarvesk::Attach(TfrAbout* about) {
   about_ = about;
-  ex_ = ex;
+  connect(about_, &TfrAbout::edited, this,
+          [this](const core::SettingsValues& edited) { settings_ = edited; });
 }
 
-void TfrMarvesk::BuildControls() {
-  resize(907, 550);  // outer 923 x 588 with the frame
-  layout_ = new QVBoxLayout(this);
-  layout_->setContentsMargins(0, 0, 0, 0);
-  layout_->setSpacing(0);
-
-  StringGrid1 = new ui::StringGrid(this);
-  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid2 = new ui::StringGrid(this);
-  StringGrid2->setObjectName(QStringLiteral("StringGrid2"));
-  StringGrid2->hide();
-  for (ui::StringGrid* g : {StringGrid1, StringGrid2}) g->setFont(ui::BoldArial9());
-
+void TfrMarvesk::BuildParts() {
+  views_ = new ui::TableViews(this);
+  edits_ = new ui::TableEdits(prompter_, this);
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
   ProgressBar1->setFixedHeight(16);
   ProgressBar1->setTextVisible(false);
   ProgressBar1->hide();
-
   StatusBar1 = new ui::StatusBar(this, {500, 50});
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   StatusBar1->setFixedHeight(19);
-
   bar_ = std::make_unique<ui::ButtonBar>(this);
-  banner_ = std::make_unique<ui::BannerStrip>(*this);
-  range_ = std::make_unique<ui::RangePanel>(*this);
-  search_ = std::make_unique<ui::Search>(*this, bar_->edSuchen, bar_->sbSuchen);
-  blocks_ = std::make_unique<ui::BlockOps>(*this, bar_->edBreite);
-  files_ = std::make_unique<ui::FileOperations>(*this);
-  transposition_ = std::make_unique<ui::Transposition>(*this);
-  undo_ = std::make_unique<ui::Undo>(*this);
+  banner_ = new ui::BannerStrip(this, prompter_, shell_);
+  range_ = new ui::RangePanel(this, *views_, *edits_, bar_->sbLoeschen(), ProgressBar1, prompter_);
+  search_ = new ui::Search(*views_, bar_->edSuchen(), bar_->sbSuchen(), prompter_, this);
+  blocks_ = new ui::BlockOps(this, *views_, *edits_, bar_->edBreite(), ProgressBar1, prompter_);
+  files_ = new ui::FileOperations(this, *views_, *edits_, *this, *bar_,
+                                  {bar_->plMenu(), ProgressBar1, StatusBar1}, settings_,
+                                  prompter_, shell_);
+  transposition_ = new ui::Transposition(this, *views_, *edits_, bar_->tbRow_Col(),
+                                         ProgressBar1, prompter_);
+}
 
+void TfrMarvesk::Arrange() {
+  layout_ = new QVBoxLayout(this);
+  layout_->setContentsMargins(0, 0, 0, 0);
+  layout_->setSpacing(0);
   // Takes the space above the bars while no grid is shown, so the bars stay
   // at the bottom; a shown grid (stretch 1) takes it over.
   layout_->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
-  layout_->addWidget(StringGrid1, 1);
-  layout_->addWidget(StringGrid2, 1);
+  layout_->addWidget(&views_->loaded(), 1);
+  layout_->addWidget(&views_->transposed(), 1);
   layout_->addWidget(ProgressBar1);
   layout_->addWidget(StatusBar1);
-  layout_->addWidget(bar_->plMenu);
-  layout_->addWidget(banner_->plWerbung);
-
-  OpenDialog1.filter = kOpenFilter;
-  SaveDialog1.filter = kSaveFilter;
-  SaveDialog1.confirm_overwrite = true;
-
-  // The bar's fields, the grids, then the range panel: Spalte/Zeile, the two
-  // fields and the groups inside its two small panels.
-  QWidget* order[] = {bar_->edBreite,   bar_->edSuchen,   StringGrid1,  StringGrid2,
-                      range_->rbSpalte, range_->rbZeile,  range_->edAb, range_->edBis,
-                      range_->rbAlles,  range_->rbInhalt, range_->rbAb, range_->rbBis};
-  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  layout_->addWidget(bar_->plMenu());
+  layout_->addWidget(banner_->plWerbung());
+  // The bar's fields, the grids, then the range panel's controls.
+  QList<QWidget*> order = {bar_->edBreite(), bar_->edSuchen(), &views_->loaded(),
+                           &views_->transposed()};
+  order += range_->TabOrder();
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
-void TfrMarvesk::ConnectControls() {
-  auto on = [this](auto* sender, auto signal, auto handler) {
-    ui::ConnectGuarded(sender, signal, this, prompter_, [this, handler] { (this->*handler)(); });
+void TfrMarvesk::ConnectParts() {
+  for (ui::StringGrid* g : {&views_->loaded(), &views_->transposed()}) {
+    edits_->Attach(*g);
+    g->SetCellColour([this, g](int c, int r) { return CellColour(*g, c, r); });
+    // Ctrl+Z and its kin first (not while the editor is open), then the
+    // block keys; one key-up handler for both grids.
+    g->SetKeyHandlers(
+        [this, g](QKeyEvent* key, bool editing) {
+          bool take = false;
+          ui::RunGuarded(prompter_, this, [&] {
+            take = (!editing && edits_->KeyDown(*g, key)) || blocks_->KeyDown(*g, key, editing);
+          });
+          return take;
+        },
+        [this](QKeyEvent* key) { blocks_->KeyUp(key); });
+  }
+  connect(range_, &ui::RangePanel::okClicked, search_, &ui::Search::Restart);
+  connect(files_, &ui::FileOperations::loadStarting, search_, &ui::Search::Restart);
+  connect(files_, &ui::FileOperations::opening, range_, &ui::RangePanel::Hide);
+  connect(files_, &ui::FileOperations::opened, this, [this] {
+    banner_->SetShown(false);
+    if (!views_->loaded().isHidden()) views_->loaded().setFocus();
+  });
+  connect(transposition_, &ui::Transposition::switching, search_, &ui::Search::Restart);
+  connect(transposition_, &ui::Transposition::switched, this, [this](ui::StringGrid* grid) {
+    bar_->SetCounters(grid->ColCount(), grid->RowCount());
+    blocks_->ShowWidthOf(*grid);
+  });
+  connect(edits_, &ui::TableEdits::shapeChanged, this, [this](ui::StringGrid* grid) {
+    bar_->SetCounters(grid->ColCount(), grid->RowCount());
+  });
+  auto on = [this](QToolButton* button, void (TfrMarvesk::*handler)()) {
+    ui::ConnectGuarded(button, &QToolButton::clicked, this, prompter_,
+                       [this, handler] { (this->*handler)(); });
   };
-  on(StringGrid1, &ui::StringGrid::cellClicked, &TfrMarvesk::StringGrid1Click);
-  on(StringGrid2, &ui::StringGrid::cellClicked, &TfrMarvesk::StringGrid2Click);
-  on(StringGrid1, &ui::StringGrid::mouseMoved, &TfrMarvesk::StringGrid1MouseMove);
-  on(StringGrid2, &ui::StringGrid::mouseMoved, &TfrMarvesk::StringGrid2MouseMove);
-  StringGrid1->SetCellColour([this](int c, int r) { return StringGrid1DrawCell(c, r); });
-  StringGrid2->SetCellColour([this](int c, int r) { return StringGrid2DrawCell(c, r); });
-  range_->Connect();
-  search_->Connect();
-  blocks_->Connect();
-  undo_->Connect();
-  on(bar_->sbLaden_TXT, &QToolButton::clicked, &TfrMarvesk::sbLaden_TXTClick);
-  on(bar_->tbRow_Col, &QToolButton::clicked, &TfrMarvesk::tbRow_ColClick);
-  on(bar_->sbExcel, &QToolButton::clicked, &TfrMarvesk::sbExcelClick);
-  on(bar_->sbExit, &QToolButton::clicked, &TfrMarvesk::sbExitClick);
-  on(bar_->sbAbout, &QToolButton::clicked, &TfrMarvesk::sbAboutClick);
-  new ui::MouseButtonFilter(bar_->sbLaden_TXT, {}, [this] { sbLaden_TXTMouseMove(); });
-  // Speichern starts on the press itself, which tells the mouse button; the
-  // filter takes the press, so no click follows and one press saves once.
-  new ui::MouseButtonFilter(
-      bar_->sbSpeichern,
-      [this](Qt::MouseButton button) {
-        ui::RunGuarded(prompter_, this, [this, button] { sbSpeichernMouseDown(button); });
-      },
-      [this] { sbSpeichernMouseMove(); });
+  on(bar_->sbExit(), &TfrMarvesk::sbExitClick);
+  on(bar_->sbAbout(), &TfrMarvesk::sbAboutClick);
 }
 
-void TfrMarvesk::FormCreate() {
-  settings.ProgramDir = QCoreApplication::applicationDirPath();
-  if (!settings.ProgramDir.endsWith(QDir::separator()) &&
-      !settings.ProgramDir.endsWith(QLatin1Char('/'))) {
-    settings.ProgramDir += QDir::separator();
+void TfrMarvesk::FormCreate(const QString& program_dir) {
+  program_dir_ = program_dir.isEmpty() ? QCoreApplication::applicationDirPath() : program_dir;
+  if (!program_dir_.endsWith(QDir::separator()) && !program_dir_.endsWith(QLatin1Char('/'))) {
+    program_dir_ += QDir::separator();
   }
 }
 
 QString TfrMarvesk::SettingsPath() {
   if (settings_path_.isEmpty()) {
     const std::string user_dir = core::UserSettingsFolder(core::CurrentUserEnvironment());
-    settings_path_ = ui::FromBytes(core::SettingsFilePath(ui::Bytes(settings.ProgramDir), user_dir,
+    settings_path_ = ui::FromBytes(core::SettingsFilePath(ui::Bytes(program_dir_), user_dir,
                                                           core::SystemFolderProbe()));
   }
   return settings_path_;
@@ -191,11 +177,10 @@ void TfrMarvesk::FormActivate() {
   activated_ = true;
   StatusBar1->hide();
   LoadSettings();
-  banner_->SetShown(!settings.HideBanner);
+  banner_->SetShown(!settings_.hide_banner);
   ApplyGridOptions();
   InitView();
-  NextBanner();
-  about_->cbTrennzeichenChange();
+  banner_->NextBanner();
   if (!start_file_.isEmpty()) {
     // After the start-up, as if the user had chosen it at once.
     QTimer::singleShot(0, this, [this] {
@@ -205,23 +190,34 @@ void TfrMarvesk::FormActivate() {
 }
 
 void TfrMarvesk::ApplyGridOptions() {
-  StringGrid1->SetRowColMoving(settings.AllowRowColMove);
-  StringGrid2->SetRowColMoving(settings.AllowRowColMove);
+  views_->loaded().SetRowColMoving(settings_.allow_row_col_move);
+  views_->transposed().SetRowColMoving(settings_.allow_row_col_move);
 }
 
 void TfrMarvesk::InitView() {
   bar_->ClearCounters();
   // StringGrid2 fills the client area from here on (it shares the layout slot).
-  for (QWidget* w : std::initializer_list<QWidget*>{StringGrid1, StringGrid2, range_->plLoeschen}) {
-    w->hide();
-  }
+  views_->HideBoth();
+  range_->Hide();
   bar_->ShowTableControls(false);
-  blocks_->ShowWidthOf(*StringGrid1);
-  StringGrid1->SetColWidth(0, 50);
-  StringGrid2->SetColWidth(0, 30);
-  StringGrid1->SetRowHeight0(20);
-  StringGrid2->SetRowHeight0(20);
-  bar_->plMenu->show();
+  blocks_->ShowWidthOf(views_->loaded());
+  views_->loaded().SetColWidth(0, 50);
+  views_->transposed().SetColWidth(0, 30);
+  views_->loaded().SetRowHeight0(20);
+  views_->transposed().SetRowHeight0(20);
+  bar_->plMenu()->show();
+}
+
+void TfrMarvesk::ShowLoading() {
+  views_->HideBoth();
+  views_->SetTransposed(false);
+  bar_->ShowTableControls(true);
+}
+
+void TfrMarvesk::ShowTable(ui::StringGrid& grid) {
+  bar_->SetCounters(grid.ColCount(), grid.RowCount());
+  views_->ShowOnly(grid);
+  bar_->plMenu()->show();
 }
 
 void TfrMarvesk::resizeEvent(QResizeEvent* event) {
@@ -230,14 +226,9 @@ void TfrMarvesk::resizeEvent(QResizeEvent* event) {
 }
 
 void TfrMarvesk::FormResize() {
-  werbung_pos();
+  banner_->werbung_pos(frameGeometry().width());
   StatusBar1->SetPanelWidth(0, frameGeometry().width() / 2);
 }
-
-void TfrMarvesk::werbung_pos() { banner_->werbung_pos(frameGeometry().width()); }
-void TfrMarvesk::NextBanner() { banner_->NextBanner(); }
-void TfrMarvesk::WebBrowser1NavigateComplete2() { banner_->HideScrollBars(); }
-void TfrMarvesk::WebBrowser1DocumentComplete() { banner_->HideScrollBars(); }
 
 void TfrMarvesk::sbExitClick() {
   const int answer =
@@ -253,65 +244,8 @@ void TfrMarvesk::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TfrMarvesk::sbSpeichernMouseMove() {
-  const QString s = QString::fromLatin1(core::SeparatorDisplay(SeparatorChar()));
-  ui::SetHint(bar_->sbSpeichern,
-              QStringLiteral("Speichern in TXT-Excel Datei\rLinke-Maus  Trennzeichen: "
-                             "Tab\rRechte-Maus Trennzeichen: ") +
-                  s);
-}
-
-void TfrMarvesk::sbLaden_TXTMouseMove() {
-  const QString s = QString::fromLatin1(core::SeparatorDisplay(SeparatorChar()));
-  ui::SetHint(bar_->sbLaden_TXT, QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: ") + s);
-}
-
-char TfrMarvesk::SeparatorChar() {
-  const std::string choice = about_->SeparatorChoice().toLatin1().toStdString();
-  std::string other = about_->edTrennzeichen->text().toLatin1().toStdString();
-  const std::string before = other;
-  const char c = core::SeparatorChar(choice, other);
-  if (other != before) about_->edTrennzeichen->setText(QString::fromLatin1(other));
-  return c;
-}
-
-ui::StringGrid* TfrMarvesk::VisibleGrid() const {
-  return StringGrid1->isHidden() ? StringGrid2 : StringGrid1;
-}
-
-ui::StringGrid* TfrMarvesk::SavingGrid() const {
-  return bar_->tbRow_Col->isChecked() ? StringGrid2 : StringGrid1;
-}
-
-void TfrMarvesk::StringGrid1Click() { GridClick(StringGrid1); }
-void TfrMarvesk::StringGrid2Click() { GridClick(StringGrid2); }
-
-void TfrMarvesk::GridClick(ui::StringGrid* grid) {
-  search_->SearchHit = false;
-  range_->CellChosen(grid->Col(), grid->Row());
-  search_->CellChosen(grid->Col(), grid->Row());
-}
-
-void TfrMarvesk::SetCounters(const ui::StringGrid& grid) {
-  bar_->SetCounters(grid.ColCount(), grid.RowCount());
-}
-
-void TfrMarvesk::sbLaden_TXTClick() {
-  range_->plLoeschen->hide();
-  LoadTable(false);
-  banner_->SetShown(false);
-  if (!StringGrid1->isHidden()) StringGrid1->setFocus();
-}
-
-void TfrMarvesk::LoadTable(bool reload) { files_->Load(reload); }
-
 void TfrMarvesk::OpenGivenFile(const QString& path) {
-  range_->plLoeschen->hide();
-  // What the dialog would hold had the user picked the file there.
-  OpenDialog1.file_name = QFileInfo(path).absoluteFilePath();
-  LoadTable(/*reload=*/true);
-  banner_->SetShown(false);
-  if (!StringGrid1->isHidden()) StringGrid1->setFocus();
+  files_->OpenFile(QFileInfo(path).absoluteFilePath());
 }
 
 namespace {
@@ -341,31 +275,9 @@ void TfrMarvesk::dropEvent(QDropEvent* event) {
   });
 }
 
-core::SettingsValues TfrMarvesk::CurrentSettings() const {
-  core::SettingsValues v;
-  v.last_dir = ui::Bytes(settings.LastDir);
-  v.hide_banner = settings.HideBanner;
-  v.allow_row_col_move = settings.AllowRowColMove;
-  v.separator_choice = about_->SeparatorChoice().toLatin1().toStdString();
-  v.other_separator = about_->edTrennzeichen->text().toLatin1().toStdString();
-  v.open_filter_index = OpenDialog1.filter_index;
-  v.save_filter_index = SaveDialog1.filter_index;
-  v.auto_detect = about_->cbTrZAutom->isChecked();
-  return v;
-}
-
 void TfrMarvesk::LoadSettings() {
-  core::SettingsValues v = CurrentSettings();
-  // Without a file (first start) the values shown stay: nobody is told.
-  (void)core::LoadSettingsFile(ui::Bytes(SettingsPath()), v);
-  settings.LastDir = ui::FromBytes(v.last_dir);
-  settings.HideBanner = v.hide_banner;
-  settings.AllowRowColMove = v.allow_row_col_move;
-  about_->SetSeparatorChoice(QString::fromLatin1(v.separator_choice));
-  about_->edTrennzeichen->setText(QString::fromLatin1(v.other_separator));
-  OpenDialog1.filter_index = v.open_filter_index;
-  SaveDialog1.filter_index = v.save_filter_index;
-  about_->cbTrZAutom->setChecked(v.auto_detect);
+  // Without a readable file the values stand as they are.
+  (void)core::LoadSettingsFile(ui::Bytes(SettingsPath()), settings_);
 }
 
 void TfrMarvesk::SaveSettings() {
@@ -375,130 +287,35 @@ void TfrMarvesk::SaveSettings() {
   const std::string path = ui::Bytes(SettingsPath());
   // The per-user folder may not exist yet; beside the program it does.
   core::MakeFolders(core::DirectoryPart(path));
-  (void)core::SaveSettingsFile(path, CurrentSettings());
+  (void)core::SaveSettingsFile(path, settings_);
 }
-
-core::Result TfrMarvesk::TransposeGrid(ui::StringGrid* source, ui::StringGrid* target) {
-  return transposition_->Copy(source, target);
-}
-
-void TfrMarvesk::tbRow_ColClick() { transposition_->Switch(); }
-
-void TfrMarvesk::sbSpeichernMouseDown(Qt::MouseButton button) {
-  sbSpeichernClick(button != Qt::RightButton);
-}
-
-void TfrMarvesk::sbSpeichernClick(bool with_tab) { SaveTable(SavingGrid(), with_tab); }
-
-void TfrMarvesk::SaveTable(ui::StringGrid* grid, bool with_tab) { files_->Save(grid, with_tab); }
-
-void TfrMarvesk::sbExcelClick() { files_->OpenInSpreadsheet(); }
 
 void TfrMarvesk::sbAboutClick() {
   hide();
-  about_->exec();
+  about_->Edit(settings_);
   if (closed_) return;  // ended meanwhile (SIGTERM): the window stays closed
-  banner_->SetShown(!settings.HideBanner);
+  banner_->SetShown(!settings_.hide_banner);
   ApplyGridOptions();
-  StringGrid1->repaint();
+  views_->loaded().repaint();
   show();
-  const bool loaded = !StringGrid1->isHidden() || !StringGrid2->isHidden();
-  if (!loaded || about_->Tag != 1) return;
+  if (!views_->TableShown() || !about_->SeparatorChanged()) return;
   QString question;
-  if (!about_->cbTrZAutom->isHidden() && about_->cbTrZAutom->isChecked()) {
+  if (core::AutoDetectInForce(settings_.separator)) {
     question = QStringLiteral("Datei öffnen mit Trennzeichen automatisch?");
   } else {
     question = QStringLiteral("Datei öffnen mit Trennzeichen ") +
-               QString::fromLatin1(core::SeparatorDisplay(SeparatorChar())) + QStringLiteral(" ?");
+               QString::fromLatin1(
+                   core::SeparatorDisplay(core::SeparatorChar(settings_.separator))) +
+               QStringLiteral(" ?");
   }
   const int answer = ui::ShowMessage(prompter_, this, Prompter::Kind::kInformation, question,
                                      Prompter::Buttons::kYesNo);
-  if (answer == Prompter::kResultYes) LoadTable(true);
+  if (answer == Prompter::kResultYes) files_->Reload();
 }
 
-void TfrMarvesk::sbLoeschenClick() { range_->sbLoeschenClick(); }
-void TfrMarvesk::sbLoesch_ExitClick() { range_->sbLoesch_ExitClick(); }
-bool TfrMarvesk::edAbKeyPress(QKeyEvent* key) { return range_->FieldKeyPress(range_->edAb, key); }
-bool TfrMarvesk::edBisKeyPress(QKeyEvent* key) { return range_->FieldKeyPress(range_->edBis, key); }
-void TfrMarvesk::edAbEnter() { range_->rbAb->setChecked(true); }
-void TfrMarvesk::edBisEnter() { range_->rbBis->setChecked(true); }
-void TfrMarvesk::StringGrid1MouseMove() { range_->GridMouseMove(*StringGrid1); }
-void TfrMarvesk::StringGrid2MouseMove() { range_->GridMouseMove(*StringGrid2); }
-void TfrMarvesk::plLoeschenMouseMove() { RefreshRange(); }
-void TfrMarvesk::rbSpalteClick() { RefreshRange(); }
-void TfrMarvesk::rbZeileClick() { RefreshRange(); }
-void TfrMarvesk::rbAllesClick() { RefreshRange(); }
-void TfrMarvesk::rbInhaltClick() { RefreshRange(); }
-void TfrMarvesk::sbOKMouseMove() { range_->sbOKMouseMove(); }
-void TfrMarvesk::sbOKClick() { range_->sbOKClick(); }
-void TfrMarvesk::plLoeschenMouseDown(QPoint at) { range_->plLoeschenMouseDown(at); }
-void TfrMarvesk::FormMouseMove(QPoint at) { range_->FormMouseMove(at); }
-void TfrMarvesk::FormMouseDown(QPoint at) { range_->FormMouseMove(at); }
-void TfrMarvesk::FormMouseUp(QPoint at) { range_->FormMouseUp(at); }
-void TfrMarvesk::ReadRange(ui::StringGrid* grid) { range_->ReadRange(*grid); }
-void TfrMarvesk::RefreshRange() { range_->RefreshRange(); }
-void TfrMarvesk::ClearRange(ui::StringGrid* grid) { range_->ClearRange(*grid); }
-void TfrMarvesk::DeleteRange(ui::StringGrid* grid) { range_->DeleteRange(*grid); }
-QString TfrMarvesk::DeleteConfirmText() {
-  return QString::fromStdString(range_->DeleteConfirmText());
-}
-void TfrMarvesk::MovePanel(int x, int y) { range_->MovePanel(x, y); }
-
-void TfrMarvesk::mouseMoveEvent(QMouseEvent* event) {
-  QWidget::mouseMoveEvent(event);
-  FormMouseMove(event->position().toPoint());
-}
-void TfrMarvesk::mousePressEvent(QMouseEvent* event) {
-  QWidget::mousePressEvent(event);
-  FormMouseDown(event->position().toPoint());
-}
-void TfrMarvesk::mouseReleaseEvent(QMouseEvent* event) {
-  QWidget::mouseReleaseEvent(event);
-  FormMouseUp(event->position().toPoint());
-}
-
-QRgb TfrMarvesk::StringGrid1DrawCell(int col, int row) const {
-  return CellColour(StringGrid1, col, row);
-}
-QRgb TfrMarvesk::StringGrid2DrawCell(int col, int row) const {
-  return CellColour(StringGrid2, col, row);
-}
-
-QRgb TfrMarvesk::CellColour(const ui::StringGrid* grid, int col, int row) const {
+QRgb TfrMarvesk::CellColour(const ui::StringGrid& grid, int col, int row) const {
   constexpr QRgb kSearchHit = 0xFFFEE20D;  // yellow, 254 226 13
   if (col == 0 || row == 0) return 0;      // header cells keep the fixed look
-  if (search_->SearchHit && col == grid->Col() && row == grid->Row()) return kSearchHit;
+  if (search_->IsHit(grid, col, row)) return kSearchHit;
   return range_->RunColour(col, row);
-}
-
-bool TfrMarvesk::edSuchenKeyPress(QKeyEvent* key) { return search_->edSuchenKeyPress(key); }
-void TfrMarvesk::sbSuchenMouseDown(Qt::MouseButton button) { search_->sbSuchenMouseDown(button); }
-void TfrMarvesk::SearchForward(const QString& text) { search_->SearchForward(text); }
-void TfrMarvesk::SearchBackward(const QString& text) { search_->SearchBackward(text); }
-
-bool TfrMarvesk::StringGrid1KeyDown(QKeyEvent* key, bool editing) {
-  bool take = false;
-  ui::RunGuarded(prompter_, this, [&] {
-    take = (!editing && undo_->KeyDown(*StringGrid1, key)) ||
-           blocks_->KeyDown(*StringGrid1, key, editing);
-  });
-  return take;
-}
-bool TfrMarvesk::StringGrid2KeyDown(QKeyEvent* key, bool editing) {
-  bool take = false;
-  ui::RunGuarded(prompter_, this, [&] {
-    take = (!editing && undo_->KeyDown(*StringGrid2, key)) ||
-           blocks_->KeyDown(*StringGrid2, key, editing);
-  });
-  return take;
-}
-void TfrMarvesk::StringGrid1KeyUp(QKeyEvent* key) { blocks_->KeyUp(key); }
-void TfrMarvesk::ClearSelection(ui::StringGrid* grid) { blocks_->ClearSelection(*grid); }
-void TfrMarvesk::CopySelection(ui::StringGrid* grid) { blocks_->CopySelection(*grid); }
-void TfrMarvesk::PasteBlock(ui::StringGrid* grid) { blocks_->PasteBlock(*grid); }
-void TfrMarvesk::ApplyColWidth() { blocks_->ApplyColWidth(); }
-bool TfrMarvesk::edBreiteKeyPress(QKeyEvent* key) {
-  bool take = false;
-  ui::RunGuarded(prompter_, this, [&] { take = blocks_->edBreiteKeyPress(key); });
-  return take;
 }

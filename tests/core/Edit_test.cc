@@ -79,7 +79,7 @@ Grid ReferenceClear(Grid g, bool cols, int from, int to) {
   return g;
 }
 
-class CountingObserver : public EditObserver {
+class CountingObserver : public ProgressObserver {
  public:
   void Started(int maximum) override {
     ++started;

@@ -18,9 +18,9 @@ namespace core {
 // Names the fields in failure messages; long texts are cut.
 void PrintTo(const SettingsValues& v, std::ostream* os) {
   *os << "{\"" << v.last_dir.substr(0, 40) << "\", " << v.hide_banner << ", "
-      << v.allow_row_col_move << ", \"" << v.separator_choice.substr(0, 40) << "\", \""
-      << v.other_separator << "\", " << v.open_filter_index << ", " << v.save_filter_index << ", "
-      << v.auto_detect << "}";
+      << v.allow_row_col_move << ", {\"" << v.separator.choice.substr(0, 40) << "\", \""
+      << v.separator.other << "\", " << v.separator.auto_detect << "}, " << v.open_filter_index
+      << ", " << v.save_filter_index << "}";
 }
 
 namespace {
@@ -36,7 +36,7 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
 // Values unlike every default and every value the files below hold, so that
 // each test sees what the reading changed.
 SettingsValues Preset(bool auto_detect) {
-  return {"/vorher", true, true, "Tab", "#", 5, 6, auto_detect};
+  return {"/vorher", true, true, {"Tab", "#", auto_detect}, 5, 6};
 }
 
 class SettingsTest : public TempDirTest {};
@@ -67,73 +67,73 @@ struct LoadCase {
 TEST_F(SettingsTest, ReadingRulesLineByLine) {
   const std::string six = CrLfLines(kSixLines);
   const std::string huge(6u << 20, 'x');
-  // Fields: last_dir, hide_banner, allow_row_col_move, separator_choice,
-  // other_separator, open_filter_index, save_filter_index, auto_detect.
+  // Fields: last_dir, hide_banner, allow_row_col_move, separator {choice,
+  // other, auto_detect}, open_filter_index, save_filter_index.
   const LoadCase cases[] = {
-      {"empty file: every line empty", "", {"/vorher", false, false, "", " ", 2, 2}},
-      {"six lines leave the save index", six, {"D:\\Daten", true, false, "Komma", "|", 3, 2}},
+      {"empty file: every line empty", "", {"/vorher", false, false, {"", " "}, 2, 2}},
+      {"six lines leave the save index", six, {"D:\\Daten", true, false, {"Komma", "|"}, 3, 2}},
       {"six lines, the last without its end",
        six.substr(0, six.size() - 2),
-       {"D:\\Daten", true, false, "Komma", "|", 3, 2}},
+       {"D:\\Daten", true, false, {"Komma", "|"}, 3, 2}},
       {"seven lines read the save index",
        CrLfLines(With(kSixLines, {"1"})),
-       {"D:\\Daten", true, false, "Komma", "|", 3, 1}},
+       {"D:\\Daten", true, false, {"Komma", "|"}, 3, 1}},
       {"line 8 \"1\" ticks",
        CrLfLines(With(kSixLines, {"3", "1"})),
-       {"D:\\Daten", true, false, "Komma", "|", 3, 3, true},
+       {"D:\\Daten", true, false, {"Komma", "|", true}, 3, 3},
        true},
       {"line 8 empty",
        CrLfLines(With(kSixLines, {"3", ""})),
-       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       {"D:\\Daten", true, false, {"Komma", "|", false}, 3, 3},
        true},
       {"line 8 \"0\"",
        CrLfLines(With(kSixLines, {"3", "0"})),
-       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       {"D:\\Daten", true, false, {"Komma", "|", false}, 3, 3},
        true},
       {"line 8 \" 1\"",
        CrLfLines(With(kSixLines, {"3", " 1"})),
-       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       {"D:\\Daten", true, false, {"Komma", "|", false}, 3, 3},
        true},
       {"line 8 \"11\"",
        CrLfLines(With(kSixLines, {"3", "11"})),
-       {"D:\\Daten", true, false, "Komma", "|", 3, 3, false},
+       {"D:\\Daten", true, false, {"Komma", "|", false}, 3, 3},
        true},
       {"a word in line 6 ends the reading after line 5",
        CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "Wort", "4", "1"}),
-       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+       {"/neu", true, true, {"Leerzeichen", "x"}, 2, 2}},
       {"an empty line 6 too",
        CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "", "4", "1"}),
-       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+       {"/neu", true, true, {"Leerzeichen", "x"}, 2, 2}},
       {"\"2x\" in line 6 too",
        CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "2x", "4", "1"}),
-       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+       {"/neu", true, true, {"Leerzeichen", "x"}, 2, 2}},
       {"\"1.0\" in line 6 too",
        CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "1.0", "4", "1"}),
-       {"/neu", true, true, "Leerzeichen", "x", 2, 2}},
+       {"/neu", true, true, {"Leerzeichen", "x"}, 2, 2}},
       {"a bad line 7 keeps line 6 and ends the reading",
        CrLfLines({"/neu", "0", "1", "Tab", " ", "3", "zwei", ""}),
-       {"/neu", false, true, "Tab", " ", 3, 2}},
+       {"/neu", false, true, {"Tab", " "}, 3, 2}},
       // Line 1 empty keeps the directory; only "1" is true; line 5 keeps its
       // first character, or a blank when empty.
       {"single line rules",
        CrLfLines({"", " 1", "1 ", "Anderes", "abc", "1"}),
-       {"/vorher", false, false, "Anderes", "a", 1, 2}},
+       {"/vorher", false, false, {"Anderes", "a"}, 1, 2}},
       {"single line rules, other values",
        CrLfLines({"/x", "0", "1", "anything at all", "", "2"}),
-       {"/x", false, true, "anything at all", " ", 2, 2}},
+       {"/x", false, true, {"anything at all", " "}, 2, 2}},
       // LF alone ends a line too; a CR is never part of a line; Ctrl-Z ends
       // the readable content.
       {"LF line ends",
        "/lf\n1\n1\nKomma\n;\n4\n5\n1\n",
-       {"/lf", true, true, "Komma", ";", 4, 5, true},
+       {"/lf", true, true, {"Komma", ";", true}, 4, 5},
        true},
       {"CR dropped, Ctrl-Z ends the file",
        "/a\rb\r\n1\r\n1\r\n\x1aKomma\r\n;\r\n4\r\n",
-       {"/ab", true, true, "", " ", 2, 2}},
-      {"a line of 6 MiB", huge, {huge, false, false, "", " ", 2, 2}},
+       {"/ab", true, true, {"", " "}, 2, 2}},
+      {"a line of 6 MiB", huge, {huge, false, false, {"", " "}, 2, 2}},
       {"400000 lines",
        ManyLines("12345678\r\n", 400000),
-       {"12345678", false, false, "12345678", "1", 12345678, 12345678, false},
+       {"12345678", false, false, {"12345678", "1", false}, 12345678, 12345678},
        true},
   };
   for (const LoadCase& c : cases) {
@@ -142,7 +142,7 @@ TEST_F(SettingsTest, ReadingRulesLineByLine) {
       SettingsValues v = Preset(before);
       ASSERT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, c.bytes), v).ok());
       SettingsValues expected = c.expected;
-      if (!c.automatic) expected.auto_detect = before;
+      if (!c.automatic) expected.separator.auto_detect = before;
       EXPECT_EQ(v, expected);
     }
   }
@@ -151,11 +151,11 @@ TEST_F(SettingsTest, ReadingRulesLineByLine) {
 TEST_F(SettingsTest, NoFileKeepsEverythingButTheIndices) {
   SettingsValues v = Preset(false);
   EXPECT_EQ(LoadSettingsFile(PathOf(kSettingsFileName), v).code(), Code::kOpenFailed);
-  EXPECT_EQ(v, (SettingsValues{"/vorher", true, true, "Tab", "#", 2, 2, false}));
+  EXPECT_EQ(v, (SettingsValues{"/vorher", true, true, {"Tab", "#", false}, 2, 2}));
 
   SettingsValues fresh;
   EXPECT_EQ(LoadSettingsFile(PathOf("nothing/here"), fresh).code(), Code::kOpenFailed);
-  EXPECT_EQ(fresh, (SettingsValues{"", false, true, "Semikolon", " ", 2, 2, true}));
+  EXPECT_EQ(fresh, (SettingsValues{"", false, true, {"Semikolon", " ", true}, 2, 2}));
 }
 
 TEST_F(SettingsTest, GarbageNeverCrashes) {
@@ -176,9 +176,9 @@ TEST_F(SettingsTest, SaveWritesTheEightLinesAndReadsThemBack) {
     std::string bytes;
   };
   const Case cases[] = {
-      {{"D:\\Daten", false, true, "Semikolon", " ", 2, 1, true},
+      {{"D:\\Daten", false, true, {"Semikolon", " ", true}, 2, 1},
        "D:\\Daten\r\n0\r\n1\r\nSemikolon\r\n \r\n2\r\n1\r\n1\r\n"},
-      {{"", true, false, "Anderes", "|", 3, 12, false},
+      {{"", true, false, {"Anderes", "|", false}, 3, 12},
        "\r\n1\r\n0\r\nAnderes\r\n|\r\n3\r\n12\r\n\r\n"},
   };
   for (const Case& c : cases) {
@@ -187,7 +187,7 @@ TEST_F(SettingsTest, SaveWritesTheEightLinesAndReadsThemBack) {
     const Result saved = SaveSettingsFile(path, c.values);
     ASSERT_TRUE(saved.ok()) << saved.reason();
     EXPECT_EQ(ReadFile(path), c.bytes);
-    SettingsValues back = Preset(!c.values.auto_detect);
+    SettingsValues back = Preset(!c.values.separator.auto_detect);
     ASSERT_TRUE(LoadSettingsFile(path, back).ok());
     SettingsValues expected = c.values;
     if (expected.last_dir.empty()) expected.last_dir = "/vorher";

@@ -79,10 +79,9 @@ class RecordingObserver : public core::LoadObserver {
     ++separator_asked;
     return separator_;
   }
-  void ReadingStarted() override { ++reading_started; }
-  void Progress(int position, int64_t stored_rows) override {
-    progress.emplace_back(position, stored_rows);
-  }
+  void Started(int) override { ++reading_started; }
+  void StoredRows(int64_t rows) override { stored_ = rows; }
+  void Progress(int position) override { progress.emplace_back(position, stored_); }
   bool EscapePressed() override { return ++escape_polls == escape_at_poll; }
   bool ConfirmContinue() override {
     ++confirm_asked;
@@ -98,6 +97,9 @@ class RecordingObserver : public core::LoadObserver {
   int64_t escape_polls = 0;
   int confirm_asked = 0;
   std::vector<std::pair<int, int64_t>> progress;
+
+ private:
+  int64_t stored_ = 0;
 
  private:
   char separator_;

@@ -48,7 +48,7 @@ std::vector<std::vector<std::string>> Snapshot(const Table& t) {
   return cells;
 }
 
-class RecordingObserver : public TransposeObserver {
+class RecordingObserver : public ProgressObserver {
  public:
   void Started(int maximum) override {
     events.push_back("started");

@@ -61,7 +61,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-class RecordingObserver : public WriteObserver {
+class RecordingObserver : public ProgressObserver {
  public:
   explicit RecordingObserver(int stop_after = -1) : stop_after_(stop_after) {}
   void Progress(int row) override { rows.push_back(row); }
@@ -79,9 +79,6 @@ class RecordingObserver : public WriteObserver {
 class NoQuestions : public LoadObserver {
  public:
   char ConfiguredSeparator() override { return '\t'; }
-  void ReadingStarted() override {}
-  void Progress(int, int64_t) override {}
-  bool EscapePressed() override { return false; }
   bool ConfirmContinue() override { return true; }
 };
 

@@ -60,10 +60,9 @@ class QuietObserver : public core::LoadObserver {
  public:
   explicit QuietObserver(char separator) : separator_(separator) {}
   char ConfiguredSeparator() override { return separator_; }
-  void ReadingStarted() override { ++reading_started_; }
-  void Progress(int position, int64_t stored_rows) override {
-    progress_.emplace_back(position, stored_rows);
-  }
+  void Started(int) override { ++reading_started_; }
+  void StoredRows(int64_t rows) override { stored_ = rows; }
+  void Progress(int position) override { progress_.emplace_back(position, stored_); }
   bool EscapePressed() override { return false; }
   bool ConfirmContinue() override { return true; }
 
@@ -73,6 +72,7 @@ class QuietObserver : public core::LoadObserver {
  private:
   char separator_;
   int reading_started_ = 0;
+  int64_t stored_ = 0;
   std::vector<std::pair<int, int64_t>> progress_;
 };
 

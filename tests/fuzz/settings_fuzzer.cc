@@ -69,8 +69,8 @@ core::SettingsValues ModelRead(std::string_view bytes, core::SettingsValues v) {
   if (!line(0).empty()) v.last_dir = line(0);
   v.hide_banner = line(1) == "1";
   v.allow_row_col_move = line(2) == "1";
-  v.separator_choice = line(3);
-  v.other_separator = line(4).empty() ? std::string(" ") : line(4).substr(0, 1);
+  v.separator.choice = line(3);
+  v.separator.other = line(4).empty() ? std::string(" ") : line(4).substr(0, 1);
   const std::optional<int32_t> open = WholeNumber(line(5));
   if (!open) return v;
   v.open_filter_index = *open;
@@ -79,23 +79,23 @@ core::SettingsValues ModelRead(std::string_view bytes, core::SettingsValues v) {
   if (!save) return v;
   v.save_filter_index = *save;
   if (lines.size() <= 7) return v;
-  v.auto_detect = line(7) == "1";
+  v.separator.auto_detect = line(7) == "1";
   return v;
 }
 
 std::string Show(const core::SettingsValues& v) {
   return "last_dir " + fuzz::Escaped(v.last_dir) + " hide_banner " + std::to_string(v.hide_banner) +
          " allow_row_col_move " + std::to_string(v.allow_row_col_move) + " choice " +
-         fuzz::Escaped(v.separator_choice) + " other " + fuzz::Escaped(v.other_separator) +
+         fuzz::Escaped(v.separator.choice) + " other " + fuzz::Escaped(v.separator.other) +
          " filters " + std::to_string(v.open_filter_index) + "," +
-         std::to_string(v.save_filter_index) + " auto " + std::to_string(v.auto_detect);
+         std::to_string(v.save_filter_index) + " auto " + std::to_string(v.separator.auto_detect);
 }
 
 bool Same(const core::SettingsValues& a, const core::SettingsValues& b) {
   return a.last_dir == b.last_dir && a.hide_banner == b.hide_banner &&
-         a.allow_row_col_move == b.allow_row_col_move && a.separator_choice == b.separator_choice &&
-         a.other_separator == b.other_separator && a.open_filter_index == b.open_filter_index &&
-         a.save_filter_index == b.save_filter_index && a.auto_detect == b.auto_detect;
+         a.allow_row_col_move == b.allow_row_col_move && a.separator.choice == b.separator.choice &&
+         a.separator.other == b.separator.other && a.open_filter_index == b.open_filter_index &&
+         a.save_filter_index == b.save_filter_index && a.separator.auto_detect == b.separator.auto_detect;
 }
 
 core::SettingsValues StartValues(bool empty_dir, int variant) {
@@ -103,11 +103,11 @@ core::SettingsValues StartValues(bool empty_dir, int variant) {
   v.last_dir = empty_dir ? "" : "/start/" + std::to_string(variant);
   v.hide_banner = true;
   v.allow_row_col_move = false;
-  v.separator_choice = "Start" + std::to_string(variant);
-  v.other_separator = "x";
+  v.separator.choice = "Start" + std::to_string(variant);
+  v.separator.other = "x";
   v.open_filter_index = 7;
   v.save_filter_index = 9;
-  v.auto_detect = false;
+  v.separator.auto_detect = false;
   return v;
 }
 
@@ -123,9 +123,9 @@ std::string Written(const core::SettingsValues& v) {
   std::string s;
   for (const std::string& line :
        {v.last_dir, std::string(v.hide_banner ? "1" : "0"),
-        std::string(v.allow_row_col_move ? "1" : "0"), v.separator_choice, v.other_separator,
+        std::string(v.allow_row_col_move ? "1" : "0"), v.separator.choice, v.separator.other,
         std::to_string(v.open_filter_index), std::to_string(v.save_filter_index),
-        std::string(v.auto_detect ? "1" : "")}) {
+        std::string(v.separator.auto_detect ? "1" : "")}) {
     s += line + "\r\n";
   }
   return s;
@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const core::SettingsValues want = ModelRead(bytes, start);
   FUZZ_CHECK(Same(read, want),
              "read " + Show(read) + "\nwant " + Show(want) + "\nfile " + fuzz::Escaped(bytes));
-  FUZZ_CHECK(read.other_separator.size() == 1, Show(read));
+  FUZZ_CHECK(read.separator.other.size() == 1, Show(read));
 
   const std::string saved_path = fuzz::ScratchPath("saved.frb");
   const core::Result saved = core::SaveSettingsFile(saved_path, read);

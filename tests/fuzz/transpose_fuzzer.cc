@@ -146,7 +146,7 @@ void CheckTable(const core::Table& t, const Model& m, bool transposed, const cha
 }
 
 // Checks the order and range of the progress calls.
-class CheckingObserver : public core::TransposeObserver {
+class CheckingObserver : public core::ProgressObserver {
  public:
   void Started(int maximum) override {
     FUZZ_CHECK(!started_, "Started twice");

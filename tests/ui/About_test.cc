@@ -58,28 +58,9 @@ class AboutTest : public WindowTest {
     Start();
   }
 
-  // Clicks Info and runs `inside` while the modal window is open; the window
-  // must be closed by then.
-  void WithAbout(const std::function<void()>& inside) {
-    bool ran = false;
-    QTimer::singleShot(0, about_, [&] {
-      ran = true;
-      EXPECT_TRUE(about_->isVisible());
-      EXPECT_TRUE(main_->isHidden()) << "the main window is hidden meanwhile";
-      inside();
-      if (about_->isVisible()) {
-        ADD_FAILURE() << "the info window is still open";
-        about_->reject();
-      }
-    });
-    QTest::mouseClick(main_->bar().sbAbout, Qt::LeftButton);
-    EXPECT_TRUE(ran);
-    EXPECT_TRUE(main_->isVisible());
-  }
-
   // Picks an entry of the choice box the way a user does, with the arrows.
   void Pick(const QString& entry) {
-    QComboBox* cb = about_->cbTrennzeichen;
+    QComboBox* cb = About<QComboBox>("cbTrennzeichen");
     const int target = cb->findText(entry);
     ASSERT_GE(target, 0);
     for (int i = 0; i < 10 && cb->currentIndex() != target; ++i) {
@@ -90,7 +71,7 @@ class AboutTest : public WindowTest {
 
   void LoadTwoFieldFile() {
     LoadThroughButton(WriteFile(QStringLiteral("zwei.csv"), "a;b\tc;d\ne;f\tg;h\n"));
-    ASSERT_TRUE(main_->StringGrid1->isVisible());
+    ASSERT_TRUE(Grid1()->isVisible());
     prompter_.messages.clear();
   }
 
@@ -104,15 +85,14 @@ class AboutTest : public WindowTest {
 TEST_F(AboutTest, ClosingWithoutChangesGivesTagZeroAndNoQuestion) {
   LoadTwoFieldFile();
   const std::function<void()> closings[] = {
-      [&] { QTest::mouseClick(about_->OKButton, Qt::LeftButton); },
-      [&] { QTest::keyClick(about_->OKButton, Qt::Key_Return); },
-      [&] { QTest::keyClick(about_->cbKeineWerb, Qt::Key_Return); },  // the default button
+      [&] { QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton); },
+      [&] { QTest::keyClick(About<QPushButton>("OKButton"), Qt::Key_Return); },
+      [&] { QTest::keyClick(About<QCheckBox>("cbKeineWerb"), Qt::Key_Return); },  // the default button
       [&] { about_->close(); },                                       // the close box
   };
   for (const auto& close : closings) {
-    about_->Tag = 7;
     WithAbout(close);
-    EXPECT_EQ(about_->Tag, 0);
+    EXPECT_FALSE(about_->SeparatorChanged());
   }
   EXPECT_TRUE(prompter_.messages.empty());
 }
@@ -131,18 +111,17 @@ TEST_F(AboutTest, TheReloadQuestionNamesTheNewSeparator) {
   };
   LoadTwoFieldFile();
   for (const Case& c : cases) {
-    about_->SetSeparatorChoice(QStringLiteral("Semikolon"));
-    about_->cbTrZAutom->setChecked(c.automatic);
+    SetSeparator(QStringLiteral("Semikolon"), QStringLiteral(" "), c.automatic);
     prompter_.messages.clear();
     prompter_.answers = {Prompter::kResultNo};
     WithAbout([&] {
       Pick(QString::fromLatin1(c.entry));
-      EXPECT_EQ(about_->cbTrZAutom->isHidden(), QString::fromLatin1(c.entry) == "Anderes");
-      EXPECT_EQ(about_->edTrennzeichen->isHidden(), !about_->cbTrZAutom->isHidden());
-      if (c.other) QTest::keyClick(about_->edTrennzeichen, c.other);
-      QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+      EXPECT_EQ(About<QCheckBox>("cbTrZAutom")->isHidden(), QString::fromLatin1(c.entry) == "Anderes");
+      EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->isHidden(), !About<QCheckBox>("cbTrZAutom")->isHidden());
+      if (c.other) QTest::keyClick(About<QLineEdit>("edTrennzeichen"), c.other);
+      QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
     });
-    EXPECT_EQ(about_->Tag, 1);
+    EXPECT_TRUE(about_->SeparatorChanged());
     ASSERT_EQ(prompter_.messages.size(), 1u) << c.entry;
     EXPECT_EQ(prompter_.messages[0].text, QString::fromUtf8(c.question));
     EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Informationen"));
@@ -152,40 +131,38 @@ TEST_F(AboutTest, TheReloadQuestionNamesTheNewSeparator) {
 
 TEST_F(AboutTest, TheOtherCharacterCountsOnlyWhenTheChoiceIsAnderes) {
   LoadTwoFieldFile();
-  about_->SetSeparatorChoice(QStringLiteral("Anderes"));
-  about_->edTrennzeichen->setText(QStringLiteral("|"));
   struct Case {
     char typed;
-    int tag;
-  } const cases[] = {{'|', 0}, {'#', 1}};
+    bool changed;
+  } const cases[] = {{'|', false}, {'#', true}};
   for (const Case& c : cases) {
-    about_->edTrennzeichen->setText(QStringLiteral("|"));
+    SetSeparator(QStringLiteral("Anderes"), QStringLiteral("|"));
     prompter_.answers = {Prompter::kResultNo};
     WithAbout([&] {
-      QTest::keyClicks(about_->edTrennzeichen, QStringLiteral("xy"));
-      EXPECT_EQ(about_->edTrennzeichen->text(), QStringLiteral("y")) << "the last key only";
-      QTest::keyClick(about_->edTrennzeichen, Qt::Key_Backspace);
-      EXPECT_EQ(about_->edTrennzeichen->text(), QString());
-      QTest::keyClick(about_->edTrennzeichen, c.typed);
-      QTest::keyClick(about_->edTrennzeichen, Qt::Key_Return);  // presses OK
+      QTest::keyClicks(About<QLineEdit>("edTrennzeichen"), QStringLiteral("xy"));
+      EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->text(), QStringLiteral("y")) << "the last key only";
+      QTest::keyClick(About<QLineEdit>("edTrennzeichen"), Qt::Key_Backspace);
+      EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->text(), QString());
+      QTest::keyClick(About<QLineEdit>("edTrennzeichen"), c.typed);
+      QTest::keyClick(About<QLineEdit>("edTrennzeichen"), Qt::Key_Return);  // presses OK
     });
-    EXPECT_EQ(about_->Tag, c.tag) << c.typed;
+    EXPECT_EQ(about_->SeparatorChanged(), c.changed) << c.typed;
   }
   // Another choice: the hidden character is not compared.
-  about_->SetSeparatorChoice(QStringLiteral("Tab"));
+  SetSeparator(QStringLiteral("Tab"));
   WithAbout([&] {
-    about_->edTrennzeichen->setText(QStringLiteral("!"));
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    About<QLineEdit>("edTrennzeichen")->setText(QStringLiteral("!"));
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
-  EXPECT_EQ(about_->Tag, 0);
+  EXPECT_FALSE(about_->SeparatorChanged());
 }
 
 TEST_F(AboutTest, TogglingOnlyAutomatischSetsTag) {
   WithAbout([&] {
-    QTest::keyClick(about_->cbTrZAutom, Qt::Key_Space);
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    QTest::keyClick(About<QCheckBox>("cbTrZAutom"), Qt::Key_Space);
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
-  EXPECT_EQ(about_->Tag, 1);
+  EXPECT_TRUE(about_->SeparatorChanged());
   EXPECT_TRUE(prompter_.messages.empty()) << "no question without a table";
 }
 
@@ -201,43 +178,42 @@ TEST_F(AboutTest, EscapeInEachPlaceAndF1RevertTheChoiceAndClose) {
       {"OKButton", Qt::Key_Escape, true},
   };
   for (const Case& c : cases) {
-    about_->SetSeparatorChoice(QStringLiteral("Semikolon"));
-    about_->edTrennzeichen->setText(QStringLiteral(" "));
+    SetSeparator(QStringLiteral("Semikolon"), QStringLiteral(" "));
     prompter_.messages.clear();
     if (c.toggle_auto) prompter_.answers = {Prompter::kResultNo};
     WithAbout([&] {
-      if (c.toggle_auto) QTest::keyClick(about_->cbTrZAutom, Qt::Key_Space);
+      if (c.toggle_auto) QTest::keyClick(About<QCheckBox>("cbTrZAutom"), Qt::Key_Space);
       Pick(QStringLiteral("Anderes"));
-      QTest::keyClick(about_->edTrennzeichen, 'x');
+      QTest::keyClick(About<QLineEdit>("edTrennzeichen"), 'x');
       // Escape on a check box closes nothing: the window has no cancel button.
-      QTest::keyClick(about_->cbKeineWerb, Qt::Key_Escape);
+      QTest::keyClick(About<QCheckBox>("cbKeineWerb"), Qt::Key_Escape);
       EXPECT_TRUE(about_->isVisible());
       QWidget* place = about_->findChild<QWidget*>(QString::fromLatin1(c.place));
       ASSERT_NE(place, nullptr);
       QTest::keyClick(place, c.key);
       EXPECT_FALSE(about_->isVisible()) << c.place;
     });
-    EXPECT_EQ(about_->SeparatorChoice(), QStringLiteral("Semikolon")) << c.place;
-    EXPECT_EQ(about_->edTrennzeichen->text(), QStringLiteral(" "));
-    EXPECT_EQ(about_->Tag, c.toggle_auto ? 1 : 0) << c.place;
+    EXPECT_EQ(main_->settings().separator.choice, "Semikolon") << c.place;
+    EXPECT_EQ(main_->settings().separator.other, " ");
+    EXPECT_EQ(about_->SeparatorChanged(), c.toggle_auto) << c.place;
     EXPECT_EQ(prompter_.messages.size(), c.toggle_auto ? 1u : 0u);
   }
 }
 
 TEST_F(AboutTest, NothingCanBeTypedIntoTheChoiceBox) {
   WithAbout([&] {
-    QTest::keyClicks(about_->cbTrennzeichen, QStringLiteral("Komma"));
-    QTest::keyClick(about_->cbTrennzeichen, Qt::Key_Delete);
-    EXPECT_EQ(about_->SeparatorChoice(), QStringLiteral("Semikolon"));
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    QTest::keyClicks(About<QComboBox>("cbTrennzeichen"), QStringLiteral("Komma"));
+    QTest::keyClick(About<QComboBox>("cbTrennzeichen"), Qt::Key_Delete);
+    EXPECT_EQ(About<QComboBox>("cbTrennzeichen")->currentText(), QStringLiteral("Semikolon"));
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
-  EXPECT_EQ(about_->Tag, 0);
+  EXPECT_FALSE(about_->SeparatorChanged());
 }
 
 TEST_F(AboutTest, YesReloadsTheFileWithTheNewSeparator) {
-  about_->cbTrZAutom->setChecked(false);
+  SetSeparator(QStringLiteral("Semikolon"), QStringLiteral(" "), /*automatic=*/false);
   LoadTwoFieldFile();
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   // The grid shows a TAB inside a cell as its control picture.
   auto shown = [](const char* s) { return QString::fromLatin1(s).replace('\t', QChar(0x2409)); };
   EXPECT_EQ(g->Cells(2, 1), shown("b\tc"));
@@ -249,7 +225,7 @@ TEST_F(AboutTest, YesReloadsTheFileWithTheNewSeparator) {
     prompter_.answers = {Prompter::kResultYes};
     WithAbout([&] {
       Pick(QString::fromLatin1(c.entry));
-      QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+      QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
     });
     for (int col = 1; col <= 3; ++col) {
       EXPECT_EQ(g->Cells(col, 1), shown(c.cells[col - 1])) << c.entry << col;
@@ -258,32 +234,32 @@ TEST_F(AboutTest, YesReloadsTheFileWithTheNewSeparator) {
 }
 
 TEST_F(AboutTest, TheSwitchesTakeEffectAtOnce) {
-  ui::BannerStrip& banner = main_->banner();
+  QFrame* strip = Main<QFrame>("plWerbung");
   LoadTwoFieldFile();
-  EXPECT_TRUE(banner.plWerbung->isHidden()) << "hidden after Laden";
+  EXPECT_TRUE(strip->isHidden()) << "hidden after Laden";
   WithAbout([&] {
-    EXPECT_FALSE(about_->cbKeineWerb->isChecked());
-    EXPECT_TRUE(about_->cbRC_Verschieben->isChecked());
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    EXPECT_FALSE(About<QCheckBox>("cbKeineWerb")->isChecked());
+    EXPECT_TRUE(About<QCheckBox>("cbRC_Verschieben")->isChecked());
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
-  EXPECT_FALSE(banner.plWerbung->isHidden()) << "shown again, also with a table";
+  EXPECT_FALSE(strip->isHidden()) << "shown again, also with a table";
   WithAbout([&] {
-    about_->cbKeineWerb->setChecked(true);
-    about_->cbRC_Verschieben->setChecked(false);
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    About<QCheckBox>("cbKeineWerb")->setChecked(true);
+    About<QCheckBox>("cbRC_Verschieben")->setChecked(false);
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
-  EXPECT_TRUE(banner.plWerbung->isHidden());
-  EXPECT_TRUE(main_->settings.HideBanner);
-  for (ui::StringGrid* g : {main_->StringGrid1, main_->StringGrid2}) {
+  EXPECT_TRUE(strip->isHidden());
+  EXPECT_TRUE(main_->settings().hide_banner);
+  for (ui::StringGrid* g : {Grid1(), Grid2()}) {
     EXPECT_FALSE(g->horizontalHeader()->sectionsMovable());
     EXPECT_FALSE(g->verticalHeader()->sectionsMovable());
   }
   WithAbout([&] {
-    EXPECT_TRUE(about_->cbKeineWerb->isChecked()) << "mirrored from the setting";
-    about_->cbRC_Verschieben->setChecked(true);
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    EXPECT_TRUE(About<QCheckBox>("cbKeineWerb")->isChecked()) << "mirrored from the setting";
+    About<QCheckBox>("cbRC_Verschieben")->setChecked(true);
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
-  for (ui::StringGrid* g : {main_->StringGrid1, main_->StringGrid2}) {
+  for (ui::StringGrid* g : {Grid1(), Grid2()}) {
     EXPECT_TRUE(g->horizontalHeader()->sectionsMovable());
   }
 }
@@ -291,27 +267,27 @@ TEST_F(AboutTest, TheSwitchesTakeEffectAtOnce) {
 TEST_F(AboutTest, WindowShowsTheProductAndItsLinks) {
   WithAbout([&] {
     EXPECT_EQ(about_->windowTitle(), QStringLiteral(" About"));
-    EXPECT_EQ(about_->lbVersion->text(), QStringLiteral("Version 1.5"));
-    EXPECT_EQ(about_->lbLizenz->text(), QStringLiteral("Freeware"));
-    EXPECT_EQ(about_->Label3->text(), QString::fromLatin1(core::kMakerWebHost));
-    EXPECT_EQ(about_->lbMail2->text(), QString::fromLatin1(core::kAuthorMail));
-    EXPECT_EQ(about_->focusWidget(), about_->OKButton);
-    EXPECT_EQ(about_->ProgramIcon->geometry(), QRect(15, 15, 150, 110));
-    EXPECT_FALSE(about_->ProgramIcon->pixmap().isNull());
-    EXPECT_TRUE(about_->OKButton->isDefault());
-    EXPECT_FALSE(about_->OKButton->icon().isNull());
+    EXPECT_EQ(About<QLabel>("lbVersion")->text(), QStringLiteral("Version 1.5"));
+    EXPECT_EQ(About<QLabel>("lbLizenz")->text(), QStringLiteral("Freeware"));
+    EXPECT_EQ(About<QLabel>("Label3")->text(), QString::fromLatin1(core::kMakerWebHost));
+    EXPECT_EQ(About<QLabel>("lbMail2")->text(), QString::fromLatin1(core::kAuthorMail));
+    EXPECT_EQ(about_->focusWidget(), About<QPushButton>("OKButton"));
+    EXPECT_EQ(About<QLabel>("ProgramIcon")->geometry(), QRect(15, 15, 150, 110));
+    EXPECT_FALSE(About<QLabel>("ProgramIcon")->pixmap().isNull());
+    EXPECT_TRUE(About<QPushButton>("OKButton")->isDefault());
+    EXPECT_FALSE(About<QPushButton>("OKButton")->icon().isNull());
     // The tab order inside the panel, then OK.
-    QWidget* w = about_->cbKeineWerb;
+    QWidget* w = About<QCheckBox>("cbKeineWerb");
     for (QWidget* next : std::initializer_list<QWidget*>{
-             about_->cbRC_Verschieben, about_->cbTrennzeichen, about_->edTrennzeichen,
-             about_->cbTrZAutom, about_->OKButton}) {
+             About<QCheckBox>("cbRC_Verschieben"), About<QComboBox>("cbTrennzeichen"), About<QLineEdit>("edTrennzeichen"),
+             About<QCheckBox>("cbTrZAutom"), About<QPushButton>("OKButton")}) {
       w = w->nextInFocusChain();
-      while (w->focusPolicy() == Qt::NoFocus || w->parentWidget() == about_->cbTrennzeichen) {
+      while (w->focusPolicy() == Qt::NoFocus || w->parentWidget() == About<QComboBox>("cbTrennzeichen")) {
         w = w->nextInFocusChain();
       }
       EXPECT_EQ(w, next) << w->objectName().toStdString();
     }
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
 }
 
@@ -324,8 +300,8 @@ TEST_F(AboutTest, MailAndWebLinksHandOverExactlyWhatTheyShow) {
     shell_.opened.clear();
     shell_.starts = c.starts;
     WithAbout([&] {
-      QTest::mouseClick(about_->Label3, Qt::LeftButton);
-      QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+      QTest::mouseClick(About<QLabel>("Label3"), Qt::LeftButton);
+      QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
     });
     ASSERT_EQ(shell_.opened.size(), c.tries);
     const QString address = QStringLiteral("http://") + QString::fromLatin1(core::kMakerWebHost);
@@ -341,11 +317,11 @@ TEST_F(AboutTest, MailAndWebLinksHandOverExactlyWhatTheyShow) {
   }
   shell_.opened.clear();
   WithAbout([&] {
-    QTest::mouseClick(about_->lbMail2, Qt::LeftButton);
+    QTest::mouseClick(About<QLabel>("lbMail2"), Qt::LeftButton);
     // An address too long for the shell's buffer is refused, never cut.
-    about_->lbMail2->setText(QString(80, QLatin1Char('m')));
-    QTest::mouseClick(about_->lbMail2, Qt::LeftButton);
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    About<QLabel>("lbMail2")->setText(QString(80, QLatin1Char('m')));
+    QTest::mouseClick(About<QLabel>("lbMail2"), Qt::LeftButton);
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
   ASSERT_EQ(shell_.opened.size(), 1u);
   EXPECT_EQ(shell_.opened[0].file,
@@ -374,8 +350,8 @@ class ShortcutTest : public AboutTest {
   void PressDesktop(int answer) {
     prompter_.answers = {answer};
     WithAbout([&] {
-      QTest::mouseClick(about_->sbDesktop, Qt::LeftButton);
-      QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+      QTest::mouseClick(About<QToolButton>("sbDesktop"), Qt::LeftButton);
+      QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
     });
   }
   QString Launcher() const { return home_ + QStringLiteral("/Desktop/Marvesk 1.5.desktop"); }
@@ -396,7 +372,7 @@ TEST_F(ShortcutTest, NoWritesNothing) {
 TEST_F(ShortcutTest, YesWritesALauncherThatReplacesItsOwnAndLeavesOtherVersions) {
   const QString program_dir = dir_.path() + QStringLiteral("/Meine Programme (neu)/");
   QDir().mkpath(program_dir);
-  main_->settings.ProgramDir = program_dir;
+  Reopen(program_dir);
   QDir().mkpath(home_ + QStringLiteral("/Desktop"));
   WriteFile(QStringLiteral("home/Desktop/Marvesk 1.5.desktop"), "alt");
   WriteFile(QStringLiteral("home/Desktop/Marvesk 1.4.desktop"), "andere Version");
@@ -423,14 +399,15 @@ TEST_F(ShortcutTest, TheUserDirsFileNamesTheDesktopAndTheQuestionKeepsTheWindows
   prompter_.answers = {Prompter::kResultYes, Prompter::kResultNo};
   WithAbout([&] {
     Pick(QStringLiteral("Komma"));
-    QTest::mouseClick(about_->sbDesktop, Qt::LeftButton);
+    QTest::mouseClick(About<QToolButton>("sbDesktop"), Qt::LeftButton);
     EXPECT_TRUE(about_->isVisible());
-    EXPECT_EQ(about_->SavedSeparatorChoice, QStringLiteral("Semikolon")) << "no new activation";
-    EXPECT_EQ(about_->SeparatorChoice(), QStringLiteral("Komma"));
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    EXPECT_EQ(About<QComboBox>("cbTrennzeichen")->currentText(), QStringLiteral("Komma"));
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
   EXPECT_TRUE(QFileInfo::exists(home_ + QStringLiteral("/Schreibtisch/Marvesk 1.5.desktop")));
   ASSERT_EQ(prompter_.messages.size(), 2u);
+  // The question after the shortcut's did not open the window anew: the
+  // change from Semikolon still counts.
   EXPECT_EQ(prompter_.messages[1].text,
             QStringLiteral("Datei öffnen mit Trennzeichen automatisch?"));
 }
@@ -440,16 +417,12 @@ TEST_F(AboutTest, ProgramFolderThatCannotBeWrittenKeepsTheSettingsPerUser) {
   ScopedEnv env("XDG_CONFIG_HOME", QFile::encodeName(config));
   const QString settings = config + QStringLiteral("/Marvesk/Einstel_QZR.FRB");
   for (int run = 0; run < 2; ++run) {
-    windows_ = std::make_unique<ui::Windows>(&prompter_, &shell_);
-    main_ = windows_->main();
-    about_ = windows_->about();
     // A folder nobody may write, like /usr/bin: here one that is not there.
-    main_->settings.ProgramDir = dir_.path() + QStringLiteral("/installiert/");
-    Start();
+    Reopen(dir_.path() + QStringLiteral("/installiert/"));
     WithAbout([&] {
-      EXPECT_EQ(about_->cbKeineWerb->isChecked(), run == 1) << "read back after the restart";
-      about_->cbKeineWerb->setChecked(true);
-      QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+      EXPECT_EQ(About<QCheckBox>("cbKeineWerb")->isChecked(), run == 1) << "read back after the restart";
+      About<QCheckBox>("cbKeineWerb")->setChecked(true);
+      QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
     });
     main_->close();
     EXPECT_EQ(ReadFile(settings).substr(0, 5), "\r\n1\r\n") << run;
@@ -469,7 +442,7 @@ TEST_F(AboutTest, Screenshot) {
     if (!dir.isEmpty()) {
       EXPECT_TRUE(shot.save(dir + QStringLiteral("/about.png")));
     }
-    QTest::mouseClick(about_->OKButton, Qt::LeftButton);
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
 }
 

@@ -189,7 +189,7 @@ class BannerTest : public WindowTest {
     qputenv("MARVESK_BANNER_HOST", server_->host().toLatin1());
     WindowTest::SetUp();
     qputenv("MARVESK_BANNER_HOST", "127.0.0.1:1");
-    ui::BannerFetch* fetch = main_->banner().fetch();
+    ui::BannerFetch* fetch = Part<ui::BannerStrip>("BannerStrip").fetch();
     QObject::connect(fetch, &ui::BannerFetch::pageArrived, [this] { ++pages_; });
     QObject::connect(fetch, &ui::BannerFetch::imagesDone, [this] { ++documents_; });
   }
@@ -214,10 +214,10 @@ class BannerTest : public WindowTest {
     return WaitFor([&] { return documents_ >= n; });
   }
 
-  QString Shown() const { return main_->banner().WebBrowser1->toPlainText().trimmed(); }
+  QString Shown() const { return Main<ui::BannerView>("WebBrowser1")->toPlainText().trimmed(); }
 
   bool ScrollBarsOff() const {
-    const ui::BannerView* v = main_->banner().WebBrowser1;
+    const ui::BannerView* v = Main<ui::BannerView>("WebBrowser1");
     return v->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff &&
            v->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff;
   }
@@ -243,15 +243,15 @@ TEST_F(BannerTest, RequestsPageOneAtStartThenTheNextInTurnWithoutCookies) {
   ASSERT_EQ(server_->requests.size(), 1u);
   EXPECT_EQ(server_->requests[0].path, "/Banner/BanLang/BanLang_1.html");
   EXPECT_TRUE(server_->requests[0].head.contains("\r\nHost: " + server_->host().toLatin1()));
-  EXPECT_EQ(main_->banner().BannerIndex, 1);
+  EXPECT_EQ(Part<ui::BannerStrip>("BannerStrip").banner_index(), 1);
   EXPECT_EQ(Shown(), QStringLiteral("Seite 1"));
   EXPECT_TRUE(ScrollBarsOff());
 
   for (int expected : {2, 3, 4, 1}) {
-    main_->NextBanner();
+    Part<ui::BannerStrip>("BannerStrip").NextBanner();
     EXPECT_EQ(pages_, documents_) << "nothing arrives inside the call";
     ASSERT_TRUE(WaitForDocument(documents_ + 1));
-    EXPECT_EQ(main_->banner().BannerIndex, expected);
+    EXPECT_EQ(Part<ui::BannerStrip>("BannerStrip").banner_index(), expected);
     EXPECT_EQ(server_->requests.back().path, kPagePath + QByteArray::number(expected) + ".html");
     EXPECT_EQ(Shown(), QStringLiteral("Seite %1").arg(expected));
   }
@@ -266,13 +266,13 @@ TEST_F(BannerTest, NoRequestWhileBannersAreOff) {
   WriteFile(QStringLiteral("Einstel_QZR.FRB"), "\r\n1\r\n1\r\nSemikolon\r\n \r\n2\r\n2\r\n\r\n");
   server_->fallback = Page("<p>Seite</p>");
   Start();
-  ASSERT_TRUE(main_->settings.HideBanner);
+  ASSERT_TRUE(main_->settings().hide_banner);
   QTest::qWait(200);
-  main_->NextBanner();
+  Part<ui::BannerStrip>("BannerStrip").NextBanner();
   QTest::qWait(200);
   EXPECT_TRUE(server_->requests.empty());
-  EXPECT_EQ(main_->banner().BannerIndex, 0);
-  EXPECT_TRUE(main_->banner().plWerbung->isHidden());
+  EXPECT_EQ(Part<ui::BannerStrip>("BannerStrip").banner_index(), 0);
+  EXPECT_TRUE(Main<QFrame>("plWerbung")->isHidden());
 }
 
 TEST_F(BannerTest, LadenHidesTheStripAndStopsThePageTheInfoWindowShowsItAgain) {
@@ -280,27 +280,27 @@ TEST_F(BannerTest, LadenHidesTheStripAndStopsThePageTheInfoWindowShowsItAgain) {
   Start();
   ASSERT_TRUE(WaitFor([&] { return server_->requests.size() == 1; }));
   prompter_.open_answers.push_back(std::nullopt);  // the dialog cancelled
-  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
-  EXPECT_TRUE(main_->banner().plWerbung->isHidden());
+  QTest::mouseClick(Main<QToolButton>("sbLaden_TXT"), Qt::LeftButton);
+  EXPECT_TRUE(Main<QFrame>("plWerbung")->isHidden());
   EXPECT_TRUE(WaitFor([&] { return server_->hang_ups == 1; })) << "the request goes with it";
 
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "a;b\n"));
-  EXPECT_TRUE(main_->banner().plWerbung->isHidden());
-  main_->NextBanner();
+  EXPECT_TRUE(Main<QFrame>("plWerbung")->isHidden());
+  Part<ui::BannerStrip>("BannerStrip").NextBanner();
 
-  QTimer::singleShot(0, about_, [&] { QTest::mouseClick(about_->OKButton, Qt::LeftButton); });
-  QTest::mouseClick(main_->bar().sbAbout, Qt::LeftButton);
-  EXPECT_FALSE(main_->banner().plWerbung->isHidden()) << "banners are allowed";
+  QTimer::singleShot(0, about_, [&] { QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton); });
+  QTest::mouseClick(Main<QToolButton>("sbAbout"), Qt::LeftButton);
+  EXPECT_FALSE(Main<QFrame>("plWerbung")->isHidden()) << "banners are allowed";
   QTest::qWait(100);
   EXPECT_EQ(server_->requests.size(), 1u) << "showing the strip again requests nothing";
-  EXPECT_EQ(main_->banner().BannerIndex, 1);
+  EXPECT_EQ(Part<ui::BannerStrip>("BannerStrip").banner_index(), 1);
   EXPECT_EQ(pages_, 0);
   EXPECT_TRUE(prompter_.messages.empty());
 }
 
 TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
   server_->fallback = Page("<p>Seite</p>");
-  main_->banner().fetch()->SetLimits({.time_ms = 400});
+  Part<ui::BannerStrip>("BannerStrip").fetch()->SetLimits({.time_ms = 400});
   Start();
   ASSERT_TRUE(WaitForDocument(1));
   ASSERT_EQ(Shown(), QStringLiteral("Seite"));
@@ -335,7 +335,7 @@ TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
     SCOPED_TRACE(c.name);
     server_->fallback = c.page;
     const size_t before = server_->requests.size();
-    main_->NextBanner();
+    Part<ui::BannerStrip>("BannerStrip").NextBanner();
     EXPECT_EQ(pages_, documents_) << "nothing arrives inside the call";
     ASSERT_TRUE(WaitForDocument(documents_ + 1));
     EXPECT_EQ(Shown(), QString());
@@ -348,7 +348,7 @@ TEST_F(BannerTest, HostileOrBrokenServersLeaveAnEmptyStripAndNoMessage) {
   EXPECT_TRUE(prompter_.messages.empty());
   // Still usable afterwards.
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "a;b\n"));
-  EXPECT_FALSE(main_->StringGrid1->isHidden());
+  EXPECT_FALSE(Grid1()->isHidden());
 }
 
 QByteArray Repeat(const QByteArray& part, int times) {
@@ -382,9 +382,9 @@ TEST_F(BannerTest, PagesThatWouldFloodTheLayoutReachTheViewBounded) {
     SCOPED_TRACE(c.name);
     ASSERT_LT(c.page.size(), 256 * 1024);
     server_->fallback = Page(c.page);
-    main_->NextBanner();
+    Part<ui::BannerStrip>("BannerStrip").NextBanner();
     ASSERT_TRUE(WaitForDocument(documents_ + 1));
-    const QTextDocument* doc = main_->banner().WebBrowser1->document();
+    const QTextDocument* doc = Main<ui::BannerView>("WebBrowser1")->document();
     EXPECT_LE(doc->characterCount(), 4096 + 2 * 512);
     int images = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
@@ -449,11 +449,11 @@ TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
     first_image = first_image || path == "/Banner/bild.png";
   }
   EXPECT_TRUE(first_image);
-  const QImage image = main_->banner().fetch()->Image(Address("/Banner/bild.png"));
+  const QImage image = Part<ui::BannerStrip>("BannerStrip").fetch()->Image(Address("/Banner/bild.png"));
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::red));
 
-  const QImage shown = main_->banner().WebBrowser1->viewport()->grab().toImage();
+  const QImage shown = Main<ui::BannerView>("WebBrowser1")->viewport()->grab().toImage();
   bool red = false;
   bool blue = false;
   bool magenta = false;
@@ -484,7 +484,7 @@ TEST_F(BannerTest, PicturesAreHeldNoLargerThanTheStrip) {
   qint64 held = 0;
   for (int i = 0; i < 16; ++i) {
     const QImage image =
-        main_->banner().fetch()->Image(Address("/b/" + QByteArray::number(i) + ".png"));
+        Part<ui::BannerStrip>("BannerStrip").fetch()->Image(Address("/b/" + QByteArray::number(i) + ".png"));
     ASSERT_EQ(image.size(), QSize(68, 68)) << i;
     EXPECT_EQ(image.deviceIndependentSize(), QSizeF(34, 34));
     EXPECT_EQ(image.pixelColor(30, 30), QColor(Qt::red));
@@ -492,7 +492,7 @@ TEST_F(BannerTest, PicturesAreHeldNoLargerThanTheStrip) {
   }
   EXPECT_LE(held, 16 * 68 * 68 * 4);
   // One line of pictures: the first as declared, the others as high as the strip.
-  const QTextDocument* doc = main_->banner().WebBrowser1->document();
+  const QTextDocument* doc = Main<ui::BannerView>("WebBrowser1")->document();
   EXPECT_LT(doc->idealWidth(), 28 + 15 * 34 + 20);
   EXPECT_LT(doc->size().height(), 34 + 20);
 }
@@ -503,7 +503,7 @@ TEST_F(BannerTest, LinksOpenInTheWebBrowserNeverInTheStrip) {
       "<a href=\"file:///etc/passwd\">Datei</a></p>");
   Start();
   ASSERT_TRUE(WaitForDocument(1));
-  ui::BannerView* view = main_->banner().WebBrowser1;
+  ui::BannerView* view = Main<ui::BannerView>("WebBrowser1");
   const QString before = Shown();
   // Clicks the middle of each link's text.
   for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next()) {
@@ -533,8 +533,8 @@ TEST_F(BannerTest, SpacersFollowTheOuterWidth) {
     main_->resize(c.outer - frame, main_->height());
     QCoreApplication::processEvents();
     ASSERT_EQ(main_->frameGeometry().width(), c.outer);
-    EXPECT_EQ(main_->banner().plL->width(), c.left) << c.outer;
-    EXPECT_EQ(main_->banner().plR->width(), c.right) << c.outer;
+    EXPECT_EQ(Main<QFrame>("plL")->width(), c.left) << c.outer;
+    EXPECT_EQ(Main<QFrame>("plR")->width(), c.right) << c.outer;
   }
 }
 
@@ -543,11 +543,11 @@ TEST_F(BannerTest, ClosingWithAPageOnItsWayDropsTheViewAndWritesTheSettings) {
   Start();
   ASSERT_TRUE(WaitFor([&] { return server_->requests.size() == 1; }));
   main_->close();
-  EXPECT_EQ(main_->banner().WebBrowser1, nullptr);
-  EXPECT_EQ(main_->banner().fetch(), nullptr);
-  EXPECT_FALSE(ReadFile(main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB")).empty());
+  EXPECT_EQ(main_->findChild<ui::BannerView*>(QStringLiteral("WebBrowser1")), nullptr);
+  EXPECT_EQ(Part<ui::BannerStrip>("BannerStrip").fetch(), nullptr);
+  EXPECT_FALSE(ReadFile(main_->ProgramDir() + QStringLiteral("Einstel_QZR.FRB")).empty());
   EXPECT_TRUE(WaitFor([&] { return server_->hang_ups == 1; }));
-  main_->NextBanner();  // nothing left to ask with
+  Part<ui::BannerStrip>("BannerStrip").NextBanner();  // nothing left to ask with
   EXPECT_EQ(server_->requests.size(), 1u);
 }
 
@@ -570,7 +570,7 @@ TEST_F(BannerTest, Screenshot) {
   QApplication::processEvents();
   const QImage shot = main_->grab().toImage();
   const QRect strip =
-      main_->banner().WebBrowser1->geometry().translated(main_->banner().plWerbung->pos());
+      Main<ui::BannerView>("WebBrowser1")->geometry().translated(Main<QFrame>("plWerbung")->pos());
   EXPECT_EQ(strip.bottom(), shot.height() - 1) << "the lowest bar";
   EXPECT_EQ(shot.pixelColor(strip.left() + 200, strip.top() + 2), QColor(0x1f, 0x4e, 0x8c))
       << "the page's ground";

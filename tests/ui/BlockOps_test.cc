@@ -32,10 +32,9 @@ class BlockOpsTest : public WindowTest {
     WindowTest::SetUp();
     Start();
     LoadThroughButton(WriteFile(QStringLiteral("b.txt"), uitest::GridText(4, 3)));
-    g_ = main_->StringGrid1;
+    g_ = Grid1();
     g_->setFocus();
   }
-  ui::BlockOps& blocks() { return main_->blocks(); }
   // Selects the data cells (l, t)..(r, b) with (l, t) current.
   void Select(int l, int t, int r, int b) {
     g_->SetCol(l);
@@ -68,17 +67,17 @@ TEST_F(BlockOpsTest, DelEmptiesTheBlockAndLeavesTheHeaders) {
   EXPECT_EQ(g_->Cells(2, 3), QStringLiteral("c2r3"));
   EXPECT_EQ(g_->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("2"));
   EXPECT_EQ(Editor(), nullptr);  // Del opened no editor
-  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  EXPECT_FALSE(Main<QProgressBar>("ProgressBar1")->isVisible());
 }
 
 TEST_F(BlockOpsTest, CtrlInsCopiesAndShiftInsPastesCutAtTheEdge) {
   QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
   Select(1, 1, 3, 2);
   Chord(g_, Qt::Key_Control, Qt::ControlModifier, Qt::Key_Insert);
-  EXPECT_FALSE(blocks().CtrlDown);
-  EXPECT_EQ(blocks().sgh->ColCount(), 3);
-  EXPECT_EQ(blocks().sgh->RowCount(), 2);
-  EXPECT_EQ(blocks().sgh->Cells(2, 1), QStringLiteral("c3r2"));
+  EXPECT_FALSE(Part<ui::BlockOps>("BlockOps").ctrl_down());
+  EXPECT_EQ(Main<ui::StringGrid>("sgh")->ColCount(), 3);
+  EXPECT_EQ(Main<ui::StringGrid>("sgh")->RowCount(), 2);
+  EXPECT_EQ(Main<ui::StringGrid>("sgh")->Cells(2, 1), QStringLiteral("c3r2"));
   // Left edge in the second-to-last column: two columns fit, the third drops.
   Select(3, 2, 3, 2);
   Chord(g_, Qt::Key_Shift, Qt::ShiftModifier, Qt::Key_Insert);
@@ -107,18 +106,18 @@ TEST_F(BlockOpsTest, CtrlShiftInsLeavesTheGridAndFillsTheBlockClipboard) {
   QTest::keyRelease(g_, Qt::Key_Control);
   EXPECT_EQ(g_->Cells(2, 2), QStringLiteral("c2r2"));
   EXPECT_EQ(g_->Cells(3, 3), QStringLiteral("c3r3"));
-  EXPECT_EQ(blocks().sgh->Cells(1, 1), QStringLiteral("c3r3"));
+  EXPECT_EQ(Main<ui::StringGrid>("sgh")->Cells(1, 1), QStringLiteral("c3r3"));
 }
 
 TEST_F(BlockOpsTest, AModifierReleasedOutsideTheGridsStaysSet) {
   QTest::keyPress(g_, Qt::Key_Control, Qt::ControlModifier);
-  main_->bar().edSuchen->setFocus();
-  QTest::keyRelease(main_->bar().edSuchen, Qt::Key_Control);
-  EXPECT_TRUE(blocks().CtrlDown);
+  Main<QLineEdit>("edSuchen")->setFocus();
+  QTest::keyRelease(Main<QLineEdit>("edSuchen"), Qt::Key_Control);
+  EXPECT_TRUE(Part<ui::BlockOps>("BlockOps").ctrl_down());
   g_->setFocus();
   Select(1, 3, 1, 3);
   QTest::keyClick(g_, Qt::Key_Insert);  // a plain Ins copies all the same
-  EXPECT_EQ(blocks().sgh->Cells(0, 0), QStringLiteral("c1r3"));
+  EXPECT_EQ(Main<ui::StringGrid>("sgh")->Cells(0, 0), QStringLiteral("c1r3"));
 }
 
 TEST_F(BlockOpsTest, BlockKeysWorkWhileTheEditorIsOpen) {
@@ -128,7 +127,7 @@ TEST_F(BlockOpsTest, BlockKeysWorkWhileTheEditorIsOpen) {
   QWidget* editor = Editor();
   ASSERT_NE(editor, nullptr);
   Chord(editor, Qt::Key_Control, Qt::ControlModifier, Qt::Key_Insert);
-  EXPECT_EQ(blocks().sgh->Cells(0, 0), QStringLiteral("c2r1"));
+  EXPECT_EQ(Main<ui::StringGrid>("sgh")->Cells(0, 0), QStringLiteral("c2r1"));
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
 }
 
@@ -176,7 +175,7 @@ TEST_F(BlockOpsTest, EnterWalksThroughTheCellsEditingAsItGoes) {
 }
 
 TEST_F(BlockOpsTest, WidthFieldSetsEveryDataColumnOfTheShownGrid) {
-  QLineEdit* field = main_->bar().edBreite;
+  QLineEdit* field = Main<QLineEdit>("edBreite");
   struct Case {
     QString typed;
     QString shown;
@@ -204,9 +203,9 @@ TEST_F(BlockOpsTest, WidthFieldSetsEveryDataColumnOfTheShownGrid) {
   QTest::keyClick(field, Qt::Key_Return);
 
   // The hidden grid keeps its widths; the switch shows the other grid's.
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
   EXPECT_EQ(field->text(), QStringLiteral("80"));
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
   EXPECT_EQ(field->text(), QStringLiteral("125"));
 
   // A pasted number too long for 32 bits: the general error, nothing else.
@@ -224,7 +223,7 @@ TEST_F(BlockOpsTest, CtrlCAndCtrlVExchangeTabTextWithOtherPrograms) {
   Select(1, 1, 2, 2);
   Chord(g_, Qt::Key_Control, Qt::ControlModifier, Qt::Key_C);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("c1r1\tc2r1\nc1r2\tStraße"));
-  EXPECT_EQ(blocks().sgh->Cells(0, 0), QString());  // the block clipboard untouched
+  EXPECT_EQ(Main<ui::StringGrid>("sgh")->Cells(0, 0), QString());  // the block clipboard untouched
 
   QGuiApplication::clipboard()->setText(QStringLiteral("ä\tb\tc\n\td\n"));
   Select(3, 2, 3, 2);

@@ -36,36 +36,36 @@ class MainWindowTest : public WindowTest {};
 
 TEST_F(MainWindowTest, StartViewShowsOnlyLoadExcelInfoExit) {
   Start();
-  for (QWidget* w : std::initializer_list<QWidget*>{main_->bar().sbLaden_TXT, main_->bar().sbExcel,
-                                                    main_->bar().sbAbout, main_->bar().sbExit,
-                                                    main_->bar().plMenu}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{Main<QToolButton>("sbLaden_TXT"), Main<QToolButton>("sbExcel"),
+                                                    Main<QToolButton>("sbAbout"), Main<QToolButton>("sbExit"),
+                                                    Main<QFrame>("plMenu")}) {
     EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
   }
   for (QWidget* w : std::initializer_list<QWidget*>{
-           main_->StringGrid1, main_->StringGrid2, main_->bar().tbRow_Col, main_->bar().sbSpeichern,
-           main_->bar().edBreite, main_->bar().edSuchen, main_->bar().sbSuchen,
-           main_->bar().sbLoeschen, main_->range().plLoeschen, main_->StatusBar1,
-           main_->ProgressBar1}) {
+           Grid1(), Grid2(), Main<QToolButton>("tbRow_Col"), Main<QToolButton>("sbSpeichern"),
+           Main<QLineEdit>("edBreite"), Main<QLineEdit>("edSuchen"), Main<QToolButton>("sbSuchen"),
+           Main<QToolButton>("sbLoeschen"), Main<QFrame>("plLoeschen"), Main<ui::StatusBar>("StatusBar1"),
+           Main<QProgressBar>("ProgressBar1")}) {
     EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
   }
-  EXPECT_TRUE(main_->banner().plWerbung->isVisible());  // banner on by default
+  EXPECT_TRUE(Main<QFrame>("plWerbung")->isVisible());  // banner on by default
   EXPECT_EQ(main_->windowTitle(), QStringLiteral(" Marvesk"));
-  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("80"));
-  EXPECT_EQ(main_->StringGrid1->ColWidth(0), 50);
-  EXPECT_EQ(main_->StringGrid2->ColWidth(0), 30);
-  EXPECT_TRUE(main_->bar().lbX->text().isEmpty());
-  EXPECT_TRUE(main_->bar().lbY->text().isEmpty());
+  EXPECT_EQ(Main<QLineEdit>("edBreite")->text(), QStringLiteral("80"));
+  EXPECT_EQ(Grid1()->ColWidth(0), 50);
+  EXPECT_EQ(Grid2()->ColWidth(0), 30);
+  EXPECT_TRUE(Main<QLabel>("lbX")->text().isEmpty());
+  EXPECT_TRUE(Main<QLabel>("lbY")->text().isEmpty());
   // No settings file: both dialogs on their second filter.
-  EXPECT_EQ(main_->OpenDialog1.filter_index, 2);
-  EXPECT_EQ(main_->SaveDialog1.filter_index, 2);
-  EXPECT_TRUE(main_->settings.ProgramDir.endsWith(QLatin1Char('/')));
+  EXPECT_EQ(main_->settings().open_filter_index, 2);
+  EXPECT_EQ(main_->settings().save_filter_index, 2);
+  EXPECT_TRUE(main_->ProgramDir().endsWith(QLatin1Char('/')));
   // From the bottom up: the banner strip, then the button bar.
   QApplication::processEvents();
-  EXPECT_EQ(main_->banner().plWerbung->geometry().bottom(), main_->height() - 1);
-  EXPECT_EQ(main_->banner().plWerbung->height(), 34);
-  EXPECT_EQ(main_->bar().plMenu->geometry().bottom() + 1,
-            main_->banner().plWerbung->geometry().top());
-  EXPECT_EQ(main_->bar().plMenu->height(), 32);
+  EXPECT_EQ(Main<QFrame>("plWerbung")->geometry().bottom(), main_->height() - 1);
+  EXPECT_EQ(Main<QFrame>("plWerbung")->height(), 34);
+  EXPECT_EQ(Main<QFrame>("plMenu")->geometry().bottom() + 1,
+            Main<QFrame>("plWerbung")->geometry().top());
+  EXPECT_EQ(Main<QFrame>("plMenu")->height(), 32);
 }
 
 TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
@@ -77,21 +77,21 @@ TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
   EXPECT_EQ(
       prompter_.open_requests[0].filter,
       QStringLiteral("Text-Datei (*.TXT)|*.txt|CSV-Dateien (*.CSV)|*.csv|Alle-Dateien (*.*)|*.*"));
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   EXPECT_TRUE(g->isVisible());
-  EXPECT_FALSE(main_->StringGrid2->isVisible());
+  EXPECT_FALSE(Grid2()->isVisible());
   EXPECT_TRUE(g->hasFocus());
-  EXPECT_FALSE(main_->banner().plWerbung->isVisible());
-  EXPECT_FALSE(main_->StatusBar1->isVisible());
-  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  EXPECT_FALSE(Main<QFrame>("plWerbung")->isVisible());
+  EXPECT_FALSE(Main<ui::StatusBar>("StatusBar1")->isVisible());
+  EXPECT_FALSE(Main<QProgressBar>("ProgressBar1")->isVisible());
   for (QWidget* w : std::initializer_list<QWidget*>{
-           main_->bar().tbRow_Col, main_->bar().sbSpeichern, main_->bar().edBreite,
-           main_->bar().edSuchen, main_->bar().sbSuchen, main_->bar().sbLoeschen}) {
+           Main<QToolButton>("tbRow_Col"), Main<QToolButton>("sbSpeichern"), Main<QLineEdit>("edBreite"),
+           Main<QLineEdit>("edSuchen"), Main<QToolButton>("sbSuchen"), Main<QToolButton>("sbLoeschen")}) {
     EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
   }
-  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
-  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:4"));
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 3"));
+  EXPECT_FALSE(Main<QToolButton>("tbRow_Col")->isChecked());
+  EXPECT_EQ(Main<QLabel>("lbX")->text(), QStringLiteral("Anzahl Spalten:4"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 3"));
   EXPECT_EQ(g->ColCount(), 5);
   EXPECT_EQ(g->RowCount(), 4);
   // Detected: column numbers in row 0 up to the deciding line's fields.
@@ -101,33 +101,34 @@ TEST_F(MainWindowTest, LoadShowsGridNumbersAndCounters) {
   EXPECT_EQ(g->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
   EXPECT_EQ(g->Cells(4, 2), QStringLiteral("4"));
   EXPECT_EQ(g->Cells(1, 3), QStringLiteral("x"));
-  EXPECT_EQ(main_->settings.LastDir, dir_.path());
-  EXPECT_EQ(main_->OpenDialog1.file_name, path);
-  EXPECT_EQ(main_->search().SearchCol, 1);
-  EXPECT_EQ(main_->search().SearchRow, 1);
+  EXPECT_EQ(LastDir(), dir_.path());
+  EXPECT_EQ(Part<ui::FileOperations>("FileOperations").file_name(), path);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 1);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 1);
   EXPECT_TRUE(prompter_.messages.empty());
 }
 
 TEST_F(MainWindowTest, OpenDialogStartsInLastDirAndCancelKeepsView) {
+  WriteFile(QStringLiteral("Einstel_QZR.FRB"), dir_.path().toStdString() + "\r\n");
   Start();
-  main_->settings.LastDir = dir_.path();
   prompter_.open_answers.push_back(std::nullopt);
-  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbLaden_TXT"), Qt::LeftButton);
   ASSERT_EQ(prompter_.open_requests.size(), 1u);
   EXPECT_EQ(prompter_.open_requests[0].initial_dir, dir_.path());
-  EXPECT_TRUE(main_->bar().plMenu->isVisible());
-  EXPECT_FALSE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(main_->bar().sbSpeichern->isVisible());
+  EXPECT_TRUE(Main<QFrame>("plMenu")->isVisible());
+  EXPECT_FALSE(Grid1()->isVisible());
+  EXPECT_FALSE(Main<QToolButton>("sbSpeichern")->isVisible());
 
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n4;5;6\n"));
-  main_->StringGrid1->SetCells(2, 1, QStringLiteral("geändert"));
-  main_->search().SearchCol = 3;
+  Grid1()->SetCells(2, 1, QStringLiteral("geändert"));
+  Grid1()->SetCol(3);
+  ASSERT_EQ(Part<ui::Search>("Search").cursor_col(), 3);
   prompter_.open_answers.push_back(std::nullopt);
-  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
-  EXPECT_TRUE(main_->StringGrid1->isVisible());
-  EXPECT_EQ(main_->StringGrid1->Cells(2, 1), QStringLiteral("geändert"));
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 2"));
-  EXPECT_EQ(main_->search().SearchCol, 1);  // reset even by a cancelled load
+  QTest::mouseClick(Main<QToolButton>("sbLaden_TXT"), Qt::LeftButton);
+  EXPECT_TRUE(Grid1()->isVisible());
+  EXPECT_EQ(Grid1()->Cells(2, 1), QStringLiteral("geändert"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 2"));
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 1);  // reset even by a cancelled load
 }
 
 TEST_F(MainWindowTest, FileThatCannotBeOpenedWarnsAndShowsStartView) {
@@ -143,98 +144,105 @@ TEST_F(MainWindowTest, FileThatCannotBeOpenedWarnsAndShowsStartView) {
   EXPECT_EQ(m.text.toUtf8().toStdString(), "Datei " + missing.toStdString() +
                                                " ist schon von anderem Programm ge\xC3\xB6"
                                                "ffnet");
-  EXPECT_FALSE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(main_->bar().sbSpeichern->isVisible());
-  EXPECT_FALSE(main_->ProgressBar1->isVisible());
-  EXPECT_TRUE(main_->bar().plMenu->isVisible());
-  EXPECT_EQ(main_->StringGrid1->RowCount(), 2);  // the earlier table is gone
-  EXPECT_EQ(main_->settings.LastDir, dir_.path());
-  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("80"));
+  EXPECT_FALSE(Grid1()->isVisible());
+  EXPECT_FALSE(Main<QToolButton>("sbSpeichern")->isVisible());
+  EXPECT_FALSE(Main<QProgressBar>("ProgressBar1")->isVisible());
+  EXPECT_TRUE(Main<QFrame>("plMenu")->isVisible());
+  EXPECT_EQ(Grid1()->RowCount(), 2);  // the earlier table is gone
+  EXPECT_EQ(LastDir(), dir_.path());
+  EXPECT_EQ(Main<QLineEdit>("edBreite")->text(), QStringLiteral("80"));
 }
 
 TEST_F(MainWindowTest, ExitAskedNoKeepsEverythingYesClosesAndWritesSettings) {
   Start();
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n"));
   prompter_.answers = {Prompter::kResultNo};
-  QTest::mouseClick(main_->bar().sbExit, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbExit"), Qt::LeftButton);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Programm beenden?"));
   EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Informationen"));
   EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::kInformation);
   EXPECT_EQ(prompter_.messages[0].buttons, Prompter::Buttons::kYesNo);
   EXPECT_TRUE(main_->isVisible());
-  EXPECT_TRUE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(QFile::exists(main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
+  EXPECT_TRUE(Grid1()->isVisible());
+  EXPECT_FALSE(QFile::exists(main_->ProgramDir() + QStringLiteral("Einstel_QZR.FRB")));
 
   prompter_.answers = {Prompter::kResultYes};
-  QTest::mouseClick(main_->bar().sbExit, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbExit"), Qt::LeftButton);
   EXPECT_FALSE(main_->isVisible());
-  EXPECT_TRUE(QFile::exists(main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB")));
+  EXPECT_TRUE(QFile::exists(main_->ProgramDir() + QStringLiteral("Einstel_QZR.FRB")));
 }
 
 TEST_F(MainWindowTest, CloseBoxWritesSettingsWithoutAsking) {
   Start();
+  prompter_.open_filter_answers = {3};
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), "1;2;3\n"));
-  main_->OpenDialog1.filter_index = 3;
-  about_->cbTrZAutom->setChecked(false);
+  SetSeparator(QStringLiteral("Semikolon"), QStringLiteral(" "), /*automatic=*/false);
+  prompter_.messages.clear();
   main_->close();
   EXPECT_TRUE(prompter_.messages.empty());
-  EXPECT_EQ(ReadFile(main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB")),
+  EXPECT_EQ(ReadFile(main_->ProgramDir() + QStringLiteral("Einstel_QZR.FRB")),
             dir_.path().toStdString() + "\r\n0\r\n1\r\nSemikolon\r\n \r\n3\r\n2\r\n\r\n");
-  EXPECT_EQ(main_->banner().WebBrowser1, nullptr);
+  EXPECT_EQ(main_->findChild<ui::BannerView*>(QStringLiteral("WebBrowser1")), nullptr);
 }
 
 TEST_F(MainWindowTest, SettingsFileIsReadOnceAtActivation) {
   WriteFile(QStringLiteral("Einstel_QZR.FRB"),
             "/daten\r\n1\r\n0\r\nAnderes\r\n|x\r\n3\r\n1\r\n\r\n");
   Start();
-  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/daten"));
-  EXPECT_TRUE(main_->settings.HideBanner);
-  EXPECT_FALSE(main_->settings.AllowRowColMove);
-  EXPECT_FALSE(main_->banner().plWerbung->isVisible());
-  EXPECT_FALSE(main_->StringGrid1->RowColMoving());
-  EXPECT_EQ(about_->SeparatorChoice(), QStringLiteral("Anderes"));
-  EXPECT_EQ(about_->edTrennzeichen->text(), QStringLiteral("|"));
-  EXPECT_FALSE(about_->edTrennzeichen->isHidden());
-  EXPECT_TRUE(about_->cbTrZAutom->isHidden());
-  EXPECT_FALSE(about_->cbTrZAutom->isChecked());
-  EXPECT_EQ(main_->OpenDialog1.filter_index, 3);
-  EXPECT_EQ(main_->SaveDialog1.filter_index, 1);
+  EXPECT_EQ(LastDir(), QStringLiteral("/daten"));
+  EXPECT_TRUE(main_->settings().hide_banner);
+  EXPECT_FALSE(main_->settings().allow_row_col_move);
+  EXPECT_FALSE(Main<QFrame>("plWerbung")->isVisible());
+  EXPECT_FALSE(Grid1()->RowColMoving());
+  EXPECT_EQ(main_->settings().separator, (core::SeparatorSetting{"Anderes", "|", false}));
+  WithAbout([&] {
+    EXPECT_EQ(About<QComboBox>("cbTrennzeichen")->currentText(), QStringLiteral("Anderes"));
+    EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->text(), QStringLiteral("|"));
+    EXPECT_FALSE(About<QLineEdit>("edTrennzeichen")->isHidden());
+    EXPECT_TRUE(About<QCheckBox>("cbTrZAutom")->isHidden());
+    EXPECT_FALSE(About<QCheckBox>("cbTrZAutom")->isChecked());
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
+  });
+  EXPECT_EQ(main_->settings().open_filter_index, 3);
+  EXPECT_EQ(main_->settings().save_filter_index, 1);
 
   // "Anderes" means no detection: split by '|', row 0 stays empty.
   LoadThroughButton(WriteFile(QStringLiteral("p.txt"), "a|b|c;d\n"));
-  EXPECT_EQ(main_->StringGrid1->ColCount(), 4);
-  EXPECT_EQ(main_->StringGrid1->Cells(3, 1), QStringLiteral("c;d"));
-  EXPECT_EQ(main_->StringGrid1->Cells(1, 0), QString());
+  EXPECT_EQ(Grid1()->ColCount(), 4);
+  EXPECT_EQ(Grid1()->Cells(3, 1), QStringLiteral("c;d"));
+  EXPECT_EQ(Grid1()->Cells(1, 0), QString());
   // Coming back to the window does not read the settings again.
-  main_->settings.LastDir = QStringLiteral("/anders");
+  ASSERT_EQ(LastDir(), dir_.path());
+  WriteFile(QStringLiteral("Einstel_QZR.FRB"), "/anders\r\n");
   QApplication::setActiveWindow(nullptr);
   main_->activateWindow();
   QApplication::processEvents();
-  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/anders"));
+  EXPECT_EQ(LastDir(), dir_.path());
 }
 
 TEST_F(MainWindowTest, SeparatorHintsFollowTheSetting) {
   Start();
-  QTest::mouseMove(main_->bar().sbLaden_TXT);
-  QApplication::processEvents();
-  main_->sbLaden_TXTMouseMove();
-  EXPECT_EQ(main_->bar().sbLaden_TXT->property("hint").toString(),
+  // The hint is built at every mouse move over the button.
+  auto move_over = [](QWidget* button) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), QPointF(5, 5),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(button, &move);
+  };
+  move_over(Main<QToolButton>("sbLaden_TXT"));
+  EXPECT_EQ(Main<QToolButton>("sbLaden_TXT")->property("hint").toString(),
             QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: \";\""));
-  about_->SetSeparatorChoice(QStringLiteral("Tab"));
-  main_->sbSpeichernMouseMove();
-  EXPECT_EQ(main_->bar().sbSpeichern->property("hint").toString(),
+  SetSeparator(QStringLiteral("Tab"));
+  move_over(Main<QToolButton>("sbSpeichern"));
+  EXPECT_EQ(Main<QToolButton>("sbSpeichern")->property("hint").toString(),
             QStringLiteral("Speichern in TXT-Excel Datei\rLinke-Maus  Trennzeichen: "
                            "Tab\rRechte-Maus Trennzeichen: Tab"));
-  EXPECT_EQ(main_->bar().sbSpeichern->toolTip(),
+  EXPECT_EQ(Main<QToolButton>("sbSpeichern")->toolTip(),
             QStringLiteral("Speichern in TXT-Excel Datei\nLinke-Maus  Trennzeichen: "
                            "Tab\nRechte-Maus Trennzeichen: Tab"));
-  // A real mouse move over the button builds the hint too.
-  about_->SetSeparatorChoice(QStringLiteral("Komma"));
-  QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
-                   Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(main_->bar().sbLaden_TXT, &move);
-  EXPECT_EQ(main_->bar().sbLaden_TXT->property("hint").toString(),
+  SetSeparator(QStringLiteral("Komma"));
+  move_over(Main<QToolButton>("sbLaden_TXT"));
+  EXPECT_EQ(Main<QToolButton>("sbLaden_TXT")->property("hint").toString(),
             QStringLiteral("Öffnen TXT-Datei\rTrennzeichen: \",\""));
 }
 
@@ -242,7 +250,7 @@ TEST_F(MainWindowTest, StatusPanelIsHalfTheWindowWidth) {
   Start();
   main_->resize(1000, 550);
   QApplication::processEvents();
-  EXPECT_EQ(main_->StatusBar1->PanelWidth(0), main_->frameGeometry().width() / 2);
+  EXPECT_EQ(Main<ui::StatusBar>("StatusBar1")->PanelWidth(0), main_->frameGeometry().width() / 2);
 }
 
 // Escape during a load: the question comes back while Escape is held, and the
@@ -270,10 +278,10 @@ TEST_P(EscapeTest, ContinueQuestion) {
     EXPECT_EQ(m.kind, Prompter::Kind::kWarning);
     EXPECT_EQ(m.buttons, Prompter::Buttons::kYesNo);
   }
-  EXPECT_EQ(main_->StringGrid1->RowCount() - 1, go_on ? 500 : 1);
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: ") + (go_on ? "500" : "1"));
-  EXPECT_TRUE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(main_->StatusBar1->isVisible());
+  EXPECT_EQ(Grid1()->RowCount() - 1, go_on ? 500 : 1);
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: ") + (go_on ? "500" : "1"));
+  EXPECT_TRUE(Grid1()->isVisible());
+  EXPECT_FALSE(Main<ui::StatusBar>("StatusBar1")->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(YesAndNo, EscapeTest, ::testing::Bool());
@@ -293,20 +301,20 @@ TEST_F(MainWindowTest, OutOfMemoryKeepsTheRowsStoredBefore) {
   core::SetMemoryProbe({});
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Speicherplatz zu klein"));
-  const int rows = main_->StringGrid1->RowCount() - 1;
+  const int rows = Grid1()->RowCount() - 1;
   EXPECT_GT(rows, 0);
   EXPECT_LT(rows, 20000);
-  EXPECT_EQ(main_->StringGrid1->Cells(3, rows), QStringLiteral("drei"));
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: ") + QString::number(rows));
-  EXPECT_TRUE(main_->StringGrid1->isVisible());
-  EXPECT_TRUE(main_->bar().plMenu->isVisible());
+  EXPECT_EQ(Grid1()->Cells(3, rows), QStringLiteral("drei"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: ") + QString::number(rows));
+  EXPECT_TRUE(Grid1()->isVisible());
+  EXPECT_TRUE(Main<QFrame>("plMenu")->isVisible());
 }
 
 TEST_F(MainWindowTest, CellsAreEditedInPlaceAndKeepTheirBytes) {
   Start();
   // Windows-1252 bytes (not UTF-8): shown as such, written back as such.
   LoadThroughButton(WriteFile(QStringLiteral("w.txt"), "gr\xFC\xDF;b;c\nd;e;f\n"));
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   EXPECT_EQ(g->Cells(1, 1), QStringLiteral("grüß"));
   QAbstractItemModelTester tester(g->model(),
                                   QAbstractItemModelTester::FailureReportingMode::Warning);
@@ -327,7 +335,7 @@ TEST_F(MainWindowTest, CellsAreEditedInPlaceAndKeepTheirBytes) {
 TEST_F(MainWindowTest, DraggingARowMovesTheDataNotTheNumbers) {
   Start();
   LoadThroughButton(WriteFile(QStringLiteral("m.txt"), "a;1;x\nb;2;y\nc;3;z\n"));
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   ASSERT_TRUE(g->RowColMoving());
   g->verticalHeader()->moveSection(0, 2);  // what a drag of the first row header does
   EXPECT_EQ(g->Cells(1, 1), QStringLiteral("b"));
@@ -344,18 +352,20 @@ TEST_F(MainWindowTest, DraggingARowMovesTheDataNotTheNumbers) {
 TEST_F(MainWindowTest, GridClickMovesSearchCursorAndFillsRangeField) {
   Start();
   LoadThroughButton(WriteFile(QStringLiteral("k.txt"), "a;b;c\nd;e;f\ng;h;i\n"));
-  ui::StringGrid* g = main_->StringGrid1;
-  main_->search().SearchHit = true;
+  ui::StringGrid* g = Grid1();
+  QTest::keyClicks(Main<QLineEdit>("edSuchen"), QStringLiteral("e"));
+  QTest::keyClick(Main<QLineEdit>("edSuchen"), Qt::Key_Return);
+  ASSERT_TRUE(Part<ui::Search>("Search").hit());
   const QRect cell = g->visualRect(g->model()->index(2, 1));
   QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-  EXPECT_EQ(main_->search().SearchCol, 2);
-  EXPECT_EQ(main_->search().SearchRow, 3);
-  EXPECT_FALSE(main_->search().SearchHit);
-  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("2"));
-  main_->range().rbZeile->setChecked(true);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 2);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 3);
+  EXPECT_FALSE(Part<ui::Search>("Search").hit());
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("2"));
+  Main<QRadioButton>("rbZeile")->setChecked(true);
   QTest::keyClick(g, Qt::Key_Up);
-  EXPECT_EQ(main_->search().SearchRow, 2);
-  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("2"));
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 2);
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("2"));
 }
 
 TEST_F(MainWindowTest, GeneralErrorDisplayAddsAFullStopWhenNeeded) {
@@ -385,7 +395,7 @@ TEST_F(MainWindowTest, SettingsWriteFailureStillCloses) {
   Start();
   // The settings file points at a device that is always full.
   ASSERT_TRUE(
-      QFile::link(QStringLiteral("/dev/full"), main_->settings.ProgramDir + "Einstel_QZR.FRB"));
+      QFile::link(QStringLiteral("/dev/full"), main_->ProgramDir() + "Einstel_QZR.FRB"));
   main_->close();
   EXPECT_TRUE(prompter_.messages.empty());
   EXPECT_FALSE(main_->isVisible());
@@ -396,7 +406,7 @@ TEST_F(MainWindowTest, ControlBytesAndLongCellsAreShownNotLost) {
   std::string text("a\0b;x\x01y;", 8);
   text += std::string(5000, 'L') + "\n";
   LoadThroughButton(WriteFile(QStringLiteral("bin.txt"), text));
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   EXPECT_EQ(g->model()->data(g->model()->index(0, 0)).toString(), QStringLiteral("a\u2400b"));
   EXPECT_EQ(g->model()->data(g->model()->index(0, 1)).toString(), QStringLiteral("x\u2401y"));
   const QString shown = g->model()->data(g->model()->index(0, 2)).toString();
@@ -424,10 +434,10 @@ TEST_F(MainWindowTest, ScreenshotShowsTheLoadedTable) {
   QApplication::processEvents();
   const QImage shot = main_->grab().toImage();
   EXPECT_EQ(shot.size(), main_->size() * shot.devicePixelRatio());
-  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:6"));
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 60"));
+  EXPECT_EQ(Main<QLabel>("lbX")->text(), QStringLiteral("Anzahl Spalten:6"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 60"));
 
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   const QRect cell = g->visualRect(g->model()->index(1, 0));  // "Schmidt", not selected
   ASSERT_TRUE(cell.isValid());
   const QPoint origin = g->viewport()->mapTo(main_, cell.topLeft());

@@ -45,17 +45,17 @@ struct Outcome {
 class OpenFileTest : public WindowTest {
  protected:
   Outcome Take() const {
-    ui::StringGrid* g = main_->StringGrid1;
+    ui::StringGrid* g = Grid1();
     Outcome o{!g->isHidden(),
               g->ColCount(),
               g->RowCount(),
               g->Cells(2, 2),
-              main_->bar().lbX->text(),
-              main_->bar().lbY->text(),
-              main_->settings.LastDir,
-              main_->OpenDialog1.file_name,
-              main_->banner().plWerbung->isHidden(),
-              main_->range().plLoeschen->isHidden(),
+              Main<QLabel>("lbX")->text(),
+              Main<QLabel>("lbY")->text(),
+              LastDir(),
+              Part<ui::FileOperations>("FileOperations").file_name(),
+              Main<QFrame>("plWerbung")->isHidden(),
+              Main<QFrame>("plLoeschen")->isHidden(),
               {}};
     for (const auto& m : prompter_.messages) o.messages.push_back(m.title + "|" + m.text);
     return o;
@@ -79,7 +79,7 @@ class OpenFileTest : public WindowTest {
   Outcome ThroughDialog(const QString& path) {
     Restart();
     Start();
-    main_->sbLoeschenClick();
+    QTest::mouseClick(Main<QToolButton>("sbLoeschen"), Qt::LeftButton);
     LoadThroughButton(path);
     return Take();
   }
@@ -114,7 +114,7 @@ TEST_F(OpenFileTest, ADroppedFileLoadsLikeTheDialogTheFirstOfSeveral) {
   const Outcome dialog = ThroughDialog(first);
   Restart();
   Start();
-  main_->sbLoeschenClick();
+  QTest::mouseClick(Main<QToolButton>("sbLoeschen"), Qt::LeftButton);
   Drop({QUrl(QStringLiteral("https://example.org/fern.csv")), QUrl::fromLocalFile(first),
         QUrl::fromLocalFile(second)});
   EXPECT_TRUE(prompter_.open_requests.empty());
@@ -130,7 +130,7 @@ TEST_F(OpenFileTest, ADroppedFileLoadsLikeTheDialogTheFirstOfSeveral) {
   const Outcome missing = ThroughDialog(gone);
   Restart();
   Start();
-  main_->sbLoeschenClick();
+  QTest::mouseClick(Main<QToolButton>("sbLoeschen"), Qt::LeftButton);
   Drop({QUrl::fromLocalFile(gone)});
   EXPECT_EQ(Take(), missing);
   ASSERT_EQ(prompter_.messages.size(), 1u);
@@ -140,7 +140,7 @@ TEST_F(OpenFileTest, ADroppedFileLoadsLikeTheDialogTheFirstOfSeveral) {
 TEST_F(OpenFileTest, SigtermClosesTheWindowAndWritesTheSettings) {
   Start();
   ui::CloseOnTermination(main_);
-  const QString settings = main_->settings.ProgramDir + QStringLiteral("Einstel_QZR.FRB");
+  const QString settings = main_->ProgramDir() + QStringLiteral("Einstel_QZR.FRB");
   ASSERT_FALSE(QFile::exists(settings));
   ASSERT_EQ(::raise(SIGTERM), 0);
   QTest::qWait(50);

@@ -43,13 +43,30 @@ class RangePanelTest : public WindowTest {
     WindowTest::SetUp();
     Start();
     LoadThroughButton(WriteFile(QStringLiteral("t.txt"), uitest::GridText(10, 6)));
-    g1_ = main_->StringGrid1;
+    g1_ = Grid1();
     ASSERT_EQ(g1_->ColCount(), 11);
   }
 
-  ui::RangePanel& range() { return main_->range(); }
+  // The panel's controls, by their names.
+  struct Controls {
+    QFrame* plLoeschen;
+    QRadioButton *rbSpalte, *rbZeile, *rbAlles, *rbInhalt, *rbAb, *rbBis;
+    QLineEdit *edAb, *edBis;
+    QLabel *Label1, *Label2;
+    QToolButton *sbOK, *sbLoesch_Exit;
+  };
+  Controls range() const {
+    return {Main<QFrame>("plLoeschen"),   Main<QRadioButton>("rbSpalte"),
+            Main<QRadioButton>("rbZeile"), Main<QRadioButton>("rbAlles"),
+            Main<QRadioButton>("rbInhalt"), Main<QRadioButton>("rbAb"),
+            Main<QRadioButton>("rbBis"),  Main<QLineEdit>("edAb"),
+            Main<QLineEdit>("edBis"),     Main<QLabel>("Label1"),
+            Main<QLabel>("Label2"),       Main<QToolButton>("sbOK"),
+            Main<QToolButton>("sbLoesch_Exit")};
+  }
+  core::RangeBounds Bounds() const { return Part<ui::RangePanel>("RangePanel").bounds(); }
   void OpenPanel() {
-    QTest::mouseClick(main_->bar().sbLoeschen, Qt::LeftButton);
+    QTest::mouseClick(Main<QToolButton>("sbLoeschen"), Qt::LeftButton);
     QApplication::processEvents();
   }
   // The centre of data cell (col, row) of `g` in its viewport.
@@ -82,31 +99,31 @@ class RangePanelTest : public WindowTest {
     QTest::keyClicks(field, keys);
   }
   void SetFields(const QString& ab, const QString& bis) {
-    range().edAb->setText(ab);
-    range().edBis->setText(bis);
+    Main<QLineEdit>("edAb")->setText(ab);
+    Main<QLineEdit>("edBis")->setText(bis);
   }
 
   ui::StringGrid* g1_ = nullptr;
 };
 
 TEST_F(RangePanelTest, OpeningFillsAbAndLeavesBisEmpty) {
-  ASSERT_FALSE(range().plLoeschen->isVisible());
+  ASSERT_FALSE(Main<QFrame>("plLoeschen")->isVisible());
   OpenPanel();
-  EXPECT_TRUE(range().plLoeschen->isVisible());
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("1"));
-  EXPECT_EQ(range().edBis->text(), QString());
-  EXPECT_TRUE(range().rbAb->isChecked());
-  EXPECT_EQ(QApplication::focusWidget(), range().edAb);
-  EXPECT_EQ(range().ColFrom, 1);
-  EXPECT_EQ(range().ColTo, 0);  // nothing marked
+  EXPECT_TRUE(Main<QFrame>("plLoeschen")->isVisible());
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("1"));
+  EXPECT_EQ(Main<QLineEdit>("edBis")->text(), QString());
+  EXPECT_TRUE(Main<QRadioButton>("rbAb")->isChecked());
+  EXPECT_EQ(QApplication::focusWidget(), Main<QLineEdit>("edAb"));
+  EXPECT_EQ(Bounds().ColFrom, 1);
+  EXPECT_EQ(Bounds().ColTo, 0);  // nothing marked
   EXPECT_EQ(Background(g1_, 1, 1), kWhite);
   OpenPanel();
-  EXPECT_FALSE(range().plLoeschen->isVisible());
+  EXPECT_FALSE(Main<QFrame>("plLoeschen")->isVisible());
 }
 
 TEST_F(RangePanelTest, TabOrderAndCursors) {
   OpenPanel();
-  ui::RangePanel& p = range();
+  const Controls p = range();
   // The focus chain, without the widgets that never take the focus. (Which
   // of them Tab stops at also depends on the platform's settings: some let
   // Tab reach text fields only.)
@@ -128,76 +145,77 @@ TEST_F(RangePanelTest, TabOrderAndCursors) {
 
 TEST_F(RangePanelTest, EnterMovesBetweenTheFieldsAndOnlyDigitsGetIn) {
   OpenPanel();
-  range().edAb->clear();
-  TypeInto(range().edAb, QStringLiteral("a2-.,x"));
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("2"));
-  QTest::keyClick(range().edAb, Qt::Key_Return);
-  EXPECT_EQ(QApplication::focusWidget(), range().edBis);
-  EXPECT_TRUE(range().rbBis->isChecked());
-  QTest::keyClicks(range().edBis, QStringLiteral("3 "));
-  QTest::sendKeyEvent(QTest::Click, range().edBis, Qt::Key_Udiaeresis, QStringLiteral("ü"),
+  Main<QLineEdit>("edAb")->clear();
+  TypeInto(Main<QLineEdit>("edAb"), QStringLiteral("a2-.,x"));
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("2"));
+  QTest::keyClick(Main<QLineEdit>("edAb"), Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), Main<QLineEdit>("edBis"));
+  EXPECT_TRUE(Main<QRadioButton>("rbBis")->isChecked());
+  QTest::keyClicks(Main<QLineEdit>("edBis"), QStringLiteral("3 "));
+  QTest::sendKeyEvent(QTest::Click, Main<QLineEdit>("edBis"), Qt::Key_Udiaeresis, QStringLiteral("ü"),
                       Qt::NoModifier);
-  QTest::keyClick(range().edBis, Qt::Key_Backspace);
-  QTest::keyClicks(range().edBis, QStringLiteral("4"));
-  EXPECT_EQ(range().edBis->text(), QStringLiteral("4"));
-  QTest::keyClick(range().edBis, Qt::Key_Enter);
-  EXPECT_EQ(QApplication::focusWidget(), range().edAb);
-  EXPECT_TRUE(range().rbAb->isChecked());
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("2"));  // Enter typed nothing
+  QTest::keyClick(Main<QLineEdit>("edBis"), Qt::Key_Backspace);
+  QTest::keyClicks(Main<QLineEdit>("edBis"), QStringLiteral("4"));
+  EXPECT_EQ(Main<QLineEdit>("edBis")->text(), QStringLiteral("4"));
+  QTest::keyClick(Main<QLineEdit>("edBis"), Qt::Key_Enter);
+  EXPECT_EQ(QApplication::focusWidget(), Main<QLineEdit>("edAb"));
+  EXPECT_TRUE(Main<QRadioButton>("rbAb")->isChecked());
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("2"));  // Enter typed nothing
 }
 
 TEST_F(RangePanelTest, GridClicksFillTheFieldLastFocused) {
   ClickCell(g1_, 7, 3);  // the panel need not be shown
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("7"));
-  range().edBis->setFocus();
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("7"));
+  Main<QLineEdit>("edBis")->setFocus();
   ClickCell(g1_, 9, 2);
-  EXPECT_EQ(range().edBis->text(), QStringLiteral("9"));
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("7"));
-  EXPECT_EQ(main_->search().SearchCol, 9);
-  EXPECT_EQ(main_->search().SearchRow, 2);
-  range().rbZeile->setChecked(true);
-  range().rbAb->setChecked(true);
+  EXPECT_EQ(Main<QLineEdit>("edBis")->text(), QStringLiteral("9"));
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("7"));
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 9);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 2);
+  Main<QRadioButton>("rbZeile")->setChecked(true);
+  Main<QRadioButton>("rbAb")->setChecked(true);
   ClickCell(g1_, 4, 5);
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("5"));  // the row in row mode
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("5"));  // the row in row mode
 }
 
 TEST_F(RangePanelTest, PassingOverOkShowsTheQuestionAsHint) {
   OpenPanel();
   SetFields(QStringLiteral("12"), QString());
-  MoveOver(range().sbOK, {5, 5});
-  EXPECT_EQ(range().sbOK->property("hint").toString(),
+  MoveOver(Main<QToolButton>("sbOK"), {5, 5});
+  EXPECT_EQ(Main<QToolButton>("sbOK")->property("hint").toString(),
             QStringLiteral("Löschen alles\rSpalte: 10-10"));
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("10"));
-  EXPECT_EQ(range().edBis->text(), QStringLiteral("10"));
-  EXPECT_TRUE(range().sbOK->toolTip().contains(QLatin1Char('\n')));
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("10"));
+  EXPECT_EQ(Main<QLineEdit>("edBis")->text(), QStringLiteral("10"));
+  EXPECT_TRUE(Main<QToolButton>("sbOK")->toolTip().contains(QLatin1Char('\n')));
   SetFields(QString(), QString());
-  MoveOver(range().sbOK, {6, 5});
-  EXPECT_EQ(range().sbOK->property("hint").toString(), QStringLiteral("Ab und Bis eingeben"));
+  MoveOver(Main<QToolButton>("sbOK"), {6, 5});
+  EXPECT_EQ(Main<QToolButton>("sbOK")->property("hint").toString(), QStringLiteral("Ab und Bis eingeben"));
 }
 
 TEST_F(RangePanelTest, YesRemovesTheColumnsAndNoLeavesTheTable) {
   OpenPanel();
+  g1_->SetCol(5);  // the search cursor moves there
+  ASSERT_EQ(Part<ui::Search>("Search").cursor_col(), 5);
   SetFields(QStringLiteral("2"), QStringLiteral("3"));
-  main_->search().SearchCol = 5;
   prompter_.answers = {Prompter::kResultNo};
-  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbOK"), Qt::LeftButton);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Löschen alles\rSpalte: 2-3"));
   EXPECT_EQ(prompter_.messages[0].title, QStringLiteral("Informationen"));
   EXPECT_EQ(prompter_.messages[0].buttons, Prompter::Buttons::kYesNo);
   EXPECT_EQ(g1_->ColCount(), 11);
-  EXPECT_EQ(main_->search().SearchCol, 1);  // whatever the answer
-  EXPECT_EQ(main_->search().SearchRow, 1);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 1);  // whatever the answer
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 1);
 
   prompter_.answers = {Prompter::kResultYes};
-  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbOK"), Qt::LeftButton);
   EXPECT_EQ(g1_->ColCount(), 9);
   EXPECT_EQ(g1_->Cells(2, 1), QStringLiteral("c4r1"));
   EXPECT_EQ(g1_->Cells(8, 6), QStringLiteral("c10r6"));
   EXPECT_EQ(g1_->model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("8"));
-  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:8"));
-  EXPECT_FALSE(main_->ProgressBar1->isVisible());
-  EXPECT_TRUE(range().plLoeschen->isVisible());  // the panel stays open
+  EXPECT_EQ(Main<QLabel>("lbX")->text(), QStringLiteral("Anzahl Spalten:8"));
+  EXPECT_FALSE(Main<QProgressBar>("ProgressBar1")->isVisible());
+  EXPECT_TRUE(Main<QFrame>("plLoeschen")->isVisible());  // the panel stays open
 }
 
 // The three pairs are three groups of their own: a click on the selected
@@ -205,7 +223,7 @@ TEST_F(RangePanelTest, YesRemovesTheColumnsAndNoLeavesTheTable) {
 // pair only, and OK acts on what the pairs show.
 TEST_F(RangePanelTest, EachRadioPairKeepsExactlyOneChoice) {
   OpenPanel();
-  ui::RangePanel& p = range();
+  const Controls p = range();
   const std::vector<std::pair<QRadioButton*, QRadioButton*>> pairs = {
       {p.rbSpalte, p.rbZeile}, {p.rbAlles, p.rbInhalt}, {p.rbAb, p.rbBis}};
   for (int round = 0; round < 2; ++round) {
@@ -230,18 +248,18 @@ TEST_F(RangePanelTest, EachRadioPairKeepsExactlyOneChoice) {
 
 TEST_F(RangePanelTest, RemovingRowsUpdatesTheCounter) {
   OpenPanel();
-  range().rbZeile->setChecked(true);
+  Main<QRadioButton>("rbZeile")->setChecked(true);
   SetFields(QStringLiteral("1"), QStringLiteral("6"));
   prompter_.answers = {Prompter::kResultYes};
-  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbOK"), Qt::LeftButton);
   EXPECT_EQ(g1_->RowCount(), 1);
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 0"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 0"));
 }
 
 TEST_F(RangePanelTest, AnUnreadableFieldStopsBeforeTheQuestion) {
   OpenPanel();
   SetFields(QStringLiteral("2x"), QStringLiteral("3"));  // pasted: the filter never saw it
-  QTest::mouseClick(range().sbOK, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbOK"), Qt::LeftButton);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::kError);
   EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("'2x' ist kein gültiger Integerwert."));
@@ -249,16 +267,16 @@ TEST_F(RangePanelTest, AnUnreadableFieldStopsBeforeTheQuestion) {
 }
 
 TEST_F(RangePanelTest, ClearingInTheTransposedViewUsesThatGridsCounts) {
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
-  ui::StringGrid* g2 = main_->StringGrid2;
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
+  ui::StringGrid* g2 = Grid2();
   ASSERT_TRUE(g2->isVisible());
   ASSERT_EQ(g2->ColCount(), 7);  // 6 data columns there
   OpenPanel();
-  range().rbInhalt->setChecked(true);
+  Main<QRadioButton>("rbInhalt")->setChecked(true);
   SetFields(QStringLiteral("5"), QStringLiteral("99"));
   prompter_.answers = {Prompter::kResultYes};
-  QTest::mouseClick(range().sbOK, Qt::LeftButton);
-  EXPECT_EQ(range().edBis->text(), QStringLiteral("6"));  // cut to that grid, not to 10
+  QTest::mouseClick(Main<QToolButton>("sbOK"), Qt::LeftButton);
+  EXPECT_EQ(Main<QLineEdit>("edBis")->text(), QStringLiteral("6"));  // cut to that grid, not to 10
   EXPECT_EQ(g2->Cells(5, 1), QString());
   EXPECT_EQ(g2->Cells(6, 10), QString());
   EXPECT_EQ(g2->Cells(4, 1), QStringLiteral("c1r4"));
@@ -269,15 +287,13 @@ TEST_F(RangePanelTest, ClearingInTheTransposedViewUsesThatGridsCounts) {
 
 TEST_F(RangePanelTest, DraggingKeepsTenPixelsWithinReach) {
   OpenPanel();
-  QFrame* panel = range().plLoeschen;
+  QFrame* panel = Main<QFrame>("plLoeschen");
   const QPoint grab_at(70, 100);  // free area, below the fields
   QTest::mousePress(panel, Qt::LeftButton, {}, grab_at);
-  EXPECT_TRUE(range().PanelDragging);
   const int x = 3 - panel->width() + grab_at.x();  // 3 pixels left in view
   QTest::mouseMove(main_, QPoint(x, 200));
   EXPECT_EQ(panel->x(), 3 - panel->width());
   QTest::mouseRelease(main_, Qt::LeftButton, {}, QPoint(x, 200));
-  EXPECT_FALSE(range().PanelDragging);
   EXPECT_EQ(panel->x(), 10 - panel->width());
   EXPECT_EQ(panel->y(), 200 - grab_at.y());
   // Far beyond the bottom right: pulled back to W - 38, H - 60.
@@ -289,37 +305,37 @@ TEST_F(RangePanelTest, DraggingKeepsTenPixelsWithinReach) {
 
 TEST_F(RangePanelTest, LoadingHidesThePanelAndKeepsItsFields) {
   OpenPanel();
-  range().rbZeile->setChecked(true);
+  Main<QRadioButton>("rbZeile")->setChecked(true);
   SetFields(QStringLiteral("2"), QStringLiteral("4"));
   LoadThroughButton(WriteFile(QStringLiteral("u.txt"), "a;b;c\n"));
-  EXPECT_FALSE(range().plLoeschen->isVisible());
-  EXPECT_TRUE(range().rbZeile->isChecked());
-  EXPECT_EQ(range().edAb->text(), QStringLiteral("2"));
-  EXPECT_EQ(range().edBis->text(), QStringLiteral("4"));
+  EXPECT_FALSE(Main<QFrame>("plLoeschen")->isVisible());
+  EXPECT_TRUE(Main<QRadioButton>("rbZeile")->isChecked());
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("2"));
+  EXPECT_EQ(Main<QLineEdit>("edBis")->text(), QStringLiteral("4"));
 }
 
 TEST_F(RangePanelTest, TheRunIsPaintedInTheModesColour) {
   OpenPanel();
   SetFields(QStringLiteral("3"), QStringLiteral("4"));
   MoveOver(g1_->viewport(), CellCentre(g1_, 8, 5));
-  EXPECT_EQ(range().ColFrom, 3);
-  EXPECT_EQ(range().ColTo, 4);
+  EXPECT_EQ(Bounds().ColFrom, 3);
+  EXPECT_EQ(Bounds().ColTo, 4);
   EXPECT_EQ(Background(g1_, 3, 1), kRed);
   EXPECT_EQ(Background(g1_, 4, 6), kRed);
   EXPECT_EQ(Background(g1_, 2, 1), kWhite);
   EXPECT_EQ(Background(g1_, 5, 3), kWhite);
   EXPECT_NE(HeaderBackground(g1_, 3), kRed);  // header cells keep the fixed look
 
-  range().rbInhalt->setChecked(true);  // repaints at once
+  Main<QRadioButton>("rbInhalt")->setChecked(true);  // repaints at once
   EXPECT_EQ(Background(g1_, 3, 2), kOrange);
-  range().rbZeile->setChecked(true);
+  Main<QRadioButton>("rbZeile")->setChecked(true);
   SetFields(QStringLiteral("2"), QStringLiteral("2"));
   MoveOver(g1_->viewport(), CellCentre(g1_, 8, 5));
   EXPECT_EQ(Background(g1_, 3, 3), kWhite);   // the column band is gone
   EXPECT_EQ(Background(g1_, 9, 2), kOrange);  // one row, all its data cells
   EXPECT_EQ(Background(g1_, 9, 3), kWhite);
 
-  range().sbLoesch_Exit->click();
+  Main<QToolButton>("sbLoesch_Exit")->click();
   g1_->viewport()->repaint();
   EXPECT_EQ(Background(g1_, 9, 2), kWhite);  // hidden panel: no run colour
 }
@@ -328,13 +344,13 @@ TEST_F(RangePanelTest, AHitIsYellowOverTheRunAndSelectionsLookPlain) {
   OpenPanel();
   SetFields(QStringLiteral("2"), QStringLiteral("3"));
   MoveOver(g1_->viewport(), CellCentre(g1_, 8, 5));
-  g1_->SetCol(2);
-  g1_->SetRow(2);
-  main_->search().SearchHit = true;
+  // A hit in cell (2, 2).
+  QTest::keyClicks(Main<QLineEdit>("edSuchen"), QStringLiteral("c2r2"));
+  QTest::keyClick(Main<QLineEdit>("edSuchen"), Qt::Key_Return);
   g1_->viewport()->repaint();
   EXPECT_EQ(Background(g1_, 2, 2), kYellow);
   EXPECT_EQ(Background(g1_, 3, 2), kRed);
-  main_->search().SearchHit = false;
+  ClickCell(g1_, 2, 2);  // a click on it is no hit any more
   g1_->viewport()->repaint();
   EXPECT_EQ(Background(g1_, 2, 2), kRed);
 
@@ -358,15 +374,15 @@ TEST_F(RangePanelTest, ScreenshotsOfARemoveAndAClearRun) {
   QImage shot = main_->grab().toImage();
   const QPoint red = g1_->viewport()->mapTo(main_, CellCentre(g1_, 3, 5) + QPoint(30, 6));
   EXPECT_EQ(shot.pixel(red) | 0xFF000000, kRed);
-  EXPECT_TRUE(range().plLoeschen->geometry().intersects(main_->rect()));
+  EXPECT_TRUE(Main<QFrame>("plLoeschen")->geometry().intersects(main_->rect()));
   if (!dir.isEmpty()) {
     EXPECT_TRUE(shot.save(dir + QStringLiteral("/delete-panel.png")));
   }
 
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
-  ui::StringGrid* g2 = main_->StringGrid2;
-  range().rbZeile->setChecked(true);
-  range().rbInhalt->setChecked(true);
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
+  ui::StringGrid* g2 = Grid2();
+  Main<QRadioButton>("rbZeile")->setChecked(true);
+  Main<QRadioButton>("rbInhalt")->setChecked(true);
   SetFields(QStringLiteral("3"), QStringLiteral("5"));
   MoveOver(g2->viewport(), CellCentre(g2, 2, 2));
   QApplication::processEvents();

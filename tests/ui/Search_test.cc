@@ -29,21 +29,21 @@ class SearchTest : public WindowTest {
   }
   void Load(const std::string& text) {
     LoadThroughButton(WriteFile(QStringLiteral("s.txt"), text));
-    grid_ = main_->StringGrid1;
+    grid_ = Grid1();
   }
-  QLineEdit* field() { return main_->bar().edSuchen; }
+  QLineEdit* field() { return Main<QLineEdit>("edSuchen"); }
   void Type(const QString& text) {
     field()->setFocus();
     QTest::keyClicks(field(), text);
   }
   void Enter() { QTest::keyClick(field(), Qt::Key_Return); }
   void Press(Qt::MouseButton button) {
-    QTest::mousePress(main_->bar().sbSuchen, button);
-    QTest::mouseRelease(main_->bar().sbSuchen, button);
+    QTest::mousePress(Main<QToolButton>("sbSuchen"), button);
+    QTest::mouseRelease(Main<QToolButton>("sbSuchen"), button);
   }
   std::pair<int, int> Current() const { return {grid_->Col(), grid_->Row()}; }
   std::pair<int, int> Cursor() const {
-    return {main_->search().SearchCol, main_->search().SearchRow};
+    return {Part<ui::Search>("Search").cursor_col(), Part<ui::Search>("Search").cursor_row()};
   }
 
   ui::StringGrid* grid_ = nullptr;
@@ -57,19 +57,19 @@ TEST_F(SearchTest, EnterWalksTheHitsAndTheRightButtonGoesBack) {
   EXPECT_EQ(Cursor(), (Cell{0, 1}));
   Enter();
   EXPECT_EQ(Current(), (Cell{2, 1}));
-  EXPECT_TRUE(main_->search().SearchHit);
+  EXPECT_TRUE(Part<ui::Search>("Search").hit());
   EXPECT_EQ(QApplication::focusWidget(), field());
   Enter();
   EXPECT_EQ(Current(), (Cell{1, 2}));
   Enter();  // nothing after (1, 2), and no wrap-around
   EXPECT_EQ(Current(), (Cell{1, 2}));
   EXPECT_EQ(Cursor(), (Cell{1, 2}));
-  EXPECT_FALSE(main_->search().SearchHit);
+  EXPECT_FALSE(Part<ui::Search>("Search").hit());
   EXPECT_EQ(field()->text(), QStringLiteral("x"));  // Enter typed nothing
 
   Press(Qt::RightButton);
   EXPECT_EQ(Current(), (Cell{2, 1}));
-  EXPECT_TRUE(main_->search().SearchHit);
+  EXPECT_TRUE(Part<ui::Search>("Search").hit());
   EXPECT_EQ(QApplication::focusWidget(), grid_);
 }
 
@@ -83,11 +83,11 @@ TEST_F(SearchTest, ButtonsKeepTheCursorAndTypingResetsIt) {
   EXPECT_EQ(Current(), (Cell{2, 2}));
   Press(Qt::LeftButton);  // no more: the hit stays painted
   EXPECT_EQ(Current(), (Cell{2, 2}));
-  EXPECT_TRUE(main_->search().SearchHit);
+  EXPECT_TRUE(Part<ui::Search>("Search").hit());
   // A key typed into the field starts over at (0, 1), so (1, 1) is found.
   Type(QStringLiteral("\b"));
   Type(QStringLiteral("x"));
-  EXPECT_FALSE(main_->search().SearchHit);
+  EXPECT_FALSE(Part<ui::Search>("Search").hit());
   Enter();
   EXPECT_EQ(Current(), (Cell{1, 1}));
   // Backwards from (0, 1) there is nothing.
@@ -98,11 +98,11 @@ TEST_F(SearchTest, ButtonsKeepTheCursorAndTypingResetsIt) {
 
 TEST_F(SearchTest, AHitFillsTheRangeFieldAndIsPaintedYellow) {
   Load("a;b;c;d\ne;f;g;ziel\n");
-  main_->range().rbAb->setChecked(true);
+  Main<QRadioButton>("rbAb")->setChecked(true);
   Type(QStringLiteral("zie"));
   Enter();
   EXPECT_EQ(Current(), (Cell{4, 2}));
-  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("4"));  // the panel is hidden
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("4"));  // the panel is hidden
   const QRect r = grid_->visualRect(grid_->model()->index(1, 3));
   const QImage image = grid_->viewport()->grab().toImage();
   EXPECT_EQ(image.pixel(r.right() - 3, r.bottom() - 3) | 0xFF000000, qRgb(254, 226, 13));
@@ -123,18 +123,18 @@ TEST_F(SearchTest, MatchesAreByteForByteInTheFilesEncoding) {
     EXPECT_EQ(Current(), (Cell{2, 1})) << c.what;
     field()->setText(QStringLiteral("mü"));  // case matters
     Enter();
-    EXPECT_FALSE(main_->search().SearchHit) << c.what;
+    EXPECT_FALSE(Part<ui::Search>("Search").hit()) << c.what;
     field()->clear();
     Enter();  // the empty text matches nothing
-    EXPECT_FALSE(main_->search().SearchHit) << c.what;
+    EXPECT_FALSE(Part<ui::Search>("Search").hit()) << c.what;
     field()->clear();
   }
 }
 
 TEST_F(SearchTest, TheTransposedViewIsSearchedWhenShown) {
   Load("a;b;c\nd;ziel;e\n");
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
-  ui::StringGrid* g2 = main_->StringGrid2;
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
+  ui::StringGrid* g2 = Grid2();
   ASSERT_TRUE(g2->isVisible());
   field()->setText(QStringLiteral("ziel"));
   Press(Qt::LeftButton);

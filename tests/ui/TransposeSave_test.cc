@@ -50,19 +50,20 @@ class TransposeTest : public WindowTest {
     WindowTest::SetUp();
     Start();
   }
-  void Switch() { QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton); }
+  void Switch() { QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton); }
 };
 
 TEST_F(TransposeTest, SwitchKeepsTheCurrentCellOnItsContent) {
   LoadThroughButton(WriteFile(QStringLiteral("t.csv"), MakeTable(3, 8)));
-  ui::StringGrid* g1 = main_->StringGrid1;
-  ui::StringGrid* g2 = main_->StringGrid2;
-  g1->SetCol(2);
-  g1->SetRow(7);
-  main_->search().SearchHit = true;
+  ui::StringGrid* g1 = Grid1();
+  ui::StringGrid* g2 = Grid2();
+  // A hit in cell (2, 7), the current cell.
+  QTest::keyClicks(Main<QLineEdit>("edSuchen"), QStringLiteral("c2r7"));
+  QTest::keyClick(Main<QLineEdit>("edSuchen"), Qt::Key_Return);
+  ASSERT_TRUE(Part<ui::Search>("Search").hit());
 
   Switch();
-  EXPECT_TRUE(main_->bar().tbRow_Col->isChecked());
+  EXPECT_TRUE(Main<QToolButton>("tbRow_Col")->isChecked());
   EXPECT_TRUE(g2->isVisible());
   EXPECT_FALSE(g1->isVisible());
   EXPECT_TRUE(g2->hasFocus());
@@ -71,65 +72,64 @@ TEST_F(TransposeTest, SwitchKeepsTheCurrentCellOnItsContent) {
   EXPECT_EQ(g2->Cells(7, 2), QStringLiteral("c2r7"));
   EXPECT_EQ(g2->ColCount(), 9);
   EXPECT_EQ(g2->RowCount(), 4);
-  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:8"));
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 3"));
+  EXPECT_EQ(Main<QLabel>("lbX")->text(), QStringLiteral("Anzahl Spalten:8"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 3"));
   // The header numbers travel: row numbers become column numbers.
   EXPECT_EQ(g2->Cells(5, 0), QStringLiteral("5"));
   EXPECT_EQ(g2->Cells(0, 3), QStringLiteral("3"));
   // The moves ran the grid's click handling.
-  EXPECT_EQ(main_->search().SearchCol, 7);
-  EXPECT_EQ(main_->search().SearchRow, 2);
-  EXPECT_FALSE(main_->search().SearchHit);
-  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("7"));
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 7);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 2);
+  EXPECT_FALSE(Part<ui::Search>("Search").hit());
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("7"));
 
   g2->SetCells(7, 2, QStringLiteral("neu"));
   Switch();
-  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
+  EXPECT_FALSE(Main<QToolButton>("tbRow_Col")->isChecked());
   EXPECT_TRUE(g1->isVisible());
   EXPECT_EQ(g1->Col(), 2);
   EXPECT_EQ(g1->Row(), 7);
   EXPECT_EQ(g1->Cells(2, 7), QStringLiteral("neu"));
   EXPECT_EQ(g1->ColCount(), 4);
   EXPECT_EQ(g1->RowCount(), 9);
-  EXPECT_EQ(main_->bar().lbX->text(), QStringLiteral("Anzahl Spalten:3"));
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 8"));
-  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  EXPECT_EQ(Main<QLabel>("lbX")->text(), QStringLiteral("Anzahl Spalten:3"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 8"));
+  EXPECT_FALSE(Main<QProgressBar>("ProgressBar1")->isVisible());
 }
 
 TEST_F(TransposeTest, UnmovedCursorLeavesSearchAtTheStart) {
   LoadThroughButton(WriteFile(QStringLiteral("t.csv"), MakeTable(3, 3)));
-  main_->search().SearchCol = 3;
-  main_->search().SearchRow = 3;
-  ASSERT_EQ(main_->StringGrid1->Col(), 1);
-  ASSERT_EQ(main_->StringGrid1->Row(), 1);
+  // Typing into the search field sets the cursor before the first row.
+  QTest::keyClicks(Main<QLineEdit>("edSuchen"), QStringLiteral("x"));
+  ASSERT_EQ(Part<ui::Search>("Search").cursor_col(), 0);
+  ASSERT_EQ(Grid1()->Col(), 1);
+  ASSERT_EQ(Grid1()->Row(), 1);
   Switch();  // (1,1) stays (1,1): nothing moves, nothing runs
-  EXPECT_EQ(main_->search().SearchCol, 1);
-  EXPECT_EQ(main_->search().SearchRow, 1);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 1);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 1);
 }
 
 TEST_F(TransposeTest, EachGridKeepsItsOwnColumnWidth) {
   LoadThroughButton(WriteFile(QStringLiteral("t.csv"), MakeTable(3, 2)));
-  main_->StringGrid1->SetColWidth(1, 120);
+  Grid1()->SetColWidth(1, 120);
   Switch();
-  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("80"));
-  main_->StringGrid2->SetColWidth(1, 55);
+  EXPECT_EQ(Main<QLineEdit>("edBreite")->text(), QStringLiteral("80"));
+  Grid2()->SetColWidth(1, 55);
   Switch();
-  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("120"));
+  EXPECT_EQ(Main<QLineEdit>("edBreite")->text(), QStringLiteral("120"));
   Switch();
-  EXPECT_EQ(main_->bar().edBreite->text(), QStringLiteral("55"));
+  EXPECT_EQ(Main<QLineEdit>("edBreite")->text(), QStringLiteral("55"));
 }
 
 TEST_F(TransposeTest, SingleDataColumnBecomesSingleDataRow) {
-  main_->show();
-  about_->SetSeparatorChoice(QStringLiteral("Tab"));
-  about_->cbTrZAutom->setChecked(false);
+  SetSeparator(QStringLiteral("Tab"), QStringLiteral(" "), /*automatic=*/false);
   LoadThroughButton(WriteFile(QStringLiteral("eins.txt"), "a\nb\nc\n"));
   Switch();
-  EXPECT_EQ(main_->StringGrid2->RowCount(), 2);
-  EXPECT_EQ(main_->StringGrid2->ColCount(), 4);
-  EXPECT_EQ(main_->StringGrid2->Cells(3, 1), QStringLiteral("c"));
+  EXPECT_EQ(Grid2()->RowCount(), 2);
+  EXPECT_EQ(Grid2()->ColCount(), 4);
+  EXPECT_EQ(Grid2()->Cells(3, 1), QStringLiteral("c"));
   // Loaded without detection: row 0 was empty, so column 0 now is.
-  EXPECT_EQ(main_->StringGrid2->Cells(0, 1), QString());
+  EXPECT_EQ(Grid2()->Cells(0, 1), QString());
 }
 
 TEST_F(TransposeTest, LoadingShowsTheNormalViewAgain) {
@@ -137,9 +137,9 @@ TEST_F(TransposeTest, LoadingShowsTheNormalViewAgain) {
   LoadThroughButton(path);
   Switch();
   LoadThroughButton(path);
-  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
-  EXPECT_TRUE(main_->StringGrid1->isVisible());
-  EXPECT_FALSE(main_->StringGrid2->isVisible());
+  EXPECT_FALSE(Main<QToolButton>("tbRow_Col")->isChecked());
+  EXPECT_TRUE(Grid1()->isVisible());
+  EXPECT_FALSE(Grid2()->isVisible());
 }
 
 class SaveTest : public WindowTest {
@@ -149,14 +149,14 @@ class SaveTest : public WindowTest {
     Start();
   }
   void Press(Qt::MouseButton b) {
-    QTest::mousePress(main_->bar().sbSpeichern, b);
-    QTest::mouseRelease(main_->bar().sbSpeichern, b);
+    QTest::mousePress(Main<QToolButton>("sbSpeichern"), b);
+    QTest::mouseRelease(Main<QToolButton>("sbSpeichern"), b);
   }
 };
 
 TEST_F(SaveTest, MouseButtonAndNameChooseTheSeparator) {
   LoadThroughButton(WriteFile(QStringLiteral("in.csv"), "a;b;c\n1;2;3\n"));
-  main_->StringGrid1->SetCells(2, 2, QStringLiteral("x;y"));
+  Grid1()->SetCells(2, 2, QStringLiteral("x;y"));
   struct Case {
     Qt::MouseButton button;
     const char* choice;
@@ -171,29 +171,29 @@ TEST_F(SaveTest, MouseButtonAndNameChooseTheSeparator) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    about_->SetSeparatorChoice(QString::fromLatin1(c.choice));
+    SetSeparator(QString::fromLatin1(c.choice));
     const QString path = dir_.path() + QLatin1Char('/') + QString::fromLatin1(c.name);
     prompter_.save_answers.push_back(path);
     const size_t asked = prompter_.save_requests.size();
     Press(c.button);
     ASSERT_EQ(prompter_.save_requests.size(), asked + 1) << "one press saves once";
     EXPECT_EQ(ReadFile(path), c.expected);
-    EXPECT_EQ(main_->OpenDialog1.file_name, path);
+    EXPECT_EQ(Part<ui::FileOperations>("FileOperations").file_name(), path);
   }
   const ui::FileDialogState& req = prompter_.save_requests.front();
   EXPECT_EQ(req.filter, QStringLiteral("TXT-Datei|*.txt|CSV-Datei|*.csv"));
   EXPECT_EQ(req.default_ext, QStringLiteral("csv"));
   EXPECT_TRUE(req.confirm_overwrite);
   EXPECT_EQ(req.initial_dir, dir_.path());
-  EXPECT_TRUE(main_->bar().plMenu->isVisible());
-  EXPECT_FALSE(main_->StatusBar1->isVisible());
-  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  EXPECT_TRUE(Main<QFrame>("plMenu")->isVisible());
+  EXPECT_FALSE(Main<ui::StatusBar>("StatusBar1")->isVisible());
+  EXPECT_FALSE(Main<QProgressBar>("ProgressBar1")->isVisible());
   EXPECT_TRUE(prompter_.messages.empty());
 }
 
 TEST_F(SaveTest, TransposedViewSavesTheTransposedTable) {
   LoadThroughButton(WriteFile(QStringLiteral("in.csv"), "a;b;c\n1;2;3\n"));
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
   const QString out = dir_.path() + QStringLiteral("/quer.txt");
   prompter_.save_answers.push_back(out);
   Press(Qt::LeftButton);
@@ -201,8 +201,8 @@ TEST_F(SaveTest, TransposedViewSavesTheTransposedTable) {
 
   // And back: load the saved file, transpose, and the cells are the original ones.
   LoadThroughButton(out);
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
-  ui::StringGrid* g2 = main_->StringGrid2;
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
+  ui::StringGrid* g2 = Grid2();
   EXPECT_EQ(g2->Cells(3, 2), QStringLiteral("3"));
   EXPECT_EQ(g2->Cells(1, 1), QStringLiteral("a"));
   EXPECT_EQ(g2->RowCount(), 4);  // the empty column of the trailing separators
@@ -212,10 +212,10 @@ TEST_F(SaveTest, CancelledDialogChangesNothing) {
   const QString in = WriteFile(QStringLiteral("in.csv"), "a;b;c\n");
   LoadThroughButton(in);
   prompter_.save_answers.push_back(std::nullopt);
-  main_->settings.LastDir = QStringLiteral("/woanders");
+  ASSERT_EQ(LastDir(), dir_.path());
   Press(Qt::RightButton);
-  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/woanders"));
-  EXPECT_EQ(main_->OpenDialog1.file_name, in);
+  EXPECT_EQ(LastDir(), dir_.path());
+  EXPECT_EQ(Part<ui::FileOperations>("FileOperations").file_name(), in);
   EXPECT_EQ(ReadFile(in), "a;b;c\n");
 }
 
@@ -232,9 +232,9 @@ TEST_F(SaveTest, FailureWarnsAndLeavesTheOldFileAlone) {
                 QStringLiteral(" konnte nicht gespeichert werden. Eine vorhandene Datei dieses "
                                "Namens bleibt unverändert"));
   EXPECT_EQ(ReadFile(blocker), "kein Ordner");
-  EXPECT_TRUE(main_->bar().plMenu->isVisible());
-  EXPECT_FALSE(main_->StatusBar1->isVisible());
-  EXPECT_FALSE(main_->ProgressBar1->isVisible());
+  EXPECT_TRUE(Main<QFrame>("plMenu")->isVisible());
+  EXPECT_FALSE(Main<ui::StatusBar>("StatusBar1")->isVisible());
+  EXPECT_FALSE(Main<QProgressBar>("ProgressBar1")->isVisible());
 }
 
 TEST_F(SaveTest, EscapeStopsAfterACompleteRow) {
@@ -245,37 +245,36 @@ TEST_F(SaveTest, EscapeStopsAfterACompleteRow) {
   Press(Qt::LeftButton);
   EXPECT_EQ(ReadFile(out), "c1r1\tc2r1\tc3r1\t\r\n");
   EXPECT_TRUE(prompter_.messages.empty());
-  EXPECT_TRUE(main_->bar().plMenu->isVisible());
+  EXPECT_TRUE(Main<QFrame>("plMenu")->isVisible());
 }
 
 class ExcelTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
+    WriteFile(QStringLiteral("Einstel_QZR.FRB"), "/start\r\n");
     Start();
   }
 };
 
 TEST_F(ExcelTest, HandsTheChosenFileOver) {
   const QString file = WriteFile(QStringLiteral("mit Leerzeichen.csv"), "a;b\n");
-  main_->settings.LastDir = QStringLiteral("/start");
   prompter_.open_answers.push_back(file);
-  QTest::mouseClick(main_->bar().sbExcel, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbExcel"), Qt::LeftButton);
   ASSERT_EQ(prompter_.open_requests.size(), 1u);
   EXPECT_EQ(prompter_.open_requests[0].initial_dir, QStringLiteral("/start"));
   ASSERT_EQ(shell_.calls.size(), 1u);
   EXPECT_EQ(shell_.calls[0].file, file);
   EXPECT_EQ(shell_.calls[0].dir, dir_.path());
-  EXPECT_EQ(main_->settings.LastDir, dir_.path());
-  EXPECT_EQ(main_->OpenDialog1.file_name, file);
+  EXPECT_EQ(LastDir(), dir_.path());
+  EXPECT_EQ(Part<ui::FileOperations>("FileOperations").file_name(), file);
 }
 
 TEST_F(ExcelTest, CancelChangesNothing) {
-  main_->settings.LastDir = QStringLiteral("/start");
   prompter_.open_answers.push_back(std::nullopt);
-  QTest::mouseClick(main_->bar().sbExcel, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbExcel"), Qt::LeftButton);
   EXPECT_TRUE(shell_.calls.empty());
-  EXPECT_EQ(main_->settings.LastDir, QStringLiteral("/start"));
+  EXPECT_EQ(LastDir(), QStringLiteral("/start"));
 }
 
 TEST(SpreadsheetLaunch, PrefersCalcThenGnumericAndKeepsBlanksInOneArgument) {

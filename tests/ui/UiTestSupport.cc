@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QTimer>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QComboBox>
+#include <QCheckBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -49,6 +54,10 @@ bool ScriptedPrompter::OpenFile(QWidget*, ui::FileDialogState& state) {
   open_answers.pop_front();
   if (!answer) return false;
   state.file_name = *answer;
+  if (!open_filter_answers.empty()) {
+    state.filter_index = open_filter_answers.front();
+    open_filter_answers.pop_front();
+  }
   return true;
 }
 
@@ -71,10 +80,9 @@ bool ScriptedPrompter::SaveFile(QWidget*, ui::FileDialogState& state) {
 
 void WindowTest::SetUp() {
   ASSERT_TRUE(dir_.isValid());
-  windows_ = std::make_unique<ui::Windows>(&prompter_, &shell_);
+  windows_ = std::make_unique<ui::Windows>(&prompter_, &shell_, dir_.path() + QLatin1Char('/'));
   main_ = windows_->main();
   about_ = windows_->about();
-  main_->settings.ProgramDir = dir_.path() + QLatin1Char('/');
 }
 
 void WindowTest::TearDown() {
@@ -115,7 +123,56 @@ std::string WindowTest::ReadFile(const QString& path) const {
 
 void WindowTest::LoadThroughButton(const QString& path) {
   prompter_.open_answers.push_back(path);
-  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
+  QTest::mouseClick(Main<QToolButton>("sbLaden_TXT"), Qt::LeftButton);
+}
+
+void WindowTest::Reopen(const QString& program_dir) {
+  windows_ = std::make_unique<ui::Windows>(&prompter_, &shell_, program_dir);
+  main_ = windows_->main();
+  about_ = windows_->about();
+  Start();
+}
+
+void WindowTest::WithAbout(const std::function<void()>& inside) {
+  bool ran = false;
+  QTimer::singleShot(0, about_, [&] {
+    ran = true;
+    EXPECT_TRUE(about_->isVisible());
+    EXPECT_TRUE(main_->isHidden()) << "the main window is hidden meanwhile";
+    inside();
+    if (about_->isVisible()) {
+      ADD_FAILURE() << "the info window is still open";
+      about_->reject();
+    }
+  });
+  QTest::mouseClick(Main<QToolButton>("sbAbout"), Qt::LeftButton);
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(main_->isVisible());
+}
+
+void WindowTest::SetSeparator(const QString& choice, const QString& other, bool automatic) {
+  // With a table shown a changed separator brings the reload question: No.
+  const size_t asked = prompter_.messages.size();
+  const bool table = Grid1()->isVisible() || Grid2()->isVisible();
+  if (table) prompter_.answers.push_front(ui::Prompter::kResultNo);
+  WithAbout([&] {
+    auto* box = About<QComboBox>("cbTrennzeichen");
+    const int index = box->findText(choice);
+    if (index >= 0) box->setCurrentIndex(index);
+    box->setEditText(choice);
+    About<QLineEdit>("edTrennzeichen")->setText(other);
+    About<QCheckBox>("cbTrZAutom")->setChecked(automatic);
+    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
+  });
+  if (table && prompter_.messages.size() == asked) prompter_.answers.pop_front();
+  prompter_.messages.resize(asked);
+}
+
+ui::StringGrid* WindowTest::Grid1() const { return Main<ui::StringGrid>("StringGrid1"); }
+ui::StringGrid* WindowTest::Grid2() const { return Main<ui::StringGrid>("StringGrid2"); }
+
+QString WindowTest::LastDir() const {
+  return QFile::decodeName(main_->settings().last_dir.c_str());
 }
 
 }  // namespace uitest

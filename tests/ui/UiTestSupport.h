@@ -5,8 +5,19 @@
 
 #include <gtest/gtest.h>
 
+// The controls the tests look up by name.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
+#include <QToolButton>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -14,7 +25,16 @@
 #include <string>
 #include <vector>
 
+#include "ui/BannerStrip.h"
+#include "ui/BlockOps.h"
+#include "ui/FileOperations.h"
+#include "ui/RangePanel.h"
+#include "ui/Search.h"
+#include "ui/StatusBar.h"
+#include "ui/StringGrid.h"
+#include "ui/TableEdits.h"
 #include "ui/Windows.h"
+#include "ui/ut_Marvesk.h"
 #include "ui/platform/Prompter.h"
 #include "ui/platform/Shell.h"
 
@@ -37,6 +57,7 @@ class ScriptedPrompter : public ui::Prompter {
   std::deque<std::optional<QString>> open_answers;
   std::deque<std::optional<QString>> save_answers;
   std::deque<int> save_filter_answers;  // filter index the user picks (optional)
+  std::deque<int> open_filter_answers;
 
   std::vector<Asked> messages;
   std::vector<ui::FileDialogState> open_requests;
@@ -80,6 +101,19 @@ class RecordingShell : public ui::Shell {
 // A file of `cols` x `rows` fields "c<col>r<row>" separated by ';'.
 std::string GridText(int cols, int rows);
 
+// A control or part of `root` found by its name (the names the design gives
+// the controls; parts carry their class names). A test that asks for one
+// that is not there fails at once.
+template <typename T = QWidget>
+T* Find(const QObject* root, const char* name) {
+  T* found = root->findChild<T*>(QString::fromLatin1(name));
+  if (!found) {
+    ADD_FAILURE() << "no " << name;
+    std::abort();
+  }
+  return found;
+}
+
 // The three windows as the program creates them, a scripted prompter, a
 // recording shell and a temporary program directory (so the settings file
 // lands there). Every test gets windows of its own.
@@ -95,6 +129,34 @@ class WindowTest : public ::testing::Test {
   std::string ReadFile(const QString& path) const;
   // Loads `path` through the Laden button with the open dialog answered.
   void LoadThroughButton(const QString& path);
+
+  // New windows with `program_dir` as the program's folder, started.
+  void Reopen(const QString& program_dir);
+  // Clicks Info and runs `inside` while the modal window is open; the window
+  // must be closed by then.
+  void WithAbout(const std::function<void()>& inside);
+  // Sets the separator through the info window as a user does; a reload
+  // question that follows is answered No.
+  void SetSeparator(const QString& choice, const QString& other = QStringLiteral(" "),
+                    bool automatic = true);
+
+  // Controls of the main and the info window, and parts of the main window.
+  template <typename T = QWidget>
+  T* Main(const char* name) const {
+    return Find<T>(main_, name);
+  }
+  template <typename T = QWidget>
+  T* About(const char* name) const {
+    return Find<T>(about_, name);
+  }
+  template <typename P>
+  P& Part(const char* name) const {
+    return *Find<P>(main_, name);
+  }
+  ui::StringGrid* Grid1() const;
+  ui::StringGrid* Grid2() const;
+  // The folder the dialogs start in.
+  QString LastDir() const;
 
   QTemporaryDir dir_;
   ScriptedPrompter prompter_;

@@ -1,9 +1,10 @@
 // Undo and redo on the real window: every kind of change the window makes,
 // taken back with Ctrl+Z and made again with Ctrl+Y or Ctrl+Shift+Z.
-#include "ui/Undo.h"
+#include "ui/TableEdits.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -12,7 +13,9 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QRect>
 #include <QToolButton>
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -49,14 +52,14 @@ class UndoTest : public WindowTest {
     std::string text = uitest::GridText(5, 6);
     text.insert(text.find("c5r2") + 4, "ein recht langer Text in der letzten Spalte");
     LoadThroughButton(WriteFile(QStringLiteral("u.txt"), text));
-    g_ = main_->StringGrid1;
+    g_ = Grid1();
     g_->setFocus();
   }
 
   Shown Take() const {
-    ui::StringGrid* g = main_->VisibleGrid();
+    ui::StringGrid* g = Grid1()->isHidden() ? Grid2() : Grid1();
     Shown s{
-        g->ColCount(), g->RowCount(), main_->bar().lbX->text(), main_->bar().lbY->text(), {}, {}};
+        g->ColCount(), g->RowCount(), Main<QLabel>("lbX")->text(), Main<QLabel>("lbY")->text(), {}, {}};
     for (int r = 0; r < g->RowCount(); ++r) {
       for (int c = 0; c < g->ColCount(); ++c) s.cells.push_back(g->Cells(c, r));
     }
@@ -82,15 +85,50 @@ class UndoTest : public WindowTest {
 
   // The range panel's OK on `ab`..`bis`, answered Yes.
   void Panel(bool columns, bool remove, const QString& ab, const QString& bis) {
-    ui::RangePanel& p = main_->range();
-    if (p.plLoeschen->isHidden()) main_->sbLoeschenClick();
-    (columns ? p.rbSpalte : p.rbZeile)->setChecked(true);
-    (remove ? p.rbAlles : p.rbInhalt)->setChecked(true);
-    p.edAb->setText(ab);
-    p.edBis->setText(bis);
+    if (Main<QFrame>("plLoeschen")->isHidden()) {
+      QTest::mouseClick(Main<QToolButton>("sbLoeschen"), Qt::LeftButton);
+    }
+    Main<QRadioButton>(columns ? "rbSpalte" : "rbZeile")->setChecked(true);
+    Main<QRadioButton>(remove ? "rbAlles" : "rbInhalt")->setChecked(true);
+    Main<QLineEdit>("edAb")->setText(ab);
+    Main<QLineEdit>("edBis")->setText(bis);
     prompter_.answers = {Prompter::kResultYes};
-    QTest::mouseClick(p.sbOK, Qt::LeftButton);
+    QTest::mouseClick(Main<QToolButton>("sbOK"), Qt::LeftButton);
     g_->setFocus();
+  }
+
+  // Runs `action` and checks that the view was told of everything it
+  // changed: every cell whose text changed lies in a block the model
+  // announced, or the model was reset (which a change of the counts needs).
+  void ExpectViewTold(const std::function<void()>& action) {
+    const Shown before = Take();
+    bool reset = false;
+    std::vector<QRect> blocks;  // table coordinates
+    QAbstractItemModel* m = g_->model();
+    const auto changed = QObject::connect(
+        m, &QAbstractItemModel::dataChanged, [&](const QModelIndex& tl, const QModelIndex& br) {
+          blocks.push_back(QRect(QPoint(tl.column() + 1, tl.row() + 1),
+                                 QPoint(br.column() + 1, br.row() + 1)));
+        });
+    const auto was_reset =
+        QObject::connect(m, &QAbstractItemModel::modelReset, [&] { reset = true; });
+    action();
+    QObject::disconnect(changed);
+    QObject::disconnect(was_reset);
+    const Shown after = Take();
+    if (reset) return;
+    ASSERT_EQ(after.cols, before.cols) << "new counts without a reset";
+    ASSERT_EQ(after.rows, before.rows) << "new counts without a reset";
+    for (int r = 0; r < after.rows; ++r) {
+      for (int c = 0; c < after.cols; ++c) {
+        const size_t i = static_cast<size_t>(r * after.cols + c);
+        if (after.cells[i] == before.cells[i]) continue;
+        // Header cells are shown by the header, told by the same blocks.
+        bool told = false;
+        for (const QRect& b : blocks) told = told || b.contains(std::max(c, 1), std::max(r, 1));
+        EXPECT_TRUE(told) << "cell " << c << "," << r << " changed untold";
+      }
+    }
   }
 
   ui::StringGrid* g_ = nullptr;
@@ -151,23 +189,23 @@ TEST_F(UndoTest, EveryKindOfChangeComesBackAndGoesAgain) {
     c.change();
     const Shown after = Take();
     ASSERT_NE(after, before) << "the change changed something";
-    UndoKey();
+    ExpectViewTold([&] { UndoKey(); });
     EXPECT_EQ(Take(), before);
-    RedoKey();
+    ExpectViewTold([&] { RedoKey(); });
     EXPECT_EQ(Take(), after);
     UndoKey();
     RedoShiftKey();
     EXPECT_EQ(Take(), after);
   }
   // And all of it back, newest first.
-  const size_t steps = main_->undo().history().UndoSteps();
+  const size_t steps = Part<ui::TableEdits>("TableEdits").history().UndoSteps();
   EXPECT_EQ(steps, cases.size());
   for (size_t i = 0; i < steps; ++i) UndoKey();
   EXPECT_EQ(g_->Cells(2, 3), QStringLiteral("c2r3"));
   EXPECT_EQ(g_->ColCount(), 6);
   EXPECT_EQ(g_->RowCount(), 7);
   EXPECT_EQ(g_->ColWidth(1), 120);
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 6"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 6"));
   EXPECT_TRUE(prompter_.messages.size() == 6u) << "only the panel's questions";
 }
 
@@ -185,30 +223,30 @@ TEST_F(UndoTest, TheEditorKeepsItsOwnUndoAndNothingLeftDoesNothing) {
   QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);  // the editor's own
   QTest::keyClick(editor, Qt::Key_Return);
   EXPECT_EQ(g_->Cells(1, 1), QStringLiteral("c1r1"));
-  EXPECT_EQ(main_->undo().history().UndoSteps(), 0u) << "an edit that changes nothing is no step";
+  EXPECT_EQ(Part<ui::TableEdits>("TableEdits").history().UndoSteps(), 0u) << "an edit that changes nothing is no step";
 }
 
 TEST_F(UndoTest, ALoadAndAViewSwitchStartAFreshHistory) {
   Select(1, 1, 2, 2);
   QTest::keyClick(g_, Qt::Key_Delete);
-  ASSERT_TRUE(main_->undo().history().CanUndo());
+  ASSERT_TRUE(Part<ui::TableEdits>("TableEdits").history().CanUndo());
   // A cancelled dialog loads nothing and keeps the history.
   prompter_.open_answers.push_back(std::nullopt);
-  QTest::mouseClick(main_->bar().sbLaden_TXT, Qt::LeftButton);
-  EXPECT_TRUE(main_->undo().history().CanUndo());
+  QTest::mouseClick(Main<QToolButton>("sbLaden_TXT"), Qt::LeftButton);
+  EXPECT_TRUE(Part<ui::TableEdits>("TableEdits").history().CanUndo());
 
   LoadThroughButton(WriteFile(QStringLiteral("v.txt"), "a;b;c\nd;e;f\n"));
-  EXPECT_FALSE(main_->undo().history().CanUndo());
+  EXPECT_FALSE(Part<ui::TableEdits>("TableEdits").history().CanUndo());
   g_->setFocus();
   UndoKey();
   EXPECT_EQ(g_->Cells(1, 1), QStringLiteral("a"));
 
   Select(1, 1, 1, 1);
   QTest::keyClick(g_, Qt::Key_Delete);
-  ASSERT_TRUE(main_->undo().history().CanUndo());
-  QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton);
-  EXPECT_FALSE(main_->undo().history().CanUndo()) << "the transposed view is a new table";
-  ui::StringGrid* g2 = main_->StringGrid2;
+  ASSERT_TRUE(Part<ui::TableEdits>("TableEdits").history().CanUndo());
+  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
+  EXPECT_FALSE(Part<ui::TableEdits>("TableEdits").history().CanUndo()) << "the transposed view is a new table";
+  ui::StringGrid* g2 = Grid2();
   g2->SetCol(2);
   g2->SetRow(1);
   QTest::keyClick(g2, Qt::Key_Delete);
@@ -219,12 +257,12 @@ TEST_F(UndoTest, ALoadAndAViewSwitchStartAFreshHistory) {
 
 TEST_F(UndoTest, TheCapDropsTheOldestSteps) {
   // Room for about three single-cell steps.
-  main_->undo().history().SetCap(0.0, 3 * 300);
+  Part<ui::TableEdits>("TableEdits").history().SetCap(0.0, 3 * 300);
   for (int i = 1; i <= 5; ++i) {
     Select(i, 1, i, 1);
     QTest::keyClick(g_, Qt::Key_Delete);
   }
-  EXPECT_EQ(main_->undo().history().UndoSteps(), 3u);
+  EXPECT_EQ(Part<ui::TableEdits>("TableEdits").history().UndoSteps(), 3u);
   for (int i = 0; i < 5; ++i) UndoKey();
   EXPECT_EQ(g_->Cells(1, 1), QString()) << "the oldest are gone";
   EXPECT_EQ(g_->Cells(2, 1), QString());

@@ -44,11 +44,11 @@ class WindowFaultTest : public WindowTest {
     WindowTest::SetUp();
     Start();
   }
-  void Switch() { QTest::mouseClick(main_->bar().tbRow_Col, Qt::LeftButton); }
+  void Switch() { QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton); }
   void SaveWithRightButton(const QString& path) {
     prompter_.save_answers.push_back(path);
-    QTest::mousePress(main_->bar().sbSpeichern, Qt::RightButton);
-    QTest::mouseRelease(main_->bar().sbSpeichern, Qt::RightButton);
+    QTest::mousePress(Main<QToolButton>("sbSpeichern"), Qt::RightButton);
+    QTest::mouseRelease(Main<QToolButton>("sbSpeichern"), Qt::RightButton);
   }
   // Opens the cell editor of the current cell with F2 and closes it with
   // Enter, typing nothing.
@@ -70,7 +70,7 @@ TEST_F(WindowFaultTest, TransposedViewKeepsWindows1252Bytes) {
       "e;K\xF6ln\n";
   LoadThroughButton(WriteFile(QStringLiteral("ansi.txt"), ansi));
   Switch();
-  ui::StringGrid* g2 = main_->StringGrid2;
+  ui::StringGrid* g2 = Grid2();
   ASSERT_TRUE(g2->isVisible());
   EXPECT_EQ(g2->Cells(1, 1), QStringLiteral("Müller"));
   EXPECT_EQ(g2->Cells(1, 2), QStringLiteral("Straße"));
@@ -92,19 +92,19 @@ TEST_F(WindowFaultTest, FreshLoadStartsAtTheFirstCell) {
   std::string many;
   for (int i = 1; i <= 60; ++i) many += std::to_string(i) + ";b;c;d\n";
   LoadThroughButton(WriteFile(QStringLiteral("viele.txt"), many));
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   g->SetRow(40);
   g->SetCol(3);
-  ASSERT_EQ(main_->range().edAb->text(), QStringLiteral("3"));
-  main_->range().edAb->setText(QStringLiteral("unberührt"));
+  ASSERT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("3"));
+  Main<QLineEdit>("edAb")->setText(QStringLiteral("unberührt"));
 
   LoadThroughButton(WriteFile(QStringLiteral("drei.txt"), "a;b;c\nd;e;f\ng;h;i\n"));
   EXPECT_EQ(g->Row(), 1);
   EXPECT_EQ(g->Col(), 1);
   EXPECT_EQ(g->currentIndex(), g->model()->index(0, 0));
-  EXPECT_EQ(main_->search().SearchRow, 1);
-  EXPECT_EQ(main_->search().SearchCol, 1);
-  EXPECT_EQ(main_->range().edAb->text(), QStringLiteral("unberührt"));
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_row(), 1);
+  EXPECT_EQ(Part<ui::Search>("Search").cursor_col(), 1);
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("unberührt"));
 }
 
 // Closing the continue question without a button is no answer: it comes
@@ -120,7 +120,7 @@ TEST_F(WindowFaultTest, ClosedContinueQuestionIsAskedAgain) {
   ASSERT_EQ(prompter_.messages.size(), 2u);
   EXPECT_EQ(prompter_.messages[1].text,
             QStringLiteral("Laden lang.txt ist noch nicht beendet\rFortsetzen?"));
-  EXPECT_EQ(main_->StringGrid1->RowCount() - 1, 300);
+  EXPECT_EQ(Grid1()->RowCount() - 1, 300);
 }
 
 // A save that fails part way, by a full disk, a failing disk or a folder
@@ -170,9 +170,9 @@ TEST_F(WindowFaultTest, FailedSaveKeepsTheOldFileAndTheTable) {
       EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1)
           << "a temporary file was left behind";
     }
-    EXPECT_EQ(main_->StringGrid1->RowCount() - 1, 2000);
-    EXPECT_EQ(main_->StringGrid1->Cells(1, 2000), QStringLiteral("zeile 2000"));
-    EXPECT_TRUE(main_->bar().plMenu->isVisible());
+    EXPECT_EQ(Grid1()->RowCount() - 1, 2000);
+    EXPECT_EQ(Grid1()->Cells(1, 2000), QStringLiteral("zeile 2000"));
+    EXPECT_TRUE(Main<QFrame>("plMenu")->isVisible());
   }
 }
 
@@ -182,7 +182,7 @@ TEST_F(WindowFaultTest, TranspositionOutOfMemoryKeepsTheView) {
   std::string text;
   for (int i = 1; i <= 300; ++i) text += std::to_string(i) + ";b;c;d\n";
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
-  ui::StringGrid* g1 = main_->StringGrid1;
+  ui::StringGrid* g1 = Grid1();
   g1->SetRow(7);
   g1->SetCol(2);
   core::SetMemoryProbe([](uint64_t) { return false; });
@@ -191,17 +191,17 @@ TEST_F(WindowFaultTest, TranspositionOutOfMemoryKeepsTheView) {
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Speicherplatz zu klein"));
   EXPECT_TRUE(g1->isVisible());
-  EXPECT_FALSE(main_->StringGrid2->isVisible());
-  EXPECT_FALSE(main_->bar().tbRow_Col->isChecked());
+  EXPECT_FALSE(Grid2()->isVisible());
+  EXPECT_FALSE(Main<QToolButton>("tbRow_Col")->isChecked());
   EXPECT_EQ(g1->RowCount() - 1, 300);
   EXPECT_EQ(g1->Cells(1, 300), QStringLiteral("300"));
-  EXPECT_EQ(main_->bar().lbY->text(), QStringLiteral("Anzahl Zeilen: 300"));
+  EXPECT_EQ(Main<QLabel>("lbY")->text(), QStringLiteral("Anzahl Zeilen: 300"));
   // With room again, the same button transposes.
   prompter_.messages.clear();
   Switch();
   EXPECT_TRUE(prompter_.messages.empty());
-  ASSERT_TRUE(main_->StringGrid2->isVisible());
-  EXPECT_EQ(main_->StringGrid2->Cells(300, 1), QStringLiteral("300"));
+  ASSERT_TRUE(Grid2()->isVisible());
+  EXPECT_EQ(Grid2()->Cells(300, 1), QStringLiteral("300"));
 }
 
 // The darkest and lightest grey in `area` of `image`, as 0..255 luminance.
@@ -230,7 +230,7 @@ TEST_F(WindowFaultTest, GridStaysReadableUnderADarkPalette) {
   dark.setColor(QPalette::Highlight, QColor(0x30, 0x50, 0x80));
   QApplication::setPalette(dark);
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), uitest::GridText(4, 4)));
-  ui::StringGrid* g = main_->StringGrid1;
+  ui::StringGrid* g = Grid1();
   g->setFocus();
   g->SetCol(2);
   g->SetRow(2);
@@ -291,29 +291,29 @@ TEST_F(WindowFaultTest, RowNumbersAreNeverCut) {
     for (int i = 0; i < c.cols; ++i) line += i ? ";x" : "x";
     for (int r = 0; r < c.rows; ++r) text += line + "\n";
     LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
-    ui::StringGrid* g1 = main_->StringGrid1;
+    ui::StringGrid* g1 = Grid1();
     ASSERT_EQ(g1->RowCount() - 1, c.rows);
     EXPECT_TRUE(fits(g1));
     EXPECT_GE(g1->ColWidth(0), 50);
     Switch();
-    ASSERT_TRUE(main_->StringGrid2->isVisible());
-    EXPECT_TRUE(fits(main_->StringGrid2));
-    EXPECT_GE(main_->StringGrid2->ColWidth(0), 30);
+    ASSERT_TRUE(Grid2()->isVisible());
+    EXPECT_TRUE(fits(Grid2()));
+    EXPECT_GE(Grid2()->ColWidth(0), 30);
     Switch();
   }
   // Removing rows narrows the column again, down to its usual width.
   std::string text;
   for (int r = 0; r < 1200000; ++r) text += "x\n";
   LoadThroughButton(WriteFile(QStringLiteral("t.txt"), text));
-  ASSERT_GT(main_->StringGrid1->ColWidth(0), 50);
-  main_->range().rbZeile->setChecked(true);
-  QTest::mouseClick(main_->bar().sbLoeschen, Qt::LeftButton);
-  main_->range().edAb->setText(QStringLiteral("100"));
-  main_->range().edBis->setText(QStringLiteral("1200000"));
+  ASSERT_GT(Grid1()->ColWidth(0), 50);
+  Main<QRadioButton>("rbZeile")->setChecked(true);
+  QTest::mouseClick(Main<QToolButton>("sbLoeschen"), Qt::LeftButton);
+  Main<QLineEdit>("edAb")->setText(QStringLiteral("100"));
+  Main<QLineEdit>("edBis")->setText(QStringLiteral("1200000"));
   prompter_.answers = {Prompter::kResultYes};
-  QTest::mouseClick(main_->range().sbOK, Qt::LeftButton);
-  EXPECT_EQ(main_->StringGrid1->RowCount() - 1, 99);
-  EXPECT_EQ(main_->StringGrid1->ColWidth(0), 50);
+  QTest::mouseClick(Main<QToolButton>("sbOK"), Qt::LeftButton);
+  EXPECT_EQ(Grid1()->RowCount() - 1, 99);
+  EXPECT_EQ(Grid1()->ColWidth(0), 50);
 }
 
 // The real message box tells a button from its close box and Escape.

@@ -12,7 +12,6 @@
 #include "core/FileUtil.h"
 #include "core/ProductInfo.h"
 #include "core/UserDirs.h"
-#include "ui/ProgramArt.h"
 
 #ifdef Q_OS_WIN
 #include <comdef.h>
@@ -34,7 +33,8 @@ std::string Bytes(const QString& s) { return QFile::encodeName(s).toStdString();
 
 // The icon the launcher shows: the one beside the program, the installed one,
 // else a copy of the program's own drawing in the user's data folder.
-QString IconFile(const QString& working_dir, const core::UserEnvironment& env) {
+QString IconFile(const QString& working_dir, const core::UserEnvironment& env,
+                 const QByteArray& svg) {
   const QString beside = working_dir + QStringLiteral("marvesk.svg");
   if (QFileInfo::exists(beside)) return QFileInfo(beside).absoluteFilePath();
   const QFileInfo installed(working_dir +
@@ -44,7 +44,6 @@ QString IconFile(const QString& working_dir, const core::UserEnvironment& env) {
   const std::string folder = env.data_home + "/Marvesk";
   if (!core::MakeFolders(folder)) return {};
   const std::string path = folder + "/marvesk.svg";
-  const QByteArray svg = ProgramIconSvg();
   core::AtomicFileWriter writer;
   if (svg.isEmpty() || !writer.Open(path).ok()) return {};
   writer.Write(svg.constData(), static_cast<size_t>(svg.size()));
@@ -54,6 +53,14 @@ QString IconFile(const QString& working_dir, const core::UserEnvironment& env) {
 #endif
 
 }  // namespace
+
+QString ProgramFileIn(const QString& program_dir) {
+#ifdef Q_OS_WIN
+  return program_dir + QStringLiteral("Marvesk.exe");
+#else
+  return program_dir + QStringLiteral("Marvesk");
+#endif
+}
 
 QString ShortcutFileName() {
 #ifdef Q_OS_WIN
@@ -65,7 +72,8 @@ QString ShortcutFileName() {
 
 #ifdef Q_OS_WIN
 
-QString WriteDesktopShortcut(const QString& target, const QString& working_dir) {
+QString WriteDesktopShortcut(const QString& target, const QString& working_dir,
+                             const QByteArray& /*icon_svg: a link needs no icon file*/) {
   IUnknown* object = nullptr;
   HRESULT hr =
       CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
@@ -103,13 +111,14 @@ QString WriteDesktopShortcut(const QString& target, const QString& working_dir) 
 
 #else
 
-QString WriteDesktopShortcut(const QString& target, const QString& working_dir) {
+QString WriteDesktopShortcut(const QString& target, const QString& working_dir,
+                             const QByteArray& icon_svg) {
   const core::UserEnvironment env = core::CurrentUserEnvironment();
   const std::string desktop = core::DesktopFolder(env);
   if (desktop.empty()) return {};
   std::string text;
   const core::DesktopEntry entry{LinkBaseName().toStdString(), Bytes(target), Bytes(working_dir),
-                                 Bytes(IconFile(working_dir, env))};
+                                 Bytes(IconFile(working_dir, env, icon_svg))};
   if (!core::DesktopEntryText(entry, &text)) return {};
   const std::string name = Bytes(ShortcutFileName());
   if (!core::WriteDesktopEntry(desktop, name, text).ok()) return {};

@@ -1,5 +1,6 @@
 #include "ui/platform/Prompter.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -135,6 +136,12 @@ int ShowMessage(Prompter& prompter, QWidget* parent, Prompter::Kind kind, const 
   const QString title = kind == Prompter::Kind::kWarning ? QStringLiteral("Warnung")
                                                          : QStringLiteral("Informationen");
   return prompter.Message(parent, kind, title, text, b);
+}
+
+void ShowWarning(Prompter& prompter, const QString& text) {
+  // The box belongs to the window in front.
+  ShowMessage(prompter, QApplication::activeWindow(), Prompter::Kind::kWarning, text,
+              Prompter::Buttons::kOk);
 }
 
 void ShowGeneralError(Prompter& prompter, QWidget* parent, const QString& text) {

@@ -48,6 +48,8 @@ std::unique_ptr<Prompter> MakeQtPrompter();
 // The standard boxes of the program.
 int ShowMessage(Prompter& prompter, QWidget* parent, Prompter::Kind kind, const QString& text,
                 Prompter::Buttons b);
+// A warning ("Warnung", exclamation icon, "OK") over the window in front.
+void ShowWarning(Prompter& prompter, const QString& text);
 // The general error display: a box titled with the program's name, the
 // error icon and "OK"; a full stop is added unless the text ends in one (or
 // in a character ordered before it).

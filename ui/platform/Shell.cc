@@ -78,6 +78,19 @@ Launch SpreadsheetLaunch(const QString& file, QString (*find)(const QString& nam
   return {};
 }
 
+QList<std::pair<QString, QString>> WebSiteOpenings(const QString& host) {
+#ifdef Q_OS_WIN
+  return {{QStringLiteral("IEXPLORE.EXE"), host},
+          {QStringLiteral("NETSCAPE.EXE"), host},
+          {host, QStringLiteral("nil")}};
+#else
+  const QString address = QStringLiteral("http://") + host;
+  return {{address, QString()},
+          {QStringLiteral("x-www-browser"), address},
+          {QStringLiteral("firefox"), address}};
+#endif
+}
+
 std::unique_ptr<Shell> MakePlatformShell() { return std::make_unique<PlatformShell>(); }
 
 }  // namespace ui

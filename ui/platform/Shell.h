@@ -5,7 +5,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QList>
 #include <memory>
+#include <utility>
 
 class QWidget;
 
@@ -27,6 +29,10 @@ class Shell {
   virtual bool Open(QWidget* owner, const QString& verb, const QString& file,
                     const QString& parameters) = 0;
 };
+
+// How the maker's web site at `host` is opened: (file, parameters) pairs,
+// tried in this order until one starts something.
+QList<std::pair<QString, QString>> WebSiteOpenings(const QString& host);
 
 // The hand-offs of this platform.
 std::unique_ptr<Shell> MakePlatformShell();
