@@ -6,6 +6,7 @@
 # make install - the program, its desktop entry, icons and metainfo under
 #                PREFIX (default /usr/local; as root for a system prefix)
 # make package - a Debian package build/marvesk_VERSION_amd64.deb
+# make screenshots - the README's pictures, made anew into docs/
 
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
@@ -24,7 +25,7 @@ SANITIZE_ENV = QT_QPA_PLATFORM=offscreen \
 
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build run test bench sanitize fuzz install package clean
+.PHONY: all setup configure build run test bench sanitize fuzz install package screenshots clean
 
 all: build
 
@@ -48,6 +49,9 @@ install: build
 
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
+
+screenshots: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target screenshots
 
 bench: build
 	./$(BUILD_DIR)/bench/marvesk_bench $(BENCH_ARGS)

@@ -15,13 +15,13 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QToolButton>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -358,11 +358,10 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kRepeats; ++i) {
     core_transpose = std::min(
         core_transpose, Best1([&] {
-          core_ok =
-              core::TransposeGrid(Control<ui::StringGrid>(window, "StringGrid1")->table(), target,
-                                  nullptr)
-                  .ok() &&
-              core_ok;
+          core_ok = core::TransposeGrid(Control<ui::StringGrid>(window, "StringGrid1")->table(),
+                                        target, nullptr)
+                        .ok() &&
+                    core_ok;
         }));
     window_switch = std::min(window_switch, Best1([&] {
                                Click(window, "tbRow_Col");

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Result.h"
 #include "core/Progress.h"
+#include "core/Result.h"
 #include "core/Table.h"
 
 namespace core {

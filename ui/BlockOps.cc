@@ -159,10 +159,9 @@ void BlockOps::PasteTable(const core::Table& clip, StringGrid& grid) {
   const int top = grid.SelTop();
   const core::Block block{left, top, left + clip.ColCount() - 1, top + clip.RowCount() - 1};
   ProgressReport progress(bar_, window_);
-  const core::Result pasted =
-      edits_.Apply(grid, core::TableChange::Cells(block), [&](core::Table& table) {
-        return core::PasteBlock(clip, table, left, top, &progress);
-      });
+  const core::Result pasted = edits_.Apply(
+      grid, core::TableChange::Cells(block),
+      [&](core::Table& table) { return core::PasteBlock(clip, table, left, top, &progress); });
   if (!pasted.ok()) ShowWarning(prompter_, FromBytes(pasted.message()));
 }
 

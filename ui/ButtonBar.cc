@@ -34,11 +34,11 @@ void ButtonBar::BuildFields() {
 
 void ButtonBar::BuildButtons() {
   sbSuchen_ = SpeedButton(plMenu_, "sbSuchen", QStringLiteral("Suchen"),
-                         QStringLiteral("Suchen\r\nMit Rechte-Taste Abwärts / Aufwärts"),
-                         QStyle::SP_FileDialogContentsView, {301, 4, 70, 24});
+                          QStringLiteral("Suchen\r\nMit Rechte-Taste Abwärts / Aufwärts"),
+                          QStyle::SP_FileDialogContentsView, {301, 4, 70, 24});
   sbLaden_TXT_ = SpeedButton(plMenu_, "sbLaden_TXT", QStringLiteral("Laden"),
-                            QStringLiteral("Öffnen TXT-Datei"), QStyle::SP_DialogOpenButton,
-                            {373, 4, 70, 24});
+                             QStringLiteral("Öffnen TXT-Datei"), QStyle::SP_DialogOpenButton,
+                             {373, 4, 70, 24});
   ToolBar1_ = Panel(plMenu_, "ToolBar1", false);
   ToolBar1_->setGeometry(446, 2, 72, 28);
   tbRow_Col_ = new MarkButton(ToolBar1_);
@@ -51,18 +51,19 @@ void ButtonBar::BuildButtons() {
   tbRow_Col_->setIcon(plMenu_->style()->standardIcon(QStyle::SP_BrowserReload));
   SetHint(tbRow_Col_, QStringLiteral("Spalten und Zeilen vertauschen"));
   sbLoeschen_ = SpeedButton(plMenu_, "sbLoeschen", QStringLiteral("Löschen"),
-                           QStringLiteral("Löschen-Fenster ein / aus"), QStyle::SP_TrashIcon,
-                           {518, 4, 80, 24});
-  sbExcel_ = SpeedButton(plMenu_, "sbExcel", QStringLiteral("Excel"), QStringLiteral("Excel starten"),
-                        QStyle::SP_FileIcon, {600, 4, 70, 24});
+                            QStringLiteral("Löschen-Fenster ein / aus"), QStyle::SP_TrashIcon,
+                            {518, 4, 80, 24});
+  sbExcel_ = SpeedButton(plMenu_, "sbExcel", QStringLiteral("Excel"),
+                         QStringLiteral("Excel starten"), QStyle::SP_FileIcon, {600, 4, 70, 24});
   sbSpeichern_ = SpeedButton(plMenu_, "sbSpeichern", QStringLiteral("Speichern"),
-                            QStringLiteral("Speichern in TXT-Excel Datei"),
-                            QStyle::SP_DialogSaveButton, {672, 4, 85, 24});
+                             QStringLiteral("Speichern in TXT-Excel Datei"),
+                             QStyle::SP_DialogSaveButton, {672, 4, 85, 24});
   sbAbout_ = SpeedButton(plMenu_, "sbAbout", QStringLiteral("Info"),
-                        QStringLiteral("Version und Einstellung"), QStyle::SP_MessageBoxInformation,
-                        {759, 4, 70, 24});
-  sbExit_ = SpeedButton(plMenu_, "sbExit", QStringLiteral("Exit"), QStringLiteral("Programm beenden"),
-                       QStyle::SP_DialogCloseButton, {831, 4, 70, 24});
+                         QStringLiteral("Version und Einstellung"),
+                         QStyle::SP_MessageBoxInformation, {759, 4, 70, 24});
+  sbExit_ =
+      SpeedButton(plMenu_, "sbExit", QStringLiteral("Exit"), QStringLiteral("Programm beenden"),
+                  QStyle::SP_DialogCloseButton, {831, 4, 70, 24});
 }
 
 void ButtonBar::SetCounters(int cols, int rows) {

@@ -19,7 +19,6 @@
 #include "ui/StringGrid.h"
 #include "ui/TableEdits.h"
 #include "ui/TableViews.h"
-#include "ui/ViewStates.h"
 #include "ui/platform/EscapeWatch.h"
 #include "ui/platform/Shell.h"
 
@@ -92,13 +91,12 @@ class LoadReport final : public core::LoadObserver {
 }  // namespace
 
 FileOperations::FileOperations(QWidget* window, TableViews& views, TableEdits& edits,
-                               ViewStates& states, const ButtonBar& buttons, Bars bars,
-                               core::SettingsValues& settings, Prompter& prompter, Shell& shell)
+                               const ButtonBar& buttons, Bars bars, core::SettingsValues& settings,
+                               Prompter& prompter, Shell& shell)
     : QObject(window),
       window_(window),
       views_(views),
       edits_(edits),
-      states_(states),
       bars_(bars),
       settings_(settings),
       prompter_(prompter),
@@ -176,7 +174,7 @@ void FileOperations::Load(bool reload) {
   bars_.progress->show();
   watch.Pump(/*force=*/true);
   edits_.Clear();  // nothing of the old table can come back
-  states_.ShowLoading();
+  emit loading();
   const QString path = OpenDialog1.file_name;
   StringGrid& grid = views_.loaded();
   core::LoadResult result;
@@ -198,13 +196,13 @@ void FileOperations::Load(bool reload) {
   if (path.isEmpty()) {
     // Nothing to read: back to a usable view rather than a bare window.
     bars_.progress->hide();
-    states_.ShowStartView();
+    emit nothingLoaded();
     return;
   }
   if (!ShowOutcome(result)) return;
   bars_.status->hide();
   bars_.progress->hide();
-  states_.ShowTable(grid);
+  emit loaded(&grid);
 }
 
 bool FileOperations::ShowOutcome(const core::LoadResult& result) {
@@ -212,7 +210,7 @@ bool FileOperations::ShowOutcome(const core::LoadResult& result) {
     case core::Code::kOpenFailed:
       bars_.progress->hide();
       ShowWarning(prompter_, FromBytes(result.status.message()));
-      states_.ShowStartView();
+      emit nothingLoaded();
       return false;
     case core::Code::kOutOfMemory:
     case core::Code::kReadFailed:

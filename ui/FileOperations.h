@@ -28,7 +28,6 @@ class StatusBar;
 class StringGrid;
 class TableEdits;
 class TableViews;
-class ViewStates;
 
 class FileOperations final : public QObject {
   Q_OBJECT
@@ -36,14 +35,13 @@ class FileOperations final : public QObject {
  public:
   // What the loads and saves show their progress in.
   struct Bars {
-    QWidget* menu;          // the button bar, hidden while a file is read or written
+    QWidget* menu;  // the button bar, hidden while a file is read or written
     QProgressBar* progress;
     StatusBar* status;
   };
 
-  FileOperations(QWidget* window, TableViews& views, TableEdits& edits, ViewStates& states,
-                 const ButtonBar& buttons, Bars bars, core::SettingsValues& settings,
-                 Prompter& prompter, Shell& shell);
+  FileOperations(QWidget* window, TableViews& views, TableEdits& edits, const ButtonBar& buttons,
+                 Bars bars, core::SettingsValues& settings, Prompter& prompter, Shell& shell);
 
   // Loads `path` as "Laden" does with that file chosen in the dialog (a file
   // named on the command line or dropped onto the window).
@@ -60,6 +58,12 @@ class FileOperations final : public QObject {
   void opened();
   // Every load, a reload too, starts: the search starts afresh.
   void loadStarting();
+  // The view states a load goes through, which the window shows: the empty
+  // grids hidden while it reads; then `grid` holding the table, or the start
+  // view when nothing could be read.
+  void loading();
+  void loaded(StringGrid* grid);
+  void nothingLoaded();
 
  private:
   void sbLaden_TXTClick();
@@ -84,7 +88,6 @@ class FileOperations final : public QObject {
   QWidget* window_;
   TableViews& views_;
   TableEdits& edits_;
-  ViewStates& states_;
   Bars bars_;
   core::SettingsValues& settings_;
   Prompter& prompter_;

@@ -14,8 +14,6 @@ class StatusBar : public QFrame {
  public:
   StatusBar(QWidget* parent, std::vector<int> widths);
 
-  int PanelCount() const { return static_cast<int>(panels_.size()); }
-  QString PanelText(int i) const { return panels_[static_cast<size_t>(i)]->text(); }
   void SetPanelText(int i, const QString& text) { panels_[static_cast<size_t>(i)]->setText(text); }
   int PanelWidth(int i) const { return widths_[static_cast<size_t>(i)]; }
   void SetPanelWidth(int i, int width);

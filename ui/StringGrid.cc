@@ -457,8 +457,6 @@ void StringGrid::SetColWidth(int i, int width) {
   }
 }
 
-int StringGrid::RowHeight0() const { return horizontalHeader()->height(); }
-
 void StringGrid::SetRowHeight0(int height) { horizontalHeader()->setFixedHeight(height); }
 
 void StringGrid::SetDataColWidths(int width) {

@@ -80,11 +80,9 @@ class StringGrid : public QTableView {
   // Width of column i in pixels; column 0 is the header column.
   int ColWidth(int i) const;
   void SetColWidth(int i, int width);
-  int DefaultColWidth() const { return default_col_width_; }
   // Every data column that exists now gets `width`; columns a later load
   // adds start at the default width. Cheap for any number of columns.
   void SetDataColWidths(int width);
-  int RowHeight0() const;
   void SetRowHeight0(int height);
 
   // Row and column dragging (moves the data, as a string grid does).

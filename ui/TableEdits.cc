@@ -8,8 +8,7 @@
 
 namespace ui {
 
-TableEdits::TableEdits(Prompter& prompter, QObject* parent)
-    : QObject(parent), prompter_(prompter) {
+TableEdits::TableEdits(Prompter& prompter, QObject* parent) : QObject(parent), prompter_(prompter) {
   setObjectName(QStringLiteral("TableEdits"));
 }
 
@@ -33,8 +32,7 @@ core::History& TableEdits::For(StringGrid& grid) {
   return history_;
 }
 
-core::Result TableEdits::Apply(StringGrid& grid, const core::TableChange& change,
-                               const Run& run) {
+core::Result TableEdits::Apply(StringGrid& grid, const core::TableChange& change, const Run& run) {
   const bool recorded = For(grid).Record(grid.table(), change);
   const bool shape = change.Shape();
   // Rows and columns that go are a new shape for the view.

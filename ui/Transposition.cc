@@ -29,8 +29,7 @@ Transposition::Transposition(QWidget* window, TableViews& views, TableEdits& edi
       prompter_(prompter) {
   setObjectName(QStringLiteral("Transposition"));
   views.SetMark(tbRow_Col);
-  ConnectGuarded(tbRow_Col, &QToolButton::clicked, window, prompter,
-                 [this] { tbRow_ColClick(); });
+  ConnectGuarded(tbRow_Col, &QToolButton::clicked, window, prompter, [this] { tbRow_ColClick(); });
 }
 
 void Transposition::tbRow_ColClick() {

@@ -74,11 +74,11 @@ void TfrMarvesk::BuildParts() {
   range_ = new ui::RangePanel(this, *views_, *edits_, bar_->sbLoeschen(), ProgressBar1, prompter_);
   search_ = new ui::Search(*views_, bar_->edSuchen(), bar_->sbSuchen(), prompter_, this);
   blocks_ = new ui::BlockOps(this, *views_, *edits_, bar_->edBreite(), ProgressBar1, prompter_);
-  files_ = new ui::FileOperations(this, *views_, *edits_, *this, *bar_,
-                                  {bar_->plMenu(), ProgressBar1, StatusBar1}, settings_,
-                                  prompter_, shell_);
-  transposition_ = new ui::Transposition(this, *views_, *edits_, bar_->tbRow_Col(),
-                                         ProgressBar1, prompter_);
+  files_ = new ui::FileOperations(this, *views_, *edits_, *bar_,
+                                  {bar_->plMenu(), ProgressBar1, StatusBar1}, settings_, prompter_,
+                                  shell_);
+  transposition_ =
+      new ui::Transposition(this, *views_, *edits_, bar_->tbRow_Col(), ProgressBar1, prompter_);
 }
 
 void TfrMarvesk::Arrange() {
@@ -120,6 +120,10 @@ void TfrMarvesk::ConnectParts() {
   connect(range_, &ui::RangePanel::okClicked, search_, &ui::Search::Restart);
   connect(files_, &ui::FileOperations::loadStarting, search_, &ui::Search::Restart);
   connect(files_, &ui::FileOperations::opening, range_, &ui::RangePanel::Hide);
+  connect(files_, &ui::FileOperations::loading, this, &TfrMarvesk::ShowLoading);
+  connect(files_, &ui::FileOperations::loaded, this,
+          [this](ui::StringGrid* grid) { ShowTable(*grid); });
+  connect(files_, &ui::FileOperations::nothingLoaded, this, &TfrMarvesk::InitView);
   connect(files_, &ui::FileOperations::opened, this, [this] {
     banner_->SetShown(false);
     if (!views_->loaded().isHidden()) views_->loaded().setFocus();
@@ -129,9 +133,8 @@ void TfrMarvesk::ConnectParts() {
     bar_->SetCounters(grid->ColCount(), grid->RowCount());
     blocks_->ShowWidthOf(*grid);
   });
-  connect(edits_, &ui::TableEdits::shapeChanged, this, [this](ui::StringGrid* grid) {
-    bar_->SetCounters(grid->ColCount(), grid->RowCount());
-  });
+  connect(edits_, &ui::TableEdits::shapeChanged, this,
+          [this](ui::StringGrid* grid) { bar_->SetCounters(grid->ColCount(), grid->RowCount()); });
   auto on = [this](QToolButton* button, void (TfrMarvesk::*handler)()) {
     ui::ConnectGuarded(button, &QToolButton::clicked, this, prompter_,
                        [this, handler] { (this->*handler)(); });
@@ -150,8 +153,8 @@ void TfrMarvesk::FormCreate(const QString& program_dir) {
 QString TfrMarvesk::SettingsPath() {
   if (settings_path_.isEmpty()) {
     const std::string user_dir = core::UserSettingsFolder(core::CurrentUserEnvironment());
-    settings_path_ = ui::FromBytes(core::SettingsFilePath(ui::Bytes(program_dir_), user_dir,
-                                                          core::SystemFolderProbe()));
+    settings_path_ = ui::FromBytes(
+        core::SettingsFilePath(ui::Bytes(program_dir_), user_dir, core::SystemFolderProbe()));
   }
   return settings_path_;
 }
@@ -303,10 +306,10 @@ void TfrMarvesk::sbAboutClick() {
   if (core::AutoDetectInForce(settings_.separator)) {
     question = QStringLiteral("Datei öffnen mit Trennzeichen automatisch?");
   } else {
-    question = QStringLiteral("Datei öffnen mit Trennzeichen ") +
-               QString::fromLatin1(
-                   core::SeparatorDisplay(core::SeparatorChar(settings_.separator))) +
-               QStringLiteral(" ?");
+    question =
+        QStringLiteral("Datei öffnen mit Trennzeichen ") +
+        QString::fromLatin1(core::SeparatorDisplay(core::SeparatorChar(settings_.separator))) +
+        QStringLiteral(" ?");
   }
   const int answer = ui::ShowMessage(prompter_, this, Prompter::Kind::kInformation, question,
                                      Prompter::Buttons::kYesNo);

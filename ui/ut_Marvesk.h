@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "core/Settings.h"
-#include "ui/ViewStates.h"
 
 class QDragEnterEvent;
 class QDropEvent;
@@ -36,7 +35,7 @@ class TableViews;
 class Transposition;
 }  // namespace ui
 
-class TfrMarvesk : public QWidget, private ui::ViewStates {
+class TfrMarvesk : public QWidget {
   Q_OBJECT
 
  public:
@@ -83,10 +82,9 @@ class TfrMarvesk : public QWidget, private ui::ViewStates {
   // The painting rule of the grids: the background of data cell (col, row)
   // of `grid`, 0 for the window colour.
   QRgb CellColour(const ui::StringGrid& grid, int col, int row) const;
-  // The view states a load asks for.
-  void ShowStartView() override { InitView(); }
-  void ShowLoading() override;
-  void ShowTable(ui::StringGrid& grid) override;
+  // The view states of a load.
+  void ShowLoading();
+  void ShowTable(ui::StringGrid& grid);
   // Where the settings file is read and written, chosen at the first use.
   QString SettingsPath();
   void LoadSettings();

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "core/Convert.h"

@@ -95,7 +95,8 @@ bool Same(const core::SettingsValues& a, const core::SettingsValues& b) {
   return a.last_dir == b.last_dir && a.hide_banner == b.hide_banner &&
          a.allow_row_col_move == b.allow_row_col_move && a.separator.choice == b.separator.choice &&
          a.separator.other == b.separator.other && a.open_filter_index == b.open_filter_index &&
-         a.save_filter_index == b.save_filter_index && a.separator.auto_detect == b.separator.auto_detect;
+         a.save_filter_index == b.save_filter_index &&
+         a.separator.auto_detect == b.separator.auto_detect;
 }
 
 core::SettingsValues StartValues(bool empty_dir, int variant) {

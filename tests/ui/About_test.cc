@@ -2,28 +2,17 @@
 // reload question, the switches, the shortcut, the links and the place of
 // the settings file.
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFrame>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <functional>
 
 #include "UiTestSupport.h"
 #include "core/ProductInfo.h"
-#include "ui/BannerStrip.h"
-#include "ui/ButtonBar.h"
-#include "ui/StringGrid.h"
 #include "ui/ut_About.h"
-#include "ui/ut_Marvesk.h"
 
 namespace uitest {
 namespace {
@@ -87,8 +76,10 @@ TEST_F(AboutTest, ClosingWithoutChangesGivesTagZeroAndNoQuestion) {
   const std::function<void()> closings[] = {
       [&] { QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton); },
       [&] { QTest::keyClick(About<QPushButton>("OKButton"), Qt::Key_Return); },
-      [&] { QTest::keyClick(About<QCheckBox>("cbKeineWerb"), Qt::Key_Return); },  // the default button
-      [&] { about_->close(); },                                       // the close box
+      [&] {
+        QTest::keyClick(About<QCheckBox>("cbKeineWerb"), Qt::Key_Return);
+      },                         // the default button
+      [&] { about_->close(); },  // the close box
   };
   for (const auto& close : closings) {
     WithAbout(close);
@@ -116,8 +107,10 @@ TEST_F(AboutTest, TheReloadQuestionNamesTheNewSeparator) {
     prompter_.answers = {Prompter::kResultNo};
     WithAbout([&] {
       Pick(QString::fromLatin1(c.entry));
-      EXPECT_EQ(About<QCheckBox>("cbTrZAutom")->isHidden(), QString::fromLatin1(c.entry) == "Anderes");
-      EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->isHidden(), !About<QCheckBox>("cbTrZAutom")->isHidden());
+      EXPECT_EQ(About<QCheckBox>("cbTrZAutom")->isHidden(),
+                QString::fromLatin1(c.entry) == "Anderes");
+      EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->isHidden(),
+                !About<QCheckBox>("cbTrZAutom")->isHidden());
       if (c.other) QTest::keyClick(About<QLineEdit>("edTrennzeichen"), c.other);
       QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
     });
@@ -140,7 +133,8 @@ TEST_F(AboutTest, TheOtherCharacterCountsOnlyWhenTheChoiceIsAnderes) {
     prompter_.answers = {Prompter::kResultNo};
     WithAbout([&] {
       QTest::keyClicks(About<QLineEdit>("edTrennzeichen"), QStringLiteral("xy"));
-      EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->text(), QStringLiteral("y")) << "the last key only";
+      EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->text(), QStringLiteral("y"))
+          << "the last key only";
       QTest::keyClick(About<QLineEdit>("edTrennzeichen"), Qt::Key_Backspace);
       EXPECT_EQ(About<QLineEdit>("edTrennzeichen")->text(), QString());
       QTest::keyClick(About<QLineEdit>("edTrennzeichen"), c.typed);
@@ -279,10 +273,12 @@ TEST_F(AboutTest, WindowShowsTheProductAndItsLinks) {
     // The tab order inside the panel, then OK.
     QWidget* w = About<QCheckBox>("cbKeineWerb");
     for (QWidget* next : std::initializer_list<QWidget*>{
-             About<QCheckBox>("cbRC_Verschieben"), About<QComboBox>("cbTrennzeichen"), About<QLineEdit>("edTrennzeichen"),
-             About<QCheckBox>("cbTrZAutom"), About<QPushButton>("OKButton")}) {
+             About<QCheckBox>("cbRC_Verschieben"), About<QComboBox>("cbTrennzeichen"),
+             About<QLineEdit>("edTrennzeichen"), About<QCheckBox>("cbTrZAutom"),
+             About<QPushButton>("OKButton")}) {
       w = w->nextInFocusChain();
-      while (w->focusPolicy() == Qt::NoFocus || w->parentWidget() == About<QComboBox>("cbTrennzeichen")) {
+      while (w->focusPolicy() == Qt::NoFocus ||
+             w->parentWidget() == About<QComboBox>("cbTrennzeichen")) {
         w = w->nextInFocusChain();
       }
       EXPECT_EQ(w, next) << w->objectName().toStdString();
@@ -420,30 +416,14 @@ TEST_F(AboutTest, ProgramFolderThatCannotBeWrittenKeepsTheSettingsPerUser) {
     // A folder nobody may write, like /usr/bin: here one that is not there.
     Reopen(dir_.path() + QStringLiteral("/installiert/"));
     WithAbout([&] {
-      EXPECT_EQ(About<QCheckBox>("cbKeineWerb")->isChecked(), run == 1) << "read back after the restart";
+      EXPECT_EQ(About<QCheckBox>("cbKeineWerb")->isChecked(), run == 1)
+          << "read back after the restart";
       About<QCheckBox>("cbKeineWerb")->setChecked(true);
       QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
     });
     main_->close();
     EXPECT_EQ(ReadFile(settings).substr(0, 5), "\r\n1\r\n") << run;
   }
-}
-
-// What the user sees: the window over a start with a table loaded.
-// MARVESK_SCREENSHOT_DIR keeps the picture.
-TEST_F(AboutTest, Screenshot) {
-  LoadTwoFieldFile();
-  WithAbout([&] {
-    QApplication::processEvents();
-    const QImage shot = about_->grab().toImage();
-    EXPECT_EQ(shot.size(), QSize(541, 323));
-    EXPECT_EQ(shot.pixel(5, 5) | 0xFF000000, QColor(0, 0, 128).rgb()) << "navy ground";
-    const QString dir = QString::fromLocal8Bit(qgetenv("MARVESK_SCREENSHOT_DIR"));
-    if (!dir.isEmpty()) {
-      EXPECT_TRUE(shot.save(dir + QStringLiteral("/about.png")));
-    }
-    QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
-  });
 }
 
 }  // namespace

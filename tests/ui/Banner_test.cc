@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QImage>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -20,19 +19,14 @@
 #include <QTextCursor>
 #include <QTextFragment>
 #include <QTimer>
-#include <QToolButton>
 #include <functional>
 #include <optional>
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "ui/BannerStrip.h"
-#include "ui/ButtonBar.h"
 #include "ui/ProgramArt.h"
-#include "ui/StringGrid.h"
 #include "ui/platform/BannerFetch.h"
 #include "ui/ut_About.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 
@@ -288,7 +282,8 @@ TEST_F(BannerTest, LadenHidesTheStripAndStopsThePageTheInfoWindowShowsItAgain) {
   EXPECT_TRUE(Main<QFrame>("plWerbung")->isHidden());
   Part<ui::BannerStrip>("BannerStrip").NextBanner();
 
-  QTimer::singleShot(0, about_, [&] { QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton); });
+  QTimer::singleShot(0, about_,
+                     [&] { QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton); });
   QTest::mouseClick(Main<QToolButton>("sbAbout"), Qt::LeftButton);
   EXPECT_FALSE(Main<QFrame>("plWerbung")->isHidden()) << "banners are allowed";
   QTest::qWait(100);
@@ -449,7 +444,8 @@ TEST_F(BannerTest, PageShowsTextAndWebImagesButRunsNoScriptAndReadsNoFile) {
     first_image = first_image || path == "/Banner/bild.png";
   }
   EXPECT_TRUE(first_image);
-  const QImage image = Part<ui::BannerStrip>("BannerStrip").fetch()->Image(Address("/Banner/bild.png"));
+  const QImage image =
+      Part<ui::BannerStrip>("BannerStrip").fetch()->Image(Address("/Banner/bild.png"));
   ASSERT_FALSE(image.isNull());
   EXPECT_EQ(image.pixelColor(10, 10), QColor(Qt::red));
 
@@ -483,8 +479,9 @@ TEST_F(BannerTest, PicturesAreHeldNoLargerThanTheStrip) {
   ASSERT_EQ(server_->requests.size(), 17u);
   qint64 held = 0;
   for (int i = 0; i < 16; ++i) {
-    const QImage image =
-        Part<ui::BannerStrip>("BannerStrip").fetch()->Image(Address("/b/" + QByteArray::number(i) + ".png"));
+    const QImage image = Part<ui::BannerStrip>("BannerStrip")
+                             .fetch()
+                             ->Image(Address("/b/" + QByteArray::number(i) + ".png"));
     ASSERT_EQ(image.size(), QSize(68, 68)) << i;
     EXPECT_EQ(image.deviceIndependentSize(), QSizeF(34, 34));
     EXPECT_EQ(image.pixelColor(30, 30), QColor(Qt::red));
@@ -549,35 +546,6 @@ TEST_F(BannerTest, ClosingWithAPageOnItsWayDropsTheViewAndWritesTheSettings) {
   EXPECT_TRUE(WaitFor([&] { return server_->hang_ups == 1; }));
   Part<ui::BannerStrip>("BannerStrip").NextBanner();  // nothing left to ask with
   EXPECT_EQ(server_->requests.size(), 1u);
-}
-
-// The start view with the shipped sample page; MARVESK_SCREENSHOT_DIR keeps
-// the picture.
-TEST_F(BannerTest, Screenshot) {
-  QFile page(QStringLiteral(MARVESK_TEST_BANNER_DIR "/BanLang_1.html"));
-  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-  server_->answers[kPagePath + "1.html"] = Page(page.readAll());
-  QByteArray logo;
-  QBuffer buffer(&logo);
-  buffer.open(QIODevice::WriteOnly);
-  ui::ProgramIcon().pixmap(28, 28).save(&buffer, "PNG");
-  server_->answers["/Banner/BanLang/logo.png"] = {
-      Answer::Kind::kFull, "HTTP/1.1 200 OK\r\nContent-Type: image/png", logo};
-  Start();
-  ASSERT_TRUE(WaitForDocument(1));
-  ASSERT_EQ(server_->requests.size(), 2u) << "the page and its picture";
-  EXPECT_FALSE(Shown().contains(QStringLiteral("Skript")));
-  QApplication::processEvents();
-  const QImage shot = main_->grab().toImage();
-  const QRect strip =
-      Main<ui::BannerView>("WebBrowser1")->geometry().translated(Main<QFrame>("plWerbung")->pos());
-  EXPECT_EQ(strip.bottom(), shot.height() - 1) << "the lowest bar";
-  EXPECT_EQ(shot.pixelColor(strip.left() + 200, strip.top() + 2), QColor(0x1f, 0x4e, 0x8c))
-      << "the page's ground";
-  const QString dir = QString::fromLocal8Bit(qgetenv("MARVESK_SCREENSHOT_DIR"));
-  if (!dir.isEmpty()) {
-    EXPECT_TRUE(shot.save(dir + QStringLiteral("/banner.png")));
-  }
 }
 
 TEST(BannerDecoding, PagesDecodeInTheirCharacterSetOrNotAtAll) {

@@ -1,6 +1,5 @@
 // The grids' block keys, the Enter walk, the width field and the system
 // clipboard on the real window.
-#include "ui/BlockOps.h"
 
 #include <gtest/gtest.h>
 
@@ -8,22 +7,15 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QTest>
-#include <QToolButton>
 #include <string>
 
 #include "UiTestSupport.h"
-#include "ui/ButtonBar.h"
-#include "ui/RangePanel.h"
-#include "ui/Search.h"
-#include "ui/StringGrid.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 
 using ui::Prompter;
+using uitest::Chord;
 using uitest::WindowTest;
 
 class BlockOpsTest : public WindowTest {
@@ -35,20 +27,7 @@ class BlockOpsTest : public WindowTest {
     g_ = Grid1();
     g_->setFocus();
   }
-  // Selects the data cells (l, t)..(r, b) with (l, t) current.
-  void Select(int l, int t, int r, int b) {
-    g_->SetCol(l);
-    g_->SetRow(t);
-    g_->selectionModel()->select(
-        QItemSelection(g_->model()->index(t - 1, l - 1), g_->model()->index(b - 1, r - 1)),
-        QItemSelectionModel::ClearAndSelect);
-  }
-  // Keys as the user presses them: the modifier goes down first and up last.
-  void Chord(QWidget* w, Qt::Key modifier, Qt::KeyboardModifier flag, Qt::Key key) {
-    QTest::keyPress(w, modifier, flag);
-    QTest::keyClick(w, key, flag);
-    QTest::keyRelease(w, modifier);
-  }
+  void Select(int l, int t, int r, int b) { uitest::Select(g_, l, t, r, b); }
   QWidget* Editor() {
     QWidget* w = QApplication::focusWidget();
     return w == g_ ? nullptr : w;

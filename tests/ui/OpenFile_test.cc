@@ -1,25 +1,17 @@
 // A file given from outside: on the command line or dropped onto the window.
 // It loads as "Laden" with that file chosen in the dialog.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QLabel>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
 #include <functional>
 
 #include "UiTestSupport.h"
-#include "ui/BannerStrip.h"
-#include "ui/ButtonBar.h"
-#include "ui/RangePanel.h"
-#include "ui/StringGrid.h"
-#include "ui/platform/Termination.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 
@@ -135,18 +127,6 @@ TEST_F(OpenFileTest, ADroppedFileLoadsLikeTheDialogTheFirstOfSeveral) {
   EXPECT_EQ(Take(), missing);
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].kind, Prompter::Kind::kWarning);
-}
-
-TEST_F(OpenFileTest, SigtermClosesTheWindowAndWritesTheSettings) {
-  Start();
-  ui::CloseOnTermination(main_);
-  const QString settings = main_->ProgramDir() + QStringLiteral("Einstel_QZR.FRB");
-  ASSERT_FALSE(QFile::exists(settings));
-  ASSERT_EQ(::raise(SIGTERM), 0);
-  QTest::qWait(50);
-  EXPECT_FALSE(main_->isVisible());
-  EXPECT_TRUE(QFile::exists(settings));
-  EXPECT_TRUE(prompter_.messages.empty()) << "no question on the way out";
 }
 
 }  // namespace

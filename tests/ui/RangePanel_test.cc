@@ -1,31 +1,20 @@
 // The range panel on the real window: opening it, the fields, grid clicks,
 // the OK hint and question, removing and clearing runs, dragging, and the
 // colours the grids paint the run in.
-#include "ui/RangePanel.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFrame>
 #include <QHeaderView>
 #include <QImage>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
-#include <QProgressBar>
-#include <QRadioButton>
 #include <QTest>
-#include <QToolButton>
 #include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "ui/ButtonBar.h"
-#include "ui/Search.h"
-#include "ui/StringGrid.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 
@@ -56,12 +45,18 @@ class RangePanelTest : public WindowTest {
     QToolButton *sbOK, *sbLoesch_Exit;
   };
   Controls range() const {
-    return {Main<QFrame>("plLoeschen"),   Main<QRadioButton>("rbSpalte"),
-            Main<QRadioButton>("rbZeile"), Main<QRadioButton>("rbAlles"),
-            Main<QRadioButton>("rbInhalt"), Main<QRadioButton>("rbAb"),
-            Main<QRadioButton>("rbBis"),  Main<QLineEdit>("edAb"),
-            Main<QLineEdit>("edBis"),     Main<QLabel>("Label1"),
-            Main<QLabel>("Label2"),       Main<QToolButton>("sbOK"),
+    return {Main<QFrame>("plLoeschen"),
+            Main<QRadioButton>("rbSpalte"),
+            Main<QRadioButton>("rbZeile"),
+            Main<QRadioButton>("rbAlles"),
+            Main<QRadioButton>("rbInhalt"),
+            Main<QRadioButton>("rbAb"),
+            Main<QRadioButton>("rbBis"),
+            Main<QLineEdit>("edAb"),
+            Main<QLineEdit>("edBis"),
+            Main<QLabel>("Label1"),
+            Main<QLabel>("Label2"),
+            Main<QToolButton>("sbOK"),
             Main<QToolButton>("sbLoesch_Exit")};
   }
   core::RangeBounds Bounds() const { return Part<ui::RangePanel>("RangePanel").bounds(); }
@@ -152,8 +147,8 @@ TEST_F(RangePanelTest, EnterMovesBetweenTheFieldsAndOnlyDigitsGetIn) {
   EXPECT_EQ(QApplication::focusWidget(), Main<QLineEdit>("edBis"));
   EXPECT_TRUE(Main<QRadioButton>("rbBis")->isChecked());
   QTest::keyClicks(Main<QLineEdit>("edBis"), QStringLiteral("3 "));
-  QTest::sendKeyEvent(QTest::Click, Main<QLineEdit>("edBis"), Qt::Key_Udiaeresis, QStringLiteral("ü"),
-                      Qt::NoModifier);
+  QTest::sendKeyEvent(QTest::Click, Main<QLineEdit>("edBis"), Qt::Key_Udiaeresis,
+                      QStringLiteral("ü"), Qt::NoModifier);
   QTest::keyClick(Main<QLineEdit>("edBis"), Qt::Key_Backspace);
   QTest::keyClicks(Main<QLineEdit>("edBis"), QStringLiteral("4"));
   EXPECT_EQ(Main<QLineEdit>("edBis")->text(), QStringLiteral("4"));
@@ -189,7 +184,8 @@ TEST_F(RangePanelTest, PassingOverOkShowsTheQuestionAsHint) {
   EXPECT_TRUE(Main<QToolButton>("sbOK")->toolTip().contains(QLatin1Char('\n')));
   SetFields(QString(), QString());
   MoveOver(Main<QToolButton>("sbOK"), {6, 5});
-  EXPECT_EQ(Main<QToolButton>("sbOK")->property("hint").toString(), QStringLiteral("Ab und Bis eingeben"));
+  EXPECT_EQ(Main<QToolButton>("sbOK")->property("hint").toString(),
+            QStringLiteral("Ab und Bis eingeben"));
 }
 
 TEST_F(RangePanelTest, YesRemovesTheColumnsAndNoLeavesTheTable) {
@@ -360,38 +356,6 @@ TEST_F(RangePanelTest, AHitIsYellowOverTheRunAndSelectionsLookPlain) {
       QItemSelectionModel::ClearAndSelect);
   g1_->viewport()->repaint();
   EXPECT_EQ(Background(g1_, 7, 5), kWhite);
-}
-
-// What the user sees: the panel over a red column run, and an orange row
-// run in the transposed view. MARVESK_SCREENSHOT_DIR keeps the pictures.
-TEST_F(RangePanelTest, ScreenshotsOfARemoveAndAClearRun) {
-  const QString dir = QString::fromLocal8Bit(qgetenv("MARVESK_SCREENSHOT_DIR"));
-  main_->resize(700, 420);
-  QApplication::processEvents();
-  OpenPanel();
-  SetFields(QStringLiteral("2"), QStringLiteral("3"));
-  MoveOver(g1_->viewport(), CellCentre(g1_, 5, 4));
-  QImage shot = main_->grab().toImage();
-  const QPoint red = g1_->viewport()->mapTo(main_, CellCentre(g1_, 3, 5) + QPoint(30, 6));
-  EXPECT_EQ(shot.pixel(red) | 0xFF000000, kRed);
-  EXPECT_TRUE(Main<QFrame>("plLoeschen")->geometry().intersects(main_->rect()));
-  if (!dir.isEmpty()) {
-    EXPECT_TRUE(shot.save(dir + QStringLiteral("/delete-panel.png")));
-  }
-
-  QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
-  ui::StringGrid* g2 = Grid2();
-  Main<QRadioButton>("rbZeile")->setChecked(true);
-  Main<QRadioButton>("rbInhalt")->setChecked(true);
-  SetFields(QStringLiteral("3"), QStringLiteral("5"));
-  MoveOver(g2->viewport(), CellCentre(g2, 2, 2));
-  QApplication::processEvents();
-  shot = main_->grab().toImage();
-  const QPoint orange = g2->viewport()->mapTo(main_, CellCentre(g2, 1, 4) + QPoint(30, 6));
-  EXPECT_EQ(shot.pixel(orange) | 0xFF000000, kOrange);
-  if (!dir.isEmpty()) {
-    EXPECT_TRUE(shot.save(dir + QStringLiteral("/clear-rows.png")));
-  }
 }
 
 }  // namespace

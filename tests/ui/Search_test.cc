@@ -1,21 +1,13 @@
 // The search field and button on the real window.
-#include "ui/Search.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTest>
-#include <QToolButton>
 #include <string>
 
 #include "UiTestSupport.h"
-#include "ui/ButtonBar.h"
-#include "ui/RangePanel.h"
-#include "ui/StringGrid.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 

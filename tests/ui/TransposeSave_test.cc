@@ -3,28 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QRadioButton>
 #include <QTest>
-#include <QToolButton>
 
 #include "UiTestSupport.h"
-#include "ui/BannerStrip.h"
-#include "ui/BlockOps.h"
-#include "ui/ButtonBar.h"
-#include "ui/RangePanel.h"
-#include "ui/Search.h"
-#include "ui/StatusBar.h"
-#include "ui/StringGrid.h"
 #include "ui/platform/Shell.h"
 #include "ui/ut_About.h"
 #include "ui/ut_EX.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 

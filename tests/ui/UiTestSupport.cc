@@ -1,14 +1,15 @@
 #include "UiTestSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QTimer>
-#include <QPushButton>
+#include <QItemSelection>
 #include <QLineEdit>
-#include <QComboBox>
-#include <QCheckBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "ui/ButtonBar.h"
@@ -17,6 +18,20 @@
 #include "ui/ut_Marvesk.h"
 
 namespace uitest {
+
+void Select(ui::StringGrid* g, int l, int t, int r, int b) {
+  g->SetCol(l);
+  g->SetRow(t);
+  g->selectionModel()->select(
+      QItemSelection(g->model()->index(t - 1, l - 1), g->model()->index(b - 1, r - 1)),
+      QItemSelectionModel::ClearAndSelect);
+}
+
+void Chord(QWidget* w, Qt::Key modifier, Qt::KeyboardModifier flag, Qt::Key key) {
+  QTest::keyPress(w, modifier, flag);
+  QTest::keyClick(w, key, flag);
+  QTest::keyRelease(w, modifier);
+}
 
 std::string GridText(int cols, int rows) {
   std::string text;

@@ -15,8 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
-#include <QToolButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <cstdlib>
 #include <deque>
 #include <functional>
@@ -34,9 +34,9 @@
 #include "ui/StringGrid.h"
 #include "ui/TableEdits.h"
 #include "ui/Windows.h"
-#include "ui/ut_Marvesk.h"
 #include "ui/platform/Prompter.h"
 #include "ui/platform/Shell.h"
+#include "ui/ut_Marvesk.h"
 
 namespace uitest {
 
@@ -97,6 +97,11 @@ class RecordingShell : public ui::Shell {
     return started;
   }
 };
+
+// Selects the data cells (l, t)..(r, b) of `g` with (l, t) current.
+void Select(ui::StringGrid* g, int l, int t, int r, int b);
+// Keys as the user presses them: the modifier goes down first and up last.
+void Chord(QWidget* w, Qt::Key modifier, Qt::KeyboardModifier flag, Qt::Key key);
 
 // A file of `cols` x `rows` fields "c<col>r<row>" separated by ';'.
 std::string GridText(int cols, int rows);

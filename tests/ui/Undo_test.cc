@@ -1,7 +1,5 @@
 // Undo and redo on the real window: every kind of change the window makes,
 // taken back with Ctrl+Z and made again with Ctrl+Y or Ctrl+Shift+Z.
-#include "ui/TableEdits.h"
-
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
@@ -9,22 +7,14 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QTest>
 #include <QRect>
-#include <QToolButton>
+#include <QTest>
 #include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "ui/ButtonBar.h"
-#include "ui/RangePanel.h"
-#include "ui/StringGrid.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 
@@ -58,8 +48,12 @@ class UndoTest : public WindowTest {
 
   Shown Take() const {
     ui::StringGrid* g = Grid1()->isHidden() ? Grid2() : Grid1();
-    Shown s{
-        g->ColCount(), g->RowCount(), Main<QLabel>("lbX")->text(), Main<QLabel>("lbY")->text(), {}, {}};
+    Shown s{g->ColCount(),
+            g->RowCount(),
+            Main<QLabel>("lbX")->text(),
+            Main<QLabel>("lbY")->text(),
+            {},
+            {}};
     for (int r = 0; r < g->RowCount(); ++r) {
       for (int c = 0; c < g->ColCount(); ++c) s.cells.push_back(g->Cells(c, r));
     }
@@ -67,17 +61,9 @@ class UndoTest : public WindowTest {
     return s;
   }
 
-  void Select(int l, int t, int r, int b) {
-    g_->SetCol(l);
-    g_->SetRow(t);
-    g_->selectionModel()->select(
-        QItemSelection(g_->model()->index(t - 1, l - 1), g_->model()->index(b - 1, r - 1)),
-        QItemSelectionModel::ClearAndSelect);
-  }
+  void Select(int l, int t, int r, int b) { uitest::Select(g_, l, t, r, b); }
   void Chord(Qt::Key modifier, Qt::KeyboardModifier flag, Qt::Key key) {
-    QTest::keyPress(g_, modifier, flag);
-    QTest::keyClick(g_, key, flag);
-    QTest::keyRelease(g_, modifier);
+    uitest::Chord(g_, modifier, flag, key);
   }
   void UndoKey() { QTest::keyClick(g_, Qt::Key_Z, Qt::ControlModifier); }
   void RedoKey() { QTest::keyClick(g_, Qt::Key_Y, Qt::ControlModifier); }
@@ -107,8 +93,8 @@ class UndoTest : public WindowTest {
     QAbstractItemModel* m = g_->model();
     const auto changed = QObject::connect(
         m, &QAbstractItemModel::dataChanged, [&](const QModelIndex& tl, const QModelIndex& br) {
-          blocks.push_back(QRect(QPoint(tl.column() + 1, tl.row() + 1),
-                                 QPoint(br.column() + 1, br.row() + 1)));
+          blocks.push_back(
+              QRect(QPoint(tl.column() + 1, tl.row() + 1), QPoint(br.column() + 1, br.row() + 1)));
         });
     const auto was_reset =
         QObject::connect(m, &QAbstractItemModel::modelReset, [&] { reset = true; });
@@ -223,7 +209,8 @@ TEST_F(UndoTest, TheEditorKeepsItsOwnUndoAndNothingLeftDoesNothing) {
   QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);  // the editor's own
   QTest::keyClick(editor, Qt::Key_Return);
   EXPECT_EQ(g_->Cells(1, 1), QStringLiteral("c1r1"));
-  EXPECT_EQ(Part<ui::TableEdits>("TableEdits").history().UndoSteps(), 0u) << "an edit that changes nothing is no step";
+  EXPECT_EQ(Part<ui::TableEdits>("TableEdits").history().UndoSteps(), 0u)
+      << "an edit that changes nothing is no step";
 }
 
 TEST_F(UndoTest, ALoadAndAViewSwitchStartAFreshHistory) {
@@ -245,7 +232,8 @@ TEST_F(UndoTest, ALoadAndAViewSwitchStartAFreshHistory) {
   QTest::keyClick(g_, Qt::Key_Delete);
   ASSERT_TRUE(Part<ui::TableEdits>("TableEdits").history().CanUndo());
   QTest::mouseClick(Main<QToolButton>("tbRow_Col"), Qt::LeftButton);
-  EXPECT_FALSE(Part<ui::TableEdits>("TableEdits").history().CanUndo()) << "the transposed view is a new table";
+  EXPECT_FALSE(Part<ui::TableEdits>("TableEdits").history().CanUndo())
+      << "the transposed view is a new table";
   ui::StringGrid* g2 = Grid2();
   g2->SetCol(2);
   g2->SetRow(1);

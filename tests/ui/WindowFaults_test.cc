@@ -3,18 +3,12 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QItemSelection>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -26,12 +20,7 @@
 #include "UiTestSupport.h"
 #include "core/FileIo.h"
 #include "core/Memory.h"
-#include "ui/ButtonBar.h"
-#include "ui/RangePanel.h"
-#include "ui/Search.h"
-#include "ui/StringGrid.h"
 #include "ui/ut_About.h"
-#include "ui/ut_Marvesk.h"
 
 namespace {
 
@@ -185,9 +174,10 @@ TEST_F(WindowFaultTest, TranspositionOutOfMemoryKeepsTheView) {
   ui::StringGrid* g1 = Grid1();
   g1->SetRow(7);
   g1->SetCol(2);
-  core::SetMemoryProbe([](uint64_t) { return false; });
-  Switch();
-  core::SetMemoryProbe({});
+  {
+    const core::ScopedMemoryProbe none([](uint64_t) { return false; });
+    Switch();
+  }
   ASSERT_EQ(prompter_.messages.size(), 1u);
   EXPECT_EQ(prompter_.messages[0].text, QStringLiteral("Speicherplatz zu klein"));
   EXPECT_TRUE(g1->isVisible());

@@ -3,9 +3,9 @@
 #ifndef MARVESK_UI_PLATFORM_SHELL_H_
 #define MARVESK_UI_PLATFORM_SHELL_H_
 
+#include <QList>
 #include <QString>
 #include <QStringList>
-#include <QList>
 #include <memory>
 #include <utility>
 
