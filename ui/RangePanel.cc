@@ -214,14 +214,15 @@ void RangePanel::sbLoeschenClick() {
   plLoeschen->setVisible(plLoeschen->isHidden());
   if (plLoeschen->isHidden()) return;
   plLoeschen->raise();
-  edAb->setFocus();
+  edAb->setFocus(Qt::TabFocusReason);
   rbAb->setChecked(true);  // as the focus does, also while the window is inactive
   RefreshRange();
 }
 
 bool RangePanel::FieldKeyPress(QLineEdit* field, QKeyEvent* key) {
   if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-    (field == edAb ? edBis : edAb)->setFocus();
+    // As Tab would: the text comes selected, so a new number replaces it.
+    (field == edAb ? edBis : edAb)->setFocus(Qt::TabFocusReason);
     return true;  // the filter turns Enter into no key
   }
   return RejectedByDigitFilter(*key);

@@ -156,6 +156,9 @@ TEST_F(RangePanelTest, EnterMovesBetweenTheFieldsAndOnlyDigitsGetIn) {
   EXPECT_EQ(QApplication::focusWidget(), Main<QLineEdit>("edAb"));
   EXPECT_TRUE(Main<QRadioButton>("rbAb")->isChecked());
   EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("2"));  // Enter typed nothing
+  // The field comes with its text selected: what is typed replaces it.
+  QTest::keyClicks(Main<QLineEdit>("edAb"), QStringLiteral("5"));
+  EXPECT_EQ(Main<QLineEdit>("edAb")->text(), QStringLiteral("5"));
 }
 
 TEST_F(RangePanelTest, GridClicksFillTheFieldLastFocused) {
