@@ -435,7 +435,7 @@ int StringGrid::ColWidth(int i) const {
   if (fixed_ && i == 0) return verticalHeader()->width();
   auto it = widths_.find(i);
   if (it != widths_.end()) return it->second;
-  return i <= uniform_upto_ ? uniform_width_ : default_col_width_;
+  return i <= even_upto_ ? even_width_ : default_col_width_;
 }
 
 void StringGrid::SetColWidth(int i, int width) {
@@ -445,7 +445,7 @@ void StringGrid::SetColWidth(int i, int width) {
     FitHeaderColumn();
     return;
   }
-  const int usual = i <= uniform_upto_ ? uniform_width_ : default_col_width_;
+  const int usual = i <= even_upto_ ? even_width_ : default_col_width_;
   if (width == usual) {
     widths_.erase(i);
   } else {
@@ -463,12 +463,12 @@ void StringGrid::SetDataColWidths(int width) {
   width = std::max(width, 0);
   const int off = fixed_ ? 1 : 0;
   widths_.erase(widths_.lower_bound(off), widths_.end());
-  uniform_width_ = width;
-  uniform_upto_ = ColCount() - 1;
+  even_width_ = width;
+  even_upto_ = ColCount() - 1;
   QHeaderView* h = horizontalHeader();
   const bool blocked = h->blockSignals(true);
   // Resizes every section in one pass; sections a reset creates start at it
-  // too, which ApplyWidths corrects for the columns beyond uniform_upto_.
+  // too, which ApplyWidths corrects for the columns beyond even_upto_.
   h->setDefaultSectionSize(width);
   h->blockSignals(blocked);
 }
@@ -479,8 +479,8 @@ void StringGrid::ApplyWidths() {
   const int cols = model_->columnCount();
   QHeaderView* h = horizontalHeader();
   const bool blocked = h->blockSignals(true);
-  if (uniform_width_ != default_col_width_) {
-    for (int col = std::max(uniform_upto_ + 1, off); col - off < cols; ++col) {
+  if (even_width_ != default_col_width_) {
+    for (int col = std::max(even_upto_ + 1, off); col - off < cols; ++col) {
       h->resizeSection(col - off, default_col_width_);
     }
   }
@@ -493,7 +493,7 @@ void StringGrid::ApplyWidths() {
 
 void StringGrid::OnSectionResized(int logical, int, int new_size) {
   const int col = logical + (fixed_ ? 1 : 0);
-  if (new_size == (col <= uniform_upto_ ? uniform_width_ : default_col_width_)) {
+  if (new_size == (col <= even_upto_ ? even_width_ : default_col_width_)) {
     widths_.erase(col);
   } else {
     widths_[col] = new_size;

@@ -167,10 +167,10 @@ class StringGrid : public QTableView {
   int default_col_width_ = 80;
   int header_width_ = 50;      // the header column's width as set
   std::map<int, int> widths_;  // columns (1-based) whose width differs from the default
-  // Columns first..uniform_upto_ have uniform_width_ unless widths_ says
+  // Columns first..even_upto_ have even_width_ unless widths_ says
   // otherwise (set for all columns at once by SetDataColWidths).
-  int uniform_width_ = 80;
-  int uniform_upto_ = -1;
+  int even_width_ = 80;
+  int even_upto_ = -1;
   int update_depth_ = 0;
   int saved_col_ = 1;
   int saved_row_ = 1;
