@@ -35,7 +35,7 @@ int main(int argc, char* argv[]) {
     main_window.SetStartFile(QDir::current().absoluteFilePath(arguments[i]));
     break;
   }
-  ui::CloseOnTermination(&main_window);
+  ui::CloseOnTermination(&main_window, [&main_window] { return main_window.EndNow(); });
   // Centred on the screen, as the window opens.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

@@ -3,6 +3,7 @@
 #define MARVESK_CORE_FILEUTIL_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -83,6 +84,18 @@ std::string TempPattern(const std::string& target, size_t name_max);
 
 // Reads a whole file: kOpenFailed or kReadFailed with the system's text.
 Result ReadWholeFile(const std::string& path, std::string* out);
+
+// What tells one state of a file from another: which file it is, its size
+// and when it was last written. A missing file has `exists` false.
+struct FileStamp {
+  bool exists = false;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modified_ns = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
 
 }  // namespace core
 

@@ -19,6 +19,10 @@ struct SeparatorSetting {
   std::string choice = "Semikolon";  // text of the choice box
   std::string other = " ";           // the "Anderes" field
   bool auto_detect = true;           // "Automatisch" ticked
+  // "Felder in Anführungszeichen": a field in double quotes may hold the
+  // separator and line breaks, "" stands for one quote; off, quotes are
+  // ordinary characters.
+  bool quoted_fields = false;
   bool operator==(const SeparatorSetting&) const = default;
 };
 

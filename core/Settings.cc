@@ -40,6 +40,9 @@ void ApplyLines(FileReader& reader, SettingsValues& values) {
   if (reader.AtEof()) return;
   if (!next()) return;
   values.separator.auto_detect = line == "1";
+  if (reader.AtEof()) return;
+  if (!next()) return;
+  values.separator.quoted_fields = line == "1";
 }
 
 }  // namespace
@@ -69,6 +72,7 @@ Result SaveSettingsFile(const std::string& path, const SettingsValues& values) {
   text += IntToStr(values.open_filter_index) + crlf;
   text += IntToStr(values.save_filter_index) + crlf;
   text += std::string(values.separator.auto_detect ? "1" : "") + crlf;
+  text += std::string(values.separator.quoted_fields ? "1" : "") + crlf;
   out.Write(text);
   if (const Result committed = out.Commit(/*sync=*/true); !committed.ok()) {
     return Result::Error(Code::kWriteFailed,

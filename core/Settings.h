@@ -1,9 +1,10 @@
-// The settings file: eight lines next to the executable.
+// The settings file: nine lines next to the executable.
 //
-//   1 last directory        5 "Anderes" character
-//   2 banner off ("1")      6 open dialog filter index
-//   3 row/column moving     7 save dialog filter index (optional)
-//   4 separator choice      8 "Automatisch" ("1", optional)
+//   1 last directory        6 open dialog filter index
+//   2 banner off ("1")      7 save dialog filter index (optional)
+//   3 row/column moving     8 "Automatisch" ("1", optional)
+//   4 separator choice      9 quoted fields ("1", optional: a file of
+//   5 "Anderes" character     eight lines leaves them as they are)
 #ifndef MARVESK_CORE_SETTINGS_H_
 #define MARVESK_CORE_SETTINGS_H_
 
@@ -20,7 +21,7 @@ struct SettingsValues {
   std::string last_dir;
   bool hide_banner = false;
   bool allow_row_col_move = true;
-  SeparatorSetting separator;  // lines 4, 5 and 8
+  SeparatorSetting separator;  // lines 4, 5, 8 and 9
   int open_filter_index = 2;
   int save_filter_index = 2;
   bool operator==(const SettingsValues&) const = default;
@@ -34,7 +35,7 @@ struct SettingsValues {
 // opened.
 Result LoadSettingsFile(const std::string& path, SettingsValues& values);
 
-// Writes the eight lines with CR LF, flushed to disk. kNotCreated when the
+// Writes the nine lines with CR LF, flushed to disk. kNotCreated when the
 // file cannot be created (skipped silently: the settings of this run are not
 // kept); kWriteFailed, with the message "Die Einstellungen konnten nicht in
 // <path> geschrieben werden", when writing failed: the old file is left as it

@@ -177,8 +177,10 @@ void BlockOps::PasteFromClipboard(StringGrid& grid) {
   if (text.isEmpty()) return;
   core::Table clip;
   clip.set_utf8(grid.table().utf8());
-  core::TextToBlock(EncodeCell(text, grid.table().utf8()), clip);
+  int lost = 0;
+  core::TextToBlock(EncodeCell(text, grid.table().utf8(), &lost), clip);
   PasteTable(clip, grid);
+  edits_.ReportLost(lost);
 }
 
 void BlockOps::ApplyColWidth() {

@@ -42,7 +42,8 @@ QString DecodeCell(std::string_view bytes, bool utf8) {
   return s;
 }
 
-std::string EncodeCell(const QString& text, bool utf8) {
+std::string EncodeCell(const QString& text, bool utf8, int* lost) {
+  if (lost) *lost = 0;
   // Control pictures go back to the control bytes they stand for.
   QString t = text;
   for (QChar& c : t) {
@@ -57,10 +58,20 @@ std::string EncodeCell(const QString& text, bool utf8) {
   }
   std::string out;
   out.reserve(static_cast<size_t>(t.size()));
-  for (QChar c : t) {
+  int missing = 0;
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    const QChar c = t.at(i);
     const int b = core::UnicodeToCp1252(c.unicode());
-    out.push_back(b < 0 ? '?' : static_cast<char>(b));  // '?': not in Windows-1252
+    if (b >= 0) {
+      out.push_back(static_cast<char>(b));
+      continue;
+    }
+    // One '?' for a character, also one outside the BMP (two UTF-16 units).
+    if (c.isHighSurrogate() && i + 1 < t.size() && t.at(i + 1).isLowSurrogate()) ++i;
+    out.push_back('?');
+    ++missing;
   }
+  if (lost) *lost = missing;
   return out;
 }
 

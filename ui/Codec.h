@@ -13,7 +13,9 @@
 namespace ui {
 
 QString DecodeCell(std::string_view bytes, bool utf8);
-std::string EncodeCell(const QString& text, bool utf8);
+// `lost`, when given, gets the number of characters Windows-1252 cannot hold;
+// they become '?'.
+std::string EncodeCell(const QString& text, bool utf8, int* lost = nullptr);
 
 // The text shown in a grid cell: the decoded text, cut at `limit` characters
 // (a cell may hold megabytes; the full text stays in the table and the editor).

@@ -1,6 +1,7 @@
 #include "ui/FileOperations.h"
 
 #include <QProgressBar>
+#include <QStringList>
 #include <QToolButton>
 #include <QWidget>
 #include <functional>
@@ -190,19 +191,63 @@ void FileOperations::Load(bool reload) {
     ProgressReport bar(bars_.progress, window_, &watch);
     LoadReport observer(bar, watch, bars_.status, prompter_, window_, FileNameOf(path),
                         [this] { return SeparatorChar(); });
+    Stamp(path);
     result = core::LoadTable(Bytes(path), auto_detect, table, observer);
     return result.status;
   });
+  edits_.MarkClean();
   if (path.isEmpty()) {
     // Nothing to read: back to a usable view rather than a bare window.
     bars_.progress->hide();
     emit nothingLoaded();
     return;
   }
-  if (!ShowOutcome(result)) return;
-  bars_.status->hide();
+  if (!ShowOutcome(result)) {
+    stamped_path_.clear();
+    return;
+  }
+  const QString notice = LoadNotice(result);
+  if (notice.isEmpty()) {
+    bars_.status->hide();
+  } else {
+    bars_.status->ShowNotice(notice);
+  }
   bars_.progress->hide();
   emit loaded(&grid);
+}
+
+QString FileOperations::LoadNotice(const core::LoadResult& result) const {
+  QStringList notes;
+  if (result.stopped) {
+    notes << QStringLiteral("Tabelle unvollständig: Laden abgebrochen, %1 gelesen")
+                 .arg(result.stored_rows == 1
+                          ? QStringLiteral("1 Zeile")
+                          : QStringLiteral("%1 Zeilen").arg(result.stored_rows));
+  }
+  return notes.join(QStringLiteral(" – "));
+}
+
+void FileOperations::Stamp(const QString& path) {
+  stamped_path_ = path;
+  stamp_ = core::StampOf(Bytes(path));
+}
+
+bool FileOperations::ChangedFileConfirmed(const QString& path, const QString& question) {
+  if (path.isEmpty() || path != stamped_path_) return true;
+  const core::FileStamp now = core::StampOf(Bytes(path));
+  // A file that is gone loses nothing when it is written anew.
+  if (!now.exists || now == stamp_) return true;
+  const QString text = QStringLiteral("Die Datei ") + path +
+                       QStringLiteral(" wurde seit dem Laden oder Speichern von einem anderen "
+                                      "Programm geändert.\r") +
+                       question;
+  return ShowMessage(prompter_, window_, Prompter::Kind::kInformation, text,
+                     Prompter::Buttons::kYesNo) == Prompter::kResultYes;
+}
+
+void FileOperations::Reload() {
+  if (!ChangedFileConfirmed(OpenDialog1.file_name, QStringLiteral("Trotzdem neu laden?"))) return;
+  Load(/*reload=*/true);
 }
 
 bool FileOperations::ShowOutcome(const core::LoadResult& result) {
@@ -234,6 +279,7 @@ void FileOperations::Save(bool with_tab) {
   if (QString::fromStdString(core::UpperExt(Bytes(path))) == QLatin1String(".CSV")) {
     separator = ';';
   }
+  if (!ChangedFileConfirmed(path, QStringLiteral("Trotzdem überschreiben?"))) return;
   ChosenFolder(path);
   OpenDialog1.file_name = path;
 
@@ -249,7 +295,11 @@ void FileOperations::Save(bool with_tab) {
   if (result.status.code() == core::Code::kCreateFailed ||
       result.status.code() == core::Code::kWriteFailed) {
     ShowWarning(prompter_, FromBytes(result.status.message()));
+    return;
   }
+  Stamp(path);
+  // A save stopped by Escape wrote part of the table only.
+  if (result.status.ok()) edits_.MarkClean();
 }
 
 void FileOperations::sbSpeichernClick(bool with_tab) { Save(with_tab); }

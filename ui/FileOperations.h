@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include "core/FileUtil.h"
 #include "ui/platform/Prompter.h"
 
 class QProgressBar;
@@ -46,8 +47,9 @@ class FileOperations final : public QObject {
   // Loads `path` as "Laden" does with that file chosen in the dialog (a file
   // named on the command line or dropped onto the window).
   void OpenFile(const QString& path);
-  // Reads the current file again (a changed separator).
-  void Reload() { Load(/*reload=*/true); }
+  // Reads the current file again (a changed separator); asks first when
+  // another program changed the file since it was read or written here.
+  void Reload();
   // The current file: the one loaded, saved or handed on last.
   const QString& file_name() const { return OpenDialog1.file_name; }
 
@@ -84,6 +86,13 @@ class FileOperations final : public QObject {
   char SeparatorChar();
   bool ShowOpenDialog();
   void ChosenFolder(const QString& path);
+  // What the status line says after a load, empty when all went as asked.
+  QString LoadNotice(const core::LoadResult& result) const;
+  // The file as read or written here last.
+  void Stamp(const QString& path);
+  // False when `path` is that file, another program changed it since, and
+  // the user answers No to `question` (said after what happened).
+  bool ChangedFileConfirmed(const QString& path, const QString& question);
 
   QWidget* window_;
   TableViews& views_;
@@ -96,6 +105,8 @@ class FileOperations final : public QObject {
   QToolButton* sbSpeichern_;
   FileDialogState OpenDialog1;
   FileDialogState SaveDialog1;
+  QString stamped_path_;
+  core::FileStamp stamp_;
 };
 
 }  // namespace ui

@@ -11,7 +11,29 @@ StatusBar::StatusBar(QWidget* parent, std::vector<int> widths)
     label->setObjectName(QStringLiteral("Panel%1").arg(i));
     panels_.push_back(label);
   }
+  notice_ = new QLabel(this);
+  notice_->setObjectName(QStringLiteral("Notice"));
+  notice_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  notice_->setIndent(4);
+  notice_->hide();
   Arrange();
+}
+
+void StatusBar::SetPanelText(int i, const QString& text) {
+  ShowPanels(true);
+  panels_[static_cast<size_t>(i)]->setText(text);
+}
+
+void StatusBar::ShowNotice(const QString& text) {
+  notice_->setText(text);
+  notice_->setToolTip(text);  // the whole text, also where the bar cuts it
+  ShowPanels(false);
+  show();
+}
+
+void StatusBar::ShowPanels(bool shown) {
+  for (QLabel* p : panels_) p->setVisible(shown);
+  notice_->setVisible(!shown);
 }
 
 void StatusBar::SetPanelWidth(int i, int width) {
@@ -32,6 +54,7 @@ void StatusBar::Arrange() {
     panels_[i]->setGeometry(x, 1, w - 2, height() - 2);
     x += w;
   }
+  notice_->setGeometry(0, 1, width() - 2, height() - 2);
 }
 
 }  // namespace ui

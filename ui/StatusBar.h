@@ -1,4 +1,5 @@
-// A status line of fixed-width panels with centred texts.
+// A status line of fixed-width panels with centred texts, or one notice
+// across them.
 #ifndef MARVESK_UI_STATUSBAR_H_
 #define MARVESK_UI_STATUSBAR_H_
 
@@ -14,7 +15,11 @@ class StatusBar : public QFrame {
  public:
   StatusBar(QWidget* parent, std::vector<int> widths);
 
-  void SetPanelText(int i, const QString& text) { panels_[static_cast<size_t>(i)]->setText(text); }
+  // Back to the panels, if a notice covered them.
+  void SetPanelText(int i, const QString& text);
+  // Shows the bar with `text` across its whole width, over the panels, until
+  // a panel text is set.
+  void ShowNotice(const QString& text);
   int PanelWidth(int i) const { return widths_[static_cast<size_t>(i)]; }
   void SetPanelWidth(int i, int width);
 
@@ -23,7 +28,9 @@ class StatusBar : public QFrame {
 
  private:
   void Arrange();
+  void ShowPanels(bool shown);
   std::vector<QLabel*> panels_;
+  QLabel* notice_;
   std::vector<int> widths_;
 };
 

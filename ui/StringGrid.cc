@@ -36,8 +36,10 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
   if (!index.isValid() || role != Qt::EditRole) return false;
   const int col = index.column() + fixed_;
   const int row = index.row() + fixed_;
-  const std::string bytes = EncodeCell(value.toString(), table_->utf8());
+  int lost = 0;
+  const std::string bytes = EncodeCell(value.toString(), table_->utf8(), &lost);
   if (bytes == table_->Get(col, row)) return true;  // an editor closed without a change
+  if (lost_characters) lost_characters(lost);
   if (write_cell) {
     write_cell(col, row, bytes);
     return true;

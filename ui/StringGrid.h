@@ -38,6 +38,8 @@ class GridModel : public QAbstractTableModel {
   // Writes a cell the editor changed (col, row of the table) and tells the
   // view; without it the model writes the cell itself.
   std::function<void(int col, int row, const std::string& bytes)> write_cell;
+  // Told how many typed characters the table's code page could not hold.
+  std::function<void(int count)> lost_characters;
 
   // Brackets a change of the table that did not go through the model.
   void BeginReset() { beginResetModel(); }

@@ -14,6 +14,7 @@ TableEdits::TableEdits(Prompter& prompter, QObject* parent) : QObject(parent), p
 
 void TableEdits::Attach(StringGrid& grid) {
   StringGrid* g = &grid;
+  g->gridModel()->lost_characters = [this](int count) { ReportLost(count); };
   g->gridModel()->write_cell = [this, g](int col, int row, const std::string& bytes) {
     const core::TableChange cell = core::TableChange::Cells({col, row, col, row});
     (void)Apply(*g, cell, [&](core::Table& table) {
@@ -45,8 +46,31 @@ core::Result TableEdits::Apply(StringGrid& grid, const core::TableChange& change
     const core::Block& b = change.block;
     grid.gridModel()->CellsChanged(b.left, b.top, b.right, b.bottom);
   }
-  if (!result.ok() && recorded) history_.Forget();
+  if (!result.ok()) {
+    if (recorded) history_.Forget();
+  } else {
+    Changed(recorded);
+  }
   return result;
+}
+
+void TableEdits::Changed(bool recorded) {
+  if (recorded) undo_states_.push_back(state_);
+  state_ = ++last_state_;
+  redo_states_.clear();
+  Sync();
+}
+
+void TableEdits::Sync() {
+  auto trim = [](std::vector<uint64_t>& states, size_t kept) {
+    if (states.size() > kept) states.erase(states.begin(), states.end() - static_cast<long>(kept));
+  };
+  trim(undo_states_, history_.UndoSteps());
+  trim(redo_states_, history_.RedoSteps());
+}
+
+void TableEdits::ReportLost(int count) {
+  if (count > 0) emit charactersLost(count);
 }
 
 core::Result TableEdits::Replace(StringGrid& grid, const Run& run) {
@@ -59,11 +83,13 @@ core::Result TableEdits::Replace(StringGrid& grid, const Run& run) {
 void TableEdits::Move(StringGrid& grid, Qt::Orientation o, int from, int to) {
   grid.MoveSection(o, from, to);
   For(grid).RecordMove(o == Qt::Vertical, from, to);
+  Changed(/*recorded=*/true);
 }
 
 void TableEdits::Clear() {
   history_.Clear();
   owner_ = nullptr;
+  Sync();
 }
 
 bool TableEdits::KeyDown(StringGrid& grid, QKeyEvent* key) {
@@ -94,6 +120,12 @@ void TableEdits::Step(StringGrid& grid, bool undo) {
     ShowWarning(prompter_, FromBytes(done.message()));
     return;
   }
+  std::vector<uint64_t>& from = undo ? undo_states_ : redo_states_;
+  std::vector<uint64_t>& to = undo ? redo_states_ : undo_states_;
+  to.push_back(state_);
+  state_ = from.empty() ? ++last_state_ : from.back();
+  if (!from.empty()) from.pop_back();
+  Sync();
   Show(grid, change);
 }
 

@@ -12,7 +12,9 @@
 #define MARVESK_UI_TABLEEDITS_H_
 
 #include <QObject>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/Edit.h"
 #include "core/History.h"
@@ -47,6 +49,16 @@ class TableEdits final : public QObject {
   // Nothing before now can be taken back.
   void Clear();
 
+  // The table differs from the one last read or written: a change was made
+  // and not taken back. Undo back to that table counts as no change.
+  bool Modified() const { return state_ != clean_; }
+  // The table as it stands is the file's (a load or a save ended).
+  void MarkClean() { clean_ = state_; }
+
+  // `count` typed or pasted characters had no byte in the table's code page
+  // and went in as '?'.
+  void ReportLost(int count);
+
   // Ctrl+Z, Ctrl+Y, Ctrl+Shift+Z in `grid`; true when the key was one.
   bool KeyDown(StringGrid& grid, QKeyEvent* key);
 
@@ -57,15 +69,27 @@ class TableEdits final : public QObject {
  signals:
   // Rows or columns of `grid`'s table came or went.
   void shapeChanged(StringGrid* grid);
+  void charactersLost(int count);
 
  private:
   core::History& For(StringGrid& grid);
   void Step(StringGrid& grid, bool undo);
   void Show(StringGrid& grid, const core::HistoryChange& change);
+  // A change went in, with an undo step (`recorded`) or without one.
+  void Changed(bool recorded);
+  // The states that undo and redo lead to, as many as the history keeps.
+  void Sync();
 
   Prompter& prompter_;
   core::History history_;
   StringGrid* owner_ = nullptr;  // the grid whose table the steps belong to
+  // Each table the edits lead to gets a number; undo and redo go back to
+  // the numbers the steps came from.
+  uint64_t state_ = 0;
+  uint64_t clean_ = 0;
+  uint64_t last_state_ = 0;
+  std::vector<uint64_t> undo_states_;  // the state before each undo step
+  std::vector<uint64_t> redo_states_;  // the state each redo step leads to
 };
 
 }  // namespace ui

@@ -87,6 +87,7 @@ void TfrAbout::Edit(const core::SettingsValues& settings) {
   SetSeparatorChoice(QString::fromLatin1(values_.separator.choice));
   edTrennzeichen->setText(QString::fromLatin1(values_.separator.other));
   cbTrZAutom->setChecked(values_.separator.auto_detect);
+  cbAnfuehrung->setChecked(values_.separator.quoted_fields);
   cbKeineWerb->setChecked(values_.hide_banner);
   cbRC_Verschieben->setChecked(values_.allow_row_col_move);
   exec();
@@ -140,6 +141,11 @@ void TfrAbout::BuildSettings() {
   edTrennzeichen->setMaxLength(1);
   cbTrZAutom = ui::Checkable<QCheckBox>(Panel1, "cbTrZAutom", QStringLiteral("Automatisch"),
                                         {250, 182, 97, 17}, true);
+  cbAnfuehrung = ui::Checkable<QCheckBox>(Panel1, "cbAnfuehrung",
+                                          QStringLiteral("Felder in Anführungszeichen"),
+                                          {214, 207, 230, 17}, false);
+  ui::SetHint(cbAnfuehrung,
+              QStringLiteral("Trennzeichen und Zeilenumbrüche in \"…\" gehören zum Feld"));
 }
 
 void TfrAbout::BuildButtons() {
@@ -155,8 +161,8 @@ void TfrAbout::BuildButtons() {
   OKButton->setStyleSheet(QStringLiteral("QPushButton { color: black; padding-left: 10px; }"));
   ui::SetHint(OKButton, QStringLiteral("Fenster schließen"));
 
-  QWidget* order[] = {cbKeineWerb,    cbRC_Verschieben, cbTrennzeichen,
-                      edTrennzeichen, cbTrZAutom,       OKButton};
+  QWidget* order[] = {cbKeineWerb, cbRC_Verschieben, cbTrennzeichen, edTrennzeichen,
+                      cbTrZAutom,  cbAnfuehrung,     OKButton};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -186,7 +192,7 @@ void TfrAbout::ConnectControls() {
   // Return presses the default button wherever the focus is, also under a
   // platform theme whose buttons take Return themselves (GNOME's): there it
   // would toggle the check box the user just clicked and keep the window open.
-  for (QCheckBox* box : {cbKeineWerb, cbRC_Verschieben, cbTrZAutom}) {
+  for (QCheckBox* box : {cbKeineWerb, cbRC_Verschieben, cbTrZAutom, cbAnfuehrung}) {
     new ui::EventHook(box, [this](QEvent* e) {
       if (e->type() != QEvent::KeyPress) return false;
       const int k = static_cast<QKeyEvent*>(e)->key();
@@ -230,6 +236,7 @@ void TfrAbout::FormActivate() {
   SavedSeparatorChoice = cbTrennzeichen->currentText();
   SavedOtherSeparator = OtherSeparator();
   SavedAutoDetect = cbTrZAutom->isChecked();
+  SavedQuotedFields = cbAnfuehrung->isChecked();
   cbTrennzeichenChange();
   lbVersion->setText(QStringLiteral("Version ") + QString::fromLatin1(core::kProductVersion));
   if (ex_) ex_->ShowFreeware(lbLizenz);
@@ -315,11 +322,14 @@ void TfrAbout::FormClose() {
   values_.separator.choice = SeparatorChoice().toLatin1().toStdString();
   values_.separator.other = edTrennzeichen->text().toLatin1().toStdString();
   values_.separator.auto_detect = cbTrZAutom->isChecked();
+  values_.separator.quoted_fields = cbAnfuehrung->isChecked();
   Tag = 0;
   const QString choice = cbTrennzeichen->currentText();
   if (choice != SavedSeparatorChoice) Tag = 1;
   if (choice == QLatin1String("Anderes") && OtherSeparator() != SavedOtherSeparator) Tag = 1;
   if (cbTrZAutom->isChecked() != SavedAutoDetect) Tag = 1;
+  // Quoted fields split the file differently too.
+  if (cbAnfuehrung->isChecked() != SavedQuotedFields) Tag = 1;
   emit edited(values_);
 }
 

@@ -97,6 +97,7 @@ class TfrAbout : public QDialog {
   QComboBox* cbTrennzeichen;
   QLineEdit* edTrennzeichen;
   QCheckBox* cbTrZAutom;
+  QCheckBox* cbAnfuehrung;  // "Felder in Anführungszeichen"
   QLabel* lbMail2;
   QToolButton* sbDesktop;
   QPushButton* OKButton;
@@ -105,6 +106,7 @@ class TfrAbout : public QDialog {
   // back to them, and the closing compares with them.
   QString SavedSeparatorChoice;
   bool SavedAutoDetect = false;
+  bool SavedQuotedFields = false;
   char SavedOtherSeparator = ' ';
   int Tag = 0;
 };

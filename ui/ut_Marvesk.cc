@@ -133,6 +133,14 @@ void TfrMarvesk::ConnectParts() {
     bar_->SetCounters(grid->ColCount(), grid->RowCount());
     blocks_->ShowWidthOf(*grid);
   });
+  connect(edits_, &ui::TableEdits::charactersLost, this, [this](int count) {
+    StatusBar1->ShowNotice(
+        count == 1 ? QStringLiteral("1 Zeichen gibt es in Windows-1252 nicht: es wurde als ? "
+                                    "übernommen")
+                   : QStringLiteral("%1 Zeichen gibt es in Windows-1252 nicht: sie wurden als ? "
+                                    "übernommen")
+                         .arg(count));
+  });
   connect(edits_, &ui::TableEdits::shapeChanged, this,
           [this](ui::StringGrid* grid) { bar_->SetCounters(grid->ColCount(), grid->RowCount()); });
   auto on = [this](QToolButton* button, void (TfrMarvesk::*handler)()) {
@@ -233,14 +241,37 @@ void TfrMarvesk::FormResize() {
   StatusBar1->SetPanelWidth(0, frameGeometry().width() / 2);
 }
 
+bool TfrMarvesk::ConfirmEnd() {
+  QString question = QStringLiteral("Programm beenden?");
+  if (edits_->Modified()) {
+    question = QStringLiteral("Die Änderungen an der Tabelle sind nicht gespeichert.\r") + question;
+  }
+  return ui::ShowMessage(prompter_, this, Prompter::Kind::kInformation, question,
+                         Prompter::Buttons::kYesNo) == Prompter::kResultYes;
+}
+
 void TfrMarvesk::sbExitClick() {
-  const int answer =
-      ui::ShowMessage(prompter_, this, Prompter::Kind::kInformation,
-                      QStringLiteral("Programm beenden?"), Prompter::Buttons::kYesNo);
-  if (answer == Prompter::kResultYes) close();
+  if (ConfirmEnd()) EndNow();
+}
+
+bool TfrMarvesk::EndNow() {
+  end_asked_ = true;
+  const bool ended = close();
+  end_asked_ = false;
+  return ended;
 }
 
 void TfrMarvesk::closeEvent(QCloseEvent* event) {
+  // The close box asks only when unsaved changes would go; Exit has asked
+  // already, and an end asked for from outside must not wait for an answer.
+  if (!closed_ && !end_asked_ && edits_->Modified()) {
+    const bool end = ConfirmEnd();
+    if (closed_) return;  // ended meanwhile from outside
+    if (!end) {
+      event->ignore();
+      return;
+    }
+  }
   banner_->DestroyBrowser();
   SaveSettings();
   closed_ = true;

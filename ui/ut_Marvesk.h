@@ -53,6 +53,10 @@ class TfrMarvesk : public QWidget {
   // A file to open once the start-up has run (the command line's).
   void SetStartFile(const QString& path) { start_file_ = path; }
 
+  // Closes the window without a question about unsaved changes, as an end
+  // asked for from outside must (the session ends); true when it closed.
+  bool EndNow();
+
   // The start-up of the first activation has run.
   bool activated() const { return activated_; }
   // The folder of the program, ending with the directory separator.
@@ -76,6 +80,8 @@ class TfrMarvesk : public QWidget {
   void FormActivate();
   void InitView();
   void FormResize();
+  // Asks whether the program is to end, naming unsaved changes.
+  bool ConfirmEnd();
   void sbExitClick();
   void sbAboutClick();
   void ApplyGridOptions();
@@ -110,7 +116,8 @@ class TfrMarvesk : public QWidget {
   QString settings_path_;
   QString start_file_;
   bool activated_ = false;
-  bool closed_ = false;  // the close handler has run
+  bool closed_ = false;     // the close handler has run
+  bool end_asked_ = false;  // the closing under way needs no question
 };
 
 #endif  // MARVESK_UI_UT_MARVESK_H_

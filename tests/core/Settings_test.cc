@@ -19,7 +19,8 @@ namespace core {
 void PrintTo(const SettingsValues& v, std::ostream* os) {
   *os << "{\"" << v.last_dir.substr(0, 40) << "\", " << v.hide_banner << ", "
       << v.allow_row_col_move << ", {\"" << v.separator.choice.substr(0, 40) << "\", \""
-      << v.separator.other << "\", " << v.separator.auto_detect << "}, " << v.open_filter_index
+      << v.separator.other << "\", " << v.separator.auto_detect << ", "
+      << v.separator.quoted_fields << "}, " << v.open_filter_index
       << ", " << v.save_filter_index << "}";
 }
 
@@ -35,8 +36,8 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
 
 // Values unlike every default and every value the files below hold, so that
 // each test sees what the reading changed.
-SettingsValues Preset(bool auto_detect) {
-  return {"/vorher", true, true, {"Tab", "#", auto_detect}, 5, 6};
+SettingsValues Preset(bool flags) {
+  return {"/vorher", true, true, {"Tab", "#", flags, flags}, 5, 6};
 }
 
 class SettingsTest : public TempDirTest {};
@@ -59,9 +60,11 @@ struct LoadCase {
   const char* name;
   std::string bytes;
   // What the reading leaves; its auto_detect counts only when `automatic`
-  // says so, otherwise the value from before the reading must stay.
+  // says so, its quoted_fields only when `ninth` does; otherwise the value
+  // from before the reading must stay.
   SettingsValues expected;
   bool automatic = false;
+  bool ninth = false;
 };
 
 TEST_F(SettingsTest, ReadingRulesLineByLine) {
@@ -97,6 +100,21 @@ TEST_F(SettingsTest, ReadingRulesLineByLine) {
       {"line 8 \"11\"",
        CrLfLines(With(kSixLines, {"3", "11"})),
        {"D:\\Daten", true, false, {"Komma", "|", false}, 3, 3},
+       true},
+      {"line 9 \"1\" quotes",
+       CrLfLines(With(kSixLines, {"3", "1", "1"})),
+       {"D:\\Daten", true, false, {"Komma", "|", true, true}, 3, 3},
+       true,
+       true},
+      {"line 9 empty",
+       CrLfLines(With(kSixLines, {"3", "1", ""})),
+       {"D:\\Daten", true, false, {"Komma", "|", true, false}, 3, 3},
+       true,
+       true},
+      {"line 9 \" 1\"",
+       CrLfLines(With(kSixLines, {"3", "", " 1"})),
+       {"D:\\Daten", true, false, {"Komma", "|", false, false}, 3, 3},
+       true,
        true},
       {"a word in line 6 ends the reading after line 5",
        CrLfLines({"/neu", "1", "1", "Leerzeichen", "x", "Wort", "4", "1"}),
@@ -134,6 +152,7 @@ TEST_F(SettingsTest, ReadingRulesLineByLine) {
       {"400000 lines",
        ManyLines("12345678\r\n", 400000),
        {"12345678", false, false, {"12345678", "1", false}, 12345678, 12345678},
+       true,
        true},
   };
   for (const LoadCase& c : cases) {
@@ -143,6 +162,7 @@ TEST_F(SettingsTest, ReadingRulesLineByLine) {
       ASSERT_TRUE(LoadSettingsFile(WriteFile(kSettingsFileName, c.bytes), v).ok());
       SettingsValues expected = c.expected;
       if (!c.automatic) expected.separator.auto_detect = before;
+      if (!c.ninth) expected.separator.quoted_fields = before;
       EXPECT_EQ(v, expected);
     }
   }
@@ -151,7 +171,7 @@ TEST_F(SettingsTest, ReadingRulesLineByLine) {
 TEST_F(SettingsTest, NoFileKeepsEverythingButTheIndices) {
   SettingsValues v = Preset(false);
   EXPECT_EQ(LoadSettingsFile(PathOf(kSettingsFileName), v).code(), Code::kOpenFailed);
-  EXPECT_EQ(v, (SettingsValues{"/vorher", true, true, {"Tab", "#", false}, 2, 2}));
+  EXPECT_EQ(v, (SettingsValues{"/vorher", true, true, {"Tab", "#", false, false}, 2, 2}));
 
   SettingsValues fresh;
   EXPECT_EQ(LoadSettingsFile(PathOf("nothing/here"), fresh).code(), Code::kOpenFailed);
@@ -168,18 +188,18 @@ TEST_F(SettingsTest, GarbageNeverCrashes) {
   }
 }
 
-// The eight lines exactly, over an older and longer file, and read back the
+// The nine lines exactly, over an older and longer file, and read back the
 // same (an empty directory line keeps the directory there was).
-TEST_F(SettingsTest, SaveWritesTheEightLinesAndReadsThemBack) {
+TEST_F(SettingsTest, SaveWritesTheNineLinesAndReadsThemBack) {
   struct Case {
     SettingsValues values;
     std::string bytes;
   };
   const Case cases[] = {
       {{"D:\\Daten", false, true, {"Semikolon", " ", true}, 2, 1},
-       "D:\\Daten\r\n0\r\n1\r\nSemikolon\r\n \r\n2\r\n1\r\n1\r\n"},
-      {{"", true, false, {"Anderes", "|", false}, 3, 12},
-       "\r\n1\r\n0\r\nAnderes\r\n|\r\n3\r\n12\r\n\r\n"},
+       "D:\\Daten\r\n0\r\n1\r\nSemikolon\r\n \r\n2\r\n1\r\n1\r\n\r\n"},
+      {{"", true, false, {"Anderes", "|", false, true}, 3, 12},
+       "\r\n1\r\n0\r\nAnderes\r\n|\r\n3\r\n12\r\n\r\n1\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);
@@ -188,6 +208,7 @@ TEST_F(SettingsTest, SaveWritesTheEightLinesAndReadsThemBack) {
     ASSERT_TRUE(saved.ok()) << saved.reason();
     EXPECT_EQ(ReadFile(path), c.bytes);
     SettingsValues back = Preset(!c.values.separator.auto_detect);
+    back.separator.quoted_fields = !c.values.separator.quoted_fields;
     ASSERT_TRUE(LoadSettingsFile(path, back).ok());
     SettingsValues expected = c.values;
     if (expected.last_dir.empty()) expected.last_dir = "/vorher";

@@ -83,10 +83,10 @@ COL_WIDTH = 80
 
 
 def settings_lines(last_dir="", hide_banner=True, allow_move=True, choice="Semikolon",
-                   other=" ", open_index=2, save_index=2, auto=True):
-    """The eight lines of the settings file."""
+                   other=" ", open_index=2, save_index=2, auto=True, quoted=False):
+    """The nine lines of the settings file."""
     return [last_dir, "1" if hide_banner else "0", "1" if allow_move else "0", choice, other,
-            str(open_index), str(save_index), "1" if auto else ""]
+            str(open_index), str(save_index), "1" if auto else "", "1" if quoted else ""]
 
 
 def write_table(path, rows, sep=";"):

@@ -1,5 +1,5 @@
 // core::LoadSettingsFile on raw bytes: the values must be those the line
-// rules give (an independent reading of the eight lines below), and saving
+// rules give (an independent reading of the nine lines below), and saving
 // them and loading the saved file must give them back, since every value read
 // from a line is one a line can hold. The input is the file itself; the start
 // values differ from the defaults, so a value left alone is seen.
@@ -80,6 +80,8 @@ core::SettingsValues ModelRead(std::string_view bytes, core::SettingsValues v) {
   v.save_filter_index = *save;
   if (lines.size() <= 7) return v;
   v.separator.auto_detect = line(7) == "1";
+  if (lines.size() <= 8) return v;
+  v.separator.quoted_fields = line(8) == "1";
   return v;
 }
 
@@ -88,16 +90,11 @@ std::string Show(const core::SettingsValues& v) {
          " allow_row_col_move " + std::to_string(v.allow_row_col_move) + " choice " +
          fuzz::Escaped(v.separator.choice) + " other " + fuzz::Escaped(v.separator.other) +
          " filters " + std::to_string(v.open_filter_index) + "," +
-         std::to_string(v.save_filter_index) + " auto " + std::to_string(v.separator.auto_detect);
+         std::to_string(v.save_filter_index) + " auto " + std::to_string(v.separator.auto_detect) +
+         " quoted " + std::to_string(v.separator.quoted_fields);
 }
 
-bool Same(const core::SettingsValues& a, const core::SettingsValues& b) {
-  return a.last_dir == b.last_dir && a.hide_banner == b.hide_banner &&
-         a.allow_row_col_move == b.allow_row_col_move && a.separator.choice == b.separator.choice &&
-         a.separator.other == b.separator.other && a.open_filter_index == b.open_filter_index &&
-         a.save_filter_index == b.save_filter_index &&
-         a.separator.auto_detect == b.separator.auto_detect;
-}
+bool Same(const core::SettingsValues& a, const core::SettingsValues& b) { return a == b; }
 
 core::SettingsValues StartValues(bool empty_dir, int variant) {
   core::SettingsValues v;
@@ -109,6 +106,7 @@ core::SettingsValues StartValues(bool empty_dir, int variant) {
   v.open_filter_index = 7;
   v.save_filter_index = 9;
   v.separator.auto_detect = false;
+  v.separator.quoted_fields = variant == 1;
   return v;
 }
 
@@ -119,14 +117,15 @@ core::SettingsValues Load(const std::string& path, core::SettingsValues v) {
   return v;
 }
 
-// The eight lines as the writer must put them.
+// The nine lines as the writer must put them.
 std::string Written(const core::SettingsValues& v) {
   std::string s;
   for (const std::string& line :
        {v.last_dir, std::string(v.hide_banner ? "1" : "0"),
         std::string(v.allow_row_col_move ? "1" : "0"), v.separator.choice, v.separator.other,
         std::to_string(v.open_filter_index), std::to_string(v.save_filter_index),
-        std::string(v.separator.auto_detect ? "1" : "")}) {
+        std::string(v.separator.auto_detect ? "1" : ""),
+        std::string(v.separator.quoted_fields ? "1" : "")}) {
     s += line + "\r\n";
   }
   return s;

@@ -275,7 +275,7 @@ TEST_F(AboutTest, WindowShowsTheProductAndItsLinks) {
     for (QWidget* next : std::initializer_list<QWidget*>{
              About<QCheckBox>("cbRC_Verschieben"), About<QComboBox>("cbTrennzeichen"),
              About<QLineEdit>("edTrennzeichen"), About<QCheckBox>("cbTrZAutom"),
-             About<QPushButton>("OKButton")}) {
+             About<QCheckBox>("cbAnfuehrung"), About<QPushButton>("OKButton")}) {
       w = w->nextInFocusChain();
       while (w->focusPolicy() == Qt::NoFocus ||
              w->parentWidget() == About<QComboBox>("cbTrennzeichen")) {

@@ -165,7 +165,8 @@ void WindowTest::WithAbout(const std::function<void()>& inside) {
   EXPECT_TRUE(main_->isVisible());
 }
 
-void WindowTest::SetSeparator(const QString& choice, const QString& other, bool automatic) {
+void WindowTest::SetSeparator(const QString& choice, const QString& other, bool automatic,
+                              bool quoted) {
   // With a table shown a changed separator brings the reload question: No.
   const size_t asked = prompter_.messages.size();
   const bool table = Grid1()->isVisible() || Grid2()->isVisible();
@@ -177,6 +178,7 @@ void WindowTest::SetSeparator(const QString& choice, const QString& other, bool 
     box->setEditText(choice);
     About<QLineEdit>("edTrennzeichen")->setText(other);
     About<QCheckBox>("cbTrZAutom")->setChecked(automatic);
+    About<QCheckBox>("cbAnfuehrung")->setChecked(quoted);
     QTest::mouseClick(About<QPushButton>("OKButton"), Qt::LeftButton);
   });
   if (table && prompter_.messages.size() == asked) prompter_.answers.pop_front();

@@ -143,7 +143,7 @@ class WindowTest : public ::testing::Test {
   // Sets the separator through the info window as a user does; a reload
   // question that follows is answered No.
   void SetSeparator(const QString& choice, const QString& other = QStringLiteral(" "),
-                    bool automatic = true);
+                    bool automatic = true, bool quoted = false);
 
   // Controls of the main and the info window, and parts of the main window.
   template <typename T = QWidget>

@@ -27,13 +27,13 @@ void OnSignal(int) {
 
 }  // namespace
 
-void CloseOnTermination(QWidget* window) {
+void CloseOnTermination(QWidget* window, std::function<bool()> close_window) {
   if (g_pipe[0] >= 0 || ::pipe(g_pipe) != 0) return;
   for (int fd : g_pipe) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
   auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, window);
   QPointer<QWidget> target(window);
-  QObject::connect(notifier, &QSocketNotifier::activated, window, [target] {
+  QObject::connect(notifier, &QSocketNotifier::activated, window, [target, close_window] {
     char buffer[16];
     [[maybe_unused]] const ssize_t n = ::read(g_pipe[0], buffer, sizeof buffer);
     if (!target) return;
@@ -45,7 +45,7 @@ void CloseOnTermination(QWidget* window) {
     }
     // A main window closed while hidden (under the info window) ends no
     // event loop by itself.
-    if (target->close()) QCoreApplication::quit();
+    if (close_window()) QCoreApplication::quit();
   });
   struct sigaction action = {};
   action.sa_handler = OnSignal;
@@ -57,7 +57,7 @@ void CloseOnTermination(QWidget* window) {
 
 #else
 
-void CloseOnTermination(QWidget*) {}
+void CloseOnTermination(QWidget*, std::function<bool()>) {}
 
 #endif
 

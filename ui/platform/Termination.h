@@ -4,13 +4,16 @@
 #ifndef MARVESK_UI_PLATFORM_TERMINATION_H_
 #define MARVESK_UI_PLATFORM_TERMINATION_H_
 
+#include <functional>
+
 class QWidget;
 
 namespace ui {
 
-// Call once, with the window whose close ends the program. Does nothing
+// Call once, with the window whose close ends the program and what closes
+// it without asking the user anything (true when it closed). Does nothing
 // where the platform has no such signals.
-void CloseOnTermination(QWidget* window);
+void CloseOnTermination(QWidget* window, std::function<bool()> close_window);
 
 }  // namespace ui
 
