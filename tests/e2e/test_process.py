@@ -202,3 +202,28 @@ def test_close_with_the_program_folder_read_only(launch, open_root):
     close_by_exit(app)
     assert (app.wait_exit(), app.read_settings()) == (0, settings)
     assert stat.S_IMODE(os.stat(app.prog_dir).st_mode) == 0o555
+
+
+def edit_a_cell(app, tmp_path):
+    app.load(write_table(str(tmp_path / "table.csv"), TABLE))
+    app.click_cell(1, 1)
+    app.x.type("neu")
+    app.x.key("Return")
+
+
+def test_close_box_asks_before_unsaved_changes_go(app, tmp_path):
+    edit_a_cell(app, tmp_path)
+    app.x.click_close_box(app.wid)
+    app.answer(INFO_TITLE, "alt+n")
+    app.back_to_main()
+    app.answers()  # "Nein" keeps the program and the table
+    app.x.click_close_box(app.wid)
+    app.answer(INFO_TITLE, "alt+j")
+    assert app.wait_exit() == 0
+
+
+def test_sigterm_ends_with_unsaved_changes(app, tmp_path):
+    """Logout must not hang on the question the close box would ask."""
+    edit_a_cell(app, tmp_path)
+    app.signal(signal.SIGTERM)
+    assert app.wait_exit(10) == 0
