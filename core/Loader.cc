@@ -144,10 +144,10 @@ inline uint64_t QuotedMask(const char* p, const Vectors& v, int* high) {
   int hi = 0;
   for (int k = 0; k < 4; ++k) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    const __m128i e = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
-                     _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub))),
-        _mm_cmpeq_epi8(x, v.quote));
+    const __m128i e =
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
+                                  _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub))),
+                     _mm_cmpeq_epi8(x, v.quote));
     m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e))) << (16 * k);
     hi |= _mm_movemask_epi8(x);
   }
@@ -291,7 +291,8 @@ class Loader {
       FileBytes in(reader_, kDetectLines);
       size_t n = 0;
       bool unclosed = false;
-      while (ReadRecord(in, candidate, [&](const std::string&) { ++n; }, &unclosed)) {
+      while (ReadRecord(
+          in, candidate, [&](const std::string&) { ++n; }, &unclosed)) {
         if (reader_.failed()) return false;
         if (n > 2) {
           Decide(n);
@@ -768,7 +769,7 @@ class Loader {
   size_t OnQuotedField(Region& g, size_t open) {
     const char* const buf = g.buf;
     const size_t end = g.end;
-    g.high = 1;  // the bytes jumped over were not looked at: the region is checked
+    g.high = 1;           // the bytes jumped over were not looked at: the region is checked
     size_t s = open + 1;  // the text from here on is not taken yet
     bool built = false;   // scratch_ holds the text before s
     size_t close;         // the closing quote, or end

@@ -46,7 +46,9 @@ TEST_P(QuotedRecordsTest, BothPathsAtAnyReadSize) {
     for (const size_t chunk : {size_t{0}, size_t{1}, size_t{5}}) {
       SCOPED_TRACE(std::string(p.name) + " reads of " + std::to_string(chunk));
       std::optional<ScopedFileIo> io;
-      if (chunk) io.emplace([chunk](int fd, void* b, size_t n) { return ::read(fd, b, std::min(n, chunk)); });
+      if (chunk)
+        io.emplace(
+            [chunk](int fd, void* b, size_t n) { return ::read(fd, b, std::min(n, chunk)); });
       Table t;
       ClearGrid(t);
       RecordingObserver obs(';');
@@ -57,7 +59,8 @@ TEST_P(QuotedRecordsTest, BothPathsAtAnyReadSize) {
       EXPECT_EQ(res.lines_read, c.records);
       EXPECT_EQ(res.stored_rows, static_cast<int64_t>(c.rows.size()));
       EXPECT_EQ(DataRows(t), c.rows.empty() ? Rows{{""}} : Padded(c.rows, widest));
-      for (int r = 1; r <= static_cast<int>(c.rows.size()); ++r) EXPECT_EQ(t.Get(0, r), std::to_string(r));
+      for (int r = 1; r <= static_cast<int>(c.rows.size()); ++r)
+        EXPECT_EQ(t.Get(0, r), std::to_string(r));
     }
   }
 }
