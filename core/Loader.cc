@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "core/LineReader.h"
@@ -40,14 +41,87 @@ size_t FormatNumber(int64_t v, char* buf) {
   return n;
 }
 
+// Appends like std::string::append, but a text that outgrows the headroom
+// fails with std::bad_alloc before the system would kill the program for it.
+void AppendChecked(std::string* s, const char* p, size_t n) {
+  const size_t need = s->size() + n;
+  if (need > s->capacity()) {
+    const size_t cap = std::max(need, s->capacity() * 2);
+    if (cap > kUncheckedLineBytes) ReserveMemory(cap);
+    s->reserve(cap);
+  }
+  s->append(p, n);
+}
+
+void PushChecked(std::string* s, int c) {
+  const char ch = static_cast<char>(c);
+  if (s->size() < s->capacity()) {
+    s->push_back(ch);
+  } else {
+    AppendChecked(s, &ch, 1);
+  }
+}
+
+// The bytes of the file for the byte-wise reading of quoted fields, at most
+// `max_lines` LFs of them.
+class FileBytes {
+ public:
+  explicit FileBytes(FileReader& reader, int max_lines = INT_MAX)
+      : r_(reader), lines_left_(max_lines) {}
+  // The next byte (0..255), or -1 at the end.
+  int Peek() {
+    if (lines_left_ == 0 || (r_.pos() == r_.end() && !r_.Fill())) return -1;
+    return static_cast<unsigned char>(r_.data()[r_.pos()]);
+  }
+  int Get() {
+    const int c = Peek();
+    if (c >= 0) {
+      r_.set_pos(r_.pos() + 1);
+      if (c == '\n') --lines_left_;
+    }
+    return c;
+  }
+
+ private:
+  FileReader& r_;
+  int lines_left_;
+};
+
+// The same over the bytes [p, p+n) of the reader's buffer; hit_end tells
+// that a byte past them was asked for.
+class SpanBytes {
+ public:
+  SpanBytes(const char* p, size_t n) : p_(p), n_(n) {}
+  int Peek() {
+    if (i_ == n_) {
+      hit_end = true;
+      return -1;
+    }
+    return static_cast<unsigned char>(p_[i_]);
+  }
+  int Get() {
+    const int c = Peek();
+    if (c >= 0) ++i_;
+    return c;
+  }
+  size_t pos() const { return i_; }
+  bool hit_end = false;
+
+ private:
+  const char* p_;
+  size_t n_;
+  size_t i_ = 0;
+};
+
 #if defined(__SSE2__)
 struct Vectors {
   explicit Vectors(char sep)
       : sep(_mm_set1_epi8(sep)),
         lf(_mm_set1_epi8('\n')),
         cr(_mm_set1_epi8('\r')),
-        sub(_mm_set1_epi8(kCtrlZ)) {}
-  __m128i sep, lf, cr, sub;
+        sub(_mm_set1_epi8(kCtrlZ)),
+        quote(_mm_set1_epi8('"')) {}
+  __m128i sep, lf, cr, sub, quote;
 };
 // Bit k: p[k] is the separator, LF, CR or Ctrl-Z. *high gets a bit set when
 // any of the 64 bytes is 0x80 or above.
@@ -58,6 +132,22 @@ inline uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
     const __m128i e = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
                                    _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub)));
+    m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e))) << (16 * k);
+    hi |= _mm_movemask_epi8(x);
+  }
+  *high |= hi;
+  return m;
+}
+// As SpecialMask, with the quote as a special byte too.
+inline uint64_t QuotedMask(const char* p, const Vectors& v, int* high) {
+  uint64_t m = 0;
+  int hi = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i e =
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
+                                  _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub))),
+                     _mm_cmpeq_epi8(x, v.quote));
     m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e))) << (16 * k);
     hi |= _mm_movemask_epi8(x);
   }
@@ -75,6 +165,13 @@ inline uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
     const char c = p[k];
     if (c == v.sep || c == '\n' || c == '\r' || c == kCtrlZ) m |= uint64_t{1} << k;
     if (static_cast<unsigned char>(c) >= 0x80) *high = 1;
+  }
+  return m;
+}
+inline uint64_t QuotedMask(const char* p, const Vectors& v, int* high) {
+  uint64_t m = SpecialMask(p, v, high);
+  for (int k = 0; k < 64; ++k) {
+    if (p[k] == '"') m |= uint64_t{1} << k;
   }
   return m;
 }
@@ -99,8 +196,8 @@ struct Region {
 // The state of one load: detection, the reading pass and the finish.
 class Loader {
  public:
-  Loader(Table& table, LoadObserver& observer)
-      : table_(table), build_(table), observer_(observer) {}
+  Loader(Table& table, LoadObserver& observer, bool quoted)
+      : table_(table), build_(table), observer_(observer), quoted_(quoted) {}
 
   LoadResult Run(const std::string& path, bool auto_detect, bool simple) {
     path_ = path;
@@ -109,6 +206,7 @@ class Loader {
       return result_;
     }
     if (ChooseSeparator(auto_detect)) {
+      if (!quoted_) HintQuotes();
       observer_.Started(kCounterWrap);
       ReadAll(simple);
       observer_.Finished();
@@ -165,6 +263,7 @@ class Loader {
   }
 
   bool Detect() {
+    if (quoted_) return DetectQuoted();
     std::string line;
     for (char candidate : kCandidates) {
       result_.separator = candidate;
@@ -174,15 +273,129 @@ class Loader {
         if (reader_.failed()) return false;
         const size_t n = CountFields(line, candidate);
         if (n > 2) {
-          result_.detected = true;
-          WriteColumnNumbers(n + 1 > static_cast<size_t>(INT_MAX) ? INT_MAX
-                                                                  : static_cast<int>(n + 1));
+          Decide(n);
           return true;
         }
       }
       if (reader_.failed()) return false;
     }
     return true;  // nobody decided: TAB, the last candidate
+  }
+
+  // Detection over the records that start in the first lines; a record cut
+  // by the end of the probe counts with the fields read so far.
+  bool DetectQuoted() {
+    for (char candidate : kCandidates) {
+      result_.separator = candidate;
+      if (!reader_.Rewind()) return false;
+      FileBytes in(reader_, kDetectLines);
+      size_t n = 0;
+      bool unclosed = false;
+      while (ReadRecord(
+          in, candidate, [&](const std::string&) { ++n; }, &unclosed)) {
+        if (reader_.failed()) return false;
+        if (n > 2) {
+          Decide(n);
+          return true;
+        }
+        n = 0;
+      }
+      if (reader_.failed()) return false;
+    }
+    return true;
+  }
+
+  void Decide(size_t fields) {
+    result_.detected = true;
+    WriteColumnNumbers(fields + 1 > static_cast<size_t>(INT_MAX) ? INT_MAX
+                                                                 : static_cast<int>(fields + 1));
+  }
+
+  // Quoted fields off: reads the probed lines once more, byte by byte and
+  // without storing them, for a field that starts with a quote and holds the
+  // separator before its closing quote or the line's end. A failure here is
+  // left to the reading pass.
+  void HintQuotes() {
+    if (sep_ == '"' || sep_ == '\n' || sep_ == '\r' || sep_ == kCtrlZ || !reader_.Rewind()) return;
+    const int sep = static_cast<unsigned char>(sep_);
+    FileBytes in(reader_, kDetectLines);
+    for (int c = in.Peek(); c >= 0 && c != kCtrlZ; c = in.Peek()) {
+      bool field_start = true;
+      bool quoted = false;
+      while ((c = in.Get()) >= 0 && c != '\n') {
+        if (c == '\r') continue;
+        if (c == kCtrlZ) {
+          while ((c = in.Get()) >= 0 && c != '\n') {
+          }
+          break;
+        }
+        if (quoted) {
+          if (c == sep) {
+            result_.looks_quoted = true;
+            return;
+          }
+          if (c != '"') continue;
+          if (in.Peek() == '"') {
+            in.Get();  // "" stands for one quote
+          } else {
+            quoted = false;
+          }
+          continue;
+        }
+        quoted = field_start && c == '"';
+        field_start = c == sep;
+      }
+    }
+  }
+
+  // Reads one record of quoted fields byte by byte and hands each field to
+  // `field_out`; text_ gets the record's bytes as loaded (without the CRs
+  // outside quotes and the bytes behind a Ctrl-Z). False, with nothing read,
+  // at the end of the bytes or before a Ctrl-Z that starts a record.
+  // *unclosed: the bytes ended inside a quoted field.
+  template <typename Bytes, typename FieldOut>
+  bool ReadRecord(Bytes& in, char separator, FieldOut&& field_out, bool* unclosed) {
+    const int sep = static_cast<unsigned char>(separator);
+    text_.clear();
+    field_.clear();
+    int c = in.Peek();
+    if (c < 0 || c == kCtrlZ) return false;
+    bool field_start = true;
+    while ((c = in.Get()) >= 0 && c != '\n') {
+      if (c == '\r') continue;
+      if (c == kCtrlZ) {
+        while ((c = in.Get()) >= 0 && c != '\n') {
+        }
+        break;
+      }
+      PushChecked(&text_, c);
+      if (c == sep) {
+        field_out(field_);
+        field_.clear();
+        field_start = true;
+        continue;
+      }
+      if (c != '"' || !field_start) {
+        field_start = false;
+        PushChecked(&field_, c);
+        continue;
+      }
+      field_start = false;
+      while ((c = in.Get()) >= 0) {
+        PushChecked(&text_, c);
+        if (c == '"') {
+          if (in.Peek() != '"') break;  // the closing quote
+          PushChecked(&text_, in.Get());
+        }
+        PushChecked(&field_, c);
+      }
+      if (c < 0) {
+        *unclosed = true;
+        break;
+      }
+    }
+    if (!text_.empty()) field_out(field_);
+    return true;
   }
 
   void WriteColumnNumbers(int cols) {
@@ -199,7 +412,11 @@ class Loader {
     }
     ReserveRows();
     const bool line_char = sep_ == '\n' || sep_ == '\r' || sep_ == kCtrlZ;
-    if (simple || line_char) {
+    if (quoted_ && (simple || line_char)) {
+      ReadSimpleQuoted();
+    } else if (quoted_) {
+      ReadFastQuoted();
+    } else if (simple || line_char) {
       ReadSimple();
     } else {
       ReadFast();
@@ -498,6 +715,199 @@ class Loader {
     if (!read.ok()) OutOfMemory();  // a long field or the line buffer did not fit
   }
 
+  void ReadSimpleQuoted() {
+    OpenRow();
+    const Result read = CatchOutOfMemory([&] {
+      FileBytes in(reader_);
+      bool unclosed = false;
+      auto push = [&](const std::string& f) { PushFieldSafe(f.data(), f.size()); };
+      while (!stop_ && ReadRecord(in, sep_, push, &unclosed)) {
+        if (reader_.failed()) break;  // the record the failure cut is not loaded
+        if (unclosed) result_.unclosed_quote = true;
+        if (!utf8_bad_ && !IsValidUtf8(text_)) utf8_bad_ = true;
+        if (!EndLine()) break;
+      }
+    });
+    if (!read.ok()) OutOfMemory();
+  }
+
+  // The handlers of the quoted scan return where it goes on, kStop, or
+  // kMore when the record does not end in the region.
+  static constexpr size_t kMore = SIZE_MAX - 1;
+
+  // The record's fields are in the row; the next record starts at `next`.
+  size_t EndRecord(Region& g, size_t pos, size_t next) {
+    if (!EndLine()) {
+      Check(g, pos);
+      return kStop;
+    }
+    g.line_start = g.field_start = next;
+    return next;
+  }
+
+  // A record the block scan leaves to the byte-wise reading (a CR that ends
+  // no line, a Ctrl-Z, text after a closing quote), read from its start.
+  size_t SlowRecord(Region& g) {
+    nfields_ = 0;
+    SpanBytes in(g.buf + g.line_start, g.end - g.line_start);
+    bool unclosed = false;
+    ReadRecord(
+        in, sep_, [&](const std::string& f) { PushFieldSafe(f.data(), f.size()); }, &unclosed);
+    if (in.hit_end && !g.final) return kMore;
+    if (unclosed) result_.unclosed_quote = true;
+    const size_t next = g.line_start + in.pos();
+    Check(g, g.line_start);
+    if (!utf8_bad_ && !IsValidUtf8(text_)) utf8_bad_ = true;
+    g.unchecked = next;
+    if (!EndLine()) return kStop;
+    g.line_start = g.field_start = next;
+    return next;
+  }
+
+  // The quoted field opening at `open`: its closing quote is looked for with
+  // memchr, and the field's text copied only when it holds "".
+  size_t OnQuotedField(Region& g, size_t open) {
+    const char* const buf = g.buf;
+    const size_t end = g.end;
+    g.high = 1;           // the bytes jumped over were not looked at: the region is checked
+    size_t s = open + 1;  // the text from here on is not taken yet
+    bool built = false;   // scratch_ holds the text before s
+    size_t close;         // the closing quote, or end
+    for (;;) {
+      const void* q = std::memchr(buf + s, '"', end - s);
+      close = q ? static_cast<size_t>(static_cast<const char*>(q) - buf) : end;
+      if (close + 1 >= end && !g.final) return kMore;  // no quote yet, or "" may follow
+      if (close + 1 >= end || buf[close + 1] != '"') break;
+      if (!built) scratch_.clear();
+      built = true;
+      AppendChecked(&scratch_, buf + s, close + 1 - s);
+      s = close + 2;
+    }
+    const size_t after = close == end ? end : close + 1;
+    const char c = after < end ? buf[after] : '\n';
+    size_t next;
+    if (after == end) {
+      next = end;
+    } else if (c == sep_) {
+      next = after + 1;
+    } else if (c == '\n') {
+      next = after + 1;
+    } else if (c == '\r' && after + 1 == end) {
+      if (!g.final) return kMore;
+      next = end;
+    } else if (c == '\r' && buf[after + 1] == '\n') {
+      next = after + 2;
+    } else {
+      return SlowRecord(g);
+    }
+    if (built) {
+      AppendChecked(&scratch_, buf + s, close - s);
+      PushFieldSafe(scratch_.data(), scratch_.size());
+    } else {
+      PushField(buf + s, close - s);
+    }
+    if (close == end) result_.unclosed_quote = true;
+    if (after < end && c == sep_) {
+      g.field_start = next;
+      return next;
+    }
+    return EndRecord(g, after, next);
+  }
+
+  // The block scan with quoted fields over [g.line_start, g.end): stores the
+  // records that end in the region; returns where the first one that does
+  // not starts (g.end when none), or kStop.
+  size_t ScanQuoted(Region& g) {
+    const Vectors v(sep_);
+    const char sep = sep_;
+    const char* const buf = g.buf;
+    const size_t end = g.end;
+    size_t field_start = g.line_start;
+    size_t i = g.line_start;
+    while (i < end) {
+      uint64_t m = QuotedMask(buf + i, v, &g.high);
+      if (end - i < 64) m &= (uint64_t{1} << (end - i)) - 1;
+      size_t next = i + 64;
+      while (m) {
+        const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
+        m &= m - 1;
+        const char c = buf[pos];
+        if (c == sep) {
+          PushField(buf + field_start, pos - field_start);
+          field_start = pos + 1;
+          continue;
+        }
+        if (c == '"' && pos != field_start) continue;  // inside a field: an ordinary byte
+        g.field_start = field_start;
+        size_t jump;
+        if (c == '"') {
+          jump = OnQuotedField(g, pos);
+        } else if (c == '\n' || (c == '\r' && (pos + 1 < end ? buf[pos + 1] == '\n' : g.final))) {
+          if (pos > g.line_start) PushField(buf + field_start, pos - field_start);
+          jump = EndRecord(g, pos, std::min(pos + (c == '\r' ? 2 : 1), end));
+        } else if (c == '\r' && pos + 1 == end) {
+          jump = kMore;  // whether an LF follows is not known yet
+        } else if (c == kCtrlZ && pos == g.line_start) {
+          Check(g, pos);
+          return kStop;  // Ctrl-Z at the start of a record ends the file
+        } else {
+          jump = SlowRecord(g);
+        }
+        if (jump == kStop) return kStop;
+        if (jump == kMore) return g.line_start;
+        field_start = g.field_start;
+        next = jump;
+        break;
+      }
+      i = next;
+    }
+    g.field_start = field_start;
+    if (g.line_start == end || !g.final) return g.line_start;
+    // The file's last record, without a line end.
+    PushField(buf + field_start, end - field_start);
+    return EndRecord(g, end, end);
+  }
+
+  size_t ProcessQuoted(const char* buf, size_t b, size_t e, bool final) {
+    Region g{buf, e, final, b, b, b};
+    nfields_ = 0;
+    size_t done;
+    try {
+      done = ScanQuoted(g);
+    } catch (const std::bad_alloc&) {
+      Check(g, g.line_start);  // the record that did not fit is not loaded
+      throw;
+    }
+    if (done != kStop) Check(g, done);
+    return done;
+  }
+
+  // The block scan with quoted fields: a record that goes on behind the bytes
+  // read so far is scanned again from its start once more are read (the
+  // reader's buffer grows to hold it, so a long record costs a few rescans).
+  void ReadFastQuoted() {
+    OpenRow();
+    const Result read = CatchOutOfMemory([&] {
+      bool final = false;
+      while (!stop_) {
+        if (reader_.pos() == reader_.end() && !reader_.Fill()) break;
+        const size_t done = ProcessQuoted(reader_.data(), reader_.pos(), reader_.end(), final);
+        if (done == kStop) break;
+        reader_.set_pos(done);
+        if (done < reader_.end()) {
+          // At least twice the record's bytes before it is scanned again,
+          // however short the reads come back.
+          const size_t want = 2 * (reader_.end() - done);
+          bool more = false;
+          while (reader_.end() - reader_.pos() < want && reader_.Fill()) more = true;
+          if (reader_.failed()) break;  // the record the failure cut is not loaded
+          if (!more) final = true;
+        }
+      }
+    });
+    if (!read.ok()) OutOfMemory();
+  }
+
   void Finish() {
     reader_.Close();
     if (!opened_) return;
@@ -512,6 +922,7 @@ class Loader {
   LoadResult result_;
   std::string path_;
   bool opened_ = true;
+  bool quoted_ = false;
   char sep_ = '\t';
   int counter_ = 0;
   size_t widest_ = 0;
@@ -520,18 +931,21 @@ class Loader {
   size_t room_ = 0;
   size_t nfields_ = 0;
   bool utf8_bad_ = false;
+  std::string text_;     // the record read byte-wise, as loaded
+  std::string field_;    // its field being read
+  std::string scratch_;  // a quoted field's text without its doubled quotes
 };
 
 }  // namespace
 
 LoadResult LoadTable(const std::string& path, bool auto_detect, Table& table,
-                     LoadObserver& observer) {
-  return Loader(table, observer).Run(path, auto_detect, /*simple=*/false);
+                     LoadObserver& observer, bool quoted) {
+  return Loader(table, observer, quoted).Run(path, auto_detect, /*simple=*/false);
 }
 
 LoadResult LoadTableSimple(const std::string& path, bool auto_detect, Table& table,
-                           LoadObserver& observer) {
-  return Loader(table, observer).Run(path, auto_detect, /*simple=*/true);
+                           LoadObserver& observer, bool quoted) {
+  return Loader(table, observer, quoted).Run(path, auto_detect, /*simple=*/true);
 }
 
 }  // namespace core

@@ -5,6 +5,12 @@
 // from the first lines (';', ',' then TAB: the first that splits a line into
 // three or more fields wins, and row 0 gets the column numbers) or the
 // configured one. The caller has emptied the table (ClearGrid) before.
+//
+// With quoted fields on, a field that starts with '"' runs to its closing
+// quote: "" inside it stands for one quote, and the separator, CR, LF and
+// Ctrl-Z inside it belong to the field, so one record (one row) may span
+// lines. Bytes after the closing quote up to the next separator or record end
+// are kept as they stand; a quote anywhere else is an ordinary character.
 #ifndef MARVESK_CORE_LOADER_H_
 #define MARVESK_CORE_LOADER_H_
 
@@ -43,19 +49,27 @@ struct [[nodiscard]] LoadResult {
   bool detected = false;    // a detection candidate decided
   bool stopped = false;     // the user answered No to the continue question
   int64_t stored_rows = 0;  // k
-  int64_t lines_read = 0;   // every line read, empty ones too
+  int64_t lines_read = 0;   // every line read, empty ones too (records when quoted)
+  // Quoted fields on: the file ended inside a quoted field, which then holds
+  // the rest of the file.
+  bool unclosed_quote = false;
+  // Quoted fields off: a field of the probed lines starts with '"' and holds
+  // the separator before its closing quote (or the line's end), so the file
+  // was likely written with quoted fields.
+  bool looks_quoted = false;
 };
 
 // `auto_detect`: detection is in force (the "Automatisch" box is ticked and
-// shown).
+// shown); with `quoted` it ignores separators inside quoted fields and probes
+// the records of the first 100 lines.
 LoadResult LoadTable(const std::string& path, bool auto_detect, Table& table,
-                     LoadObserver& observer);
+                     LoadObserver& observer, bool quoted = false);
 
 // The line-by-line form of the reading pass, without the block scanner: the
 // reference the fast path is tested against, and the path taken for
 // separators that are themselves line characters (LF, CR, Ctrl-Z).
 LoadResult LoadTableSimple(const std::string& path, bool auto_detect, Table& table,
-                           LoadObserver& observer);
+                           LoadObserver& observer, bool quoted = false);
 
 }  // namespace core
 

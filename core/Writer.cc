@@ -1,12 +1,18 @@
 #include "core/Writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "core/FileUtil.h"
+#include "core/LineReader.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace core {
 namespace {
@@ -26,11 +32,31 @@ constexpr size_t kPrefetchBytes = 256;
 // Formats rows into a large buffer that is handed to the file in chunks.
 class RowFormatter {
  public:
-  RowFormatter(AtomicFileWriter& out, char separator)
-      : out_(out), buf_(new char[kChunk]), sep_(separator) {
+  RowFormatter(AtomicFileWriter& out, char separator, bool quoted)
+      : out_(out), buf_(new char[kChunk]), sep_(separator), quoted_(quoted) {
     pos_ = buf_.get();
     end_ = buf_.get() + kChunk;
+    for (const char c : {separator, '"', '\r', '\n', kCtrlZ}) {
+      needs_quotes_[static_cast<unsigned char>(c)] = true;
+    }
   }
+
+  // Appends one line of quoted fields; false once the file reported a failure.
+  bool QuotedRow(const Cell* cells, size_t stored, size_t col_count) {
+    const size_t stored_end = std::min(stored, col_count);
+    for (size_t c = 1; c < col_count; ++c) {
+      if (c > 1 && !Put(sep_)) return false;
+      const std::string_view text = c < stored_end ? cells[c].view() : std::string_view();
+      if (!Field(text, col_count == 2)) return false;
+    }
+    if (end_ - pos_ < 2 && !Flush()) return false;
+    pos_[0] = '\r';
+    pos_[1] = '\n';
+    pos_ += 2;
+    return true;
+  }
+
+  bool quoted() const { return quoted_; }
 
   // Appends one line; false once the file reported a failure.
   bool Row(const Cell* cells, size_t stored, size_t col_count) {
@@ -88,6 +114,31 @@ class RowFormatter {
   }
 
  private:
+  bool Put(char c) {
+    if (pos_ == end_ && !Flush()) return false;
+    *pos_++ = c;
+    return true;
+  }
+
+  // One field of a quoted line; `only`: the line's only field, which is put
+  // in quotes even when empty.
+  bool Field(std::string_view text, bool only) {
+    bool quote = only && text.empty();
+    for (const char c : text) quote |= needs_quotes_[static_cast<unsigned char>(c)];
+    if (!quote) return text.empty() || Append(text);
+    if (!Put('"')) return false;
+    for (size_t start = 0;;) {
+      const size_t q = text.find('"', start);
+      if (q == std::string_view::npos) {
+        if (!Append(text.substr(start))) return false;
+        break;
+      }
+      if (!Append(text.substr(start, q + 1 - start)) || !Put('"')) return false;
+      start = q + 1;
+    }
+    return Put('"');
+  }
+
   // A long text; leaves room for the separator after it.
   bool Append(std::string_view text) {
     if (text.size() + 1 > static_cast<size_t>(end_ - pos_)) {
@@ -104,7 +155,17 @@ class RowFormatter {
   char* pos_;
   char* end_;
   char sep_;
+  bool quoted_;
+  std::array<bool, 256> needs_quotes_{};  // the bytes that put a field in quotes
 };
+
+// Whether [p, p+n) holds the separator, CR or LF.
+bool HoldsLineOrSeparator(const char* p, size_t n, char sep) {
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] == sep || p[i] == '\n' || p[i] == '\r') return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -124,7 +185,11 @@ bool WriteRows(const Table& table, RowFormatter& formatter, ProgressObserver* ob
       for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(p + b);
     }
 #endif
-    if (!formatter.Row(table.StoredCells(r), table.StoredLength(r), col_count)) return false;
+    const bool written =
+        formatter.quoted()
+            ? formatter.QuotedRow(table.StoredCells(r), table.StoredLength(r), col_count)
+            : formatter.Row(table.StoredCells(r), table.StoredLength(r), col_count);
+    if (!written) return false;
     result.rows_written = r;
     if (observer) {
       observer->Progress(r);
@@ -140,7 +205,7 @@ bool WriteRows(const Table& table, RowFormatter& formatter, ProgressObserver* ob
 }  // namespace
 
 WriteResult WriteTable(const Table& table, const std::string& path, char separator,
-                       ProgressObserver* observer, bool sync) {
+                       ProgressObserver* observer, bool sync, bool quoted) {
   const std::string failed = "Datei " + path +
                              " konnte nicht gespeichert werden. Eine vorhandene Datei dieses "
                              "Namens bleibt unverändert";
@@ -153,7 +218,7 @@ WriteResult WriteTable(const Table& table, const std::string& path, char separat
   bool ok;
   if (observer) observer->Started(table.RowCount() - 1);
   {
-    RowFormatter formatter(out, separator);
+    RowFormatter formatter(out, separator, quoted);
     ok = WriteRows(table, formatter, observer, result);
   }
   // Commit also reports a failed earlier write, and then leaves the target
@@ -166,6 +231,38 @@ WriteResult WriteTable(const Table& table, const std::string& path, char separat
   }
   if (observer) observer->Finished();
   return result;
+}
+
+int64_t CellsNeedingQuotes(const Table& table, char separator) {
+  const size_t col_count = static_cast<size_t>(std::max(table.ColCount(), 0));
+  int64_t count = 0;
+#if defined(__SSE2__)
+  const __m128i sep = _mm_set1_epi8(separator);
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+#endif
+  for (int r = 1; r < table.RowCount(); ++r) {
+    const Cell* cells = table.StoredCells(r);
+    const size_t end = std::min(table.StoredLength(r), col_count);
+    for (size_t c = 1; c < end; ++c) {
+      const Cell& cell = cells[c];
+#if defined(__SSE2__)
+      if (cell.IsInline()) {
+        // A short text lies inside the cell: one compare of its 16 bytes,
+        // the ones past the text masked off.
+        const auto* raw = reinterpret_cast<const unsigned char*>(&cell);
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw));
+        const __m128i hit = _mm_or_si128(
+            _mm_cmpeq_epi8(x, sep), _mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr)));
+        count += (static_cast<unsigned>(_mm_movemask_epi8(hit)) & ((1u << raw[15]) - 1)) != 0;
+        continue;
+      }
+#endif
+      const std::string_view text = cell.view();
+      count += HoldsLineOrSeparator(text.data(), text.size(), separator);
+    }
+  }
+  return count;
 }
 
 }  // namespace core

@@ -21,15 +21,29 @@
 
 namespace testing_support {
 
-// A directory of its own for every test, removed with everything in it.
-// The two loading paths, for tests that hold both to the same outcome.
-using LoadFn = core::LoadResult (*)(const std::string&, bool, core::Table&, core::LoadObserver&);
+// The two loading paths, for tests that hold both to the same outcome: a
+// loader function called with quoted fields off unless told otherwise.
+class LoadFn {
+ public:
+  using Fn = core::LoadResult (*)(const std::string&, bool, core::Table&, core::LoadObserver&,
+                                  bool);
+  constexpr LoadFn(Fn fn) : fn_(fn) {}  // NOLINT: converts like the function pointer it holds
+  core::LoadResult operator()(const std::string& path, bool auto_detect, core::Table& table,
+                              core::LoadObserver& observer, bool quoted = false) const {
+    return fn_(path, auto_detect, table, observer, quoted);
+  }
+
+ private:
+  Fn fn_;
+};
 struct LoadPath {
   const char* name;
   LoadFn load;
 };
 inline constexpr LoadPath kPaths[] = {{"LoadTable", &core::LoadTable},
                                       {"LoadTableSimple", &core::LoadTableSimple}};
+
+// A directory of its own for every test, removed with everything in it.
 
 class TempDirTest : public ::testing::Test {
  protected:

@@ -123,7 +123,8 @@ Snapshot TakeSnapshot(const core::LoadResult& r, const core::Table& t, const Qui
 // What differs between two snapshots, for the failure message.
 std::string Describe(const Snapshot& a, const Snapshot& b);
 
-using LoadFn = core::LoadResult (*)(const std::string&, bool, core::Table&, core::LoadObserver&);
+using LoadFn = core::LoadResult (*)(const std::string&, bool, core::Table&, core::LoadObserver&,
+                                    bool);
 
 // The lines of a file as the reader yields them: a line ends at LF, CR is
 // dropped, Ctrl-Z ends a line's text and, as a line's first byte, the file.

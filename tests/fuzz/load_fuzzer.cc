@@ -49,7 +49,7 @@ Loaded Load(fuzz::LoadFn fn, const std::string& path, char separator, uint64_t b
   {
     // An unlimited budget keeps the machine's own state out of the result.
     const core::ScopedMemoryProbe probe(core::BudgetProbe(budget));
-    l.result = fn(path, separator == 0, *l.table, observer);
+    l.result = fn(path, separator == 0, *l.table, observer, false);
   }
   l.snapshot = fuzz::TakeSnapshot(l.result, *l.table, observer);
   return l;
