@@ -192,7 +192,8 @@ void FileOperations::Load(bool reload) {
     LoadReport observer(bar, watch, bars_.status, prompter_, window_, FileNameOf(path),
                         [this] { return SeparatorChar(); });
     Stamp(path);
-    result = core::LoadTable(Bytes(path), auto_detect, table, observer);
+    result = core::LoadTable(Bytes(path), auto_detect, table, observer,
+                             settings_.separator.quoted_fields);
     return result.status;
   });
   edits_.MarkClean();
@@ -218,6 +219,14 @@ void FileOperations::Load(bool reload) {
 
 QString FileOperations::LoadNotice(const core::LoadResult& result) const {
   QStringList notes;
+  if (result.unclosed_quote) {
+    notes << QStringLiteral("Anführungszeichen am Dateiende nicht geschlossen: der Rest der Datei "
+                            "steht in einem Feld");
+  }
+  if (result.looks_quoted) {
+    notes << QStringLiteral("Die Datei scheint Felder in Anführungszeichen zu verwenden: "
+                            "Info, \"Felder in Anführungszeichen\"");
+  }
   if (result.stopped) {
     notes << QStringLiteral("Tabelle unvollständig: Laden abgebrochen, %1 gelesen")
                  .arg(result.stored_rows == 1
@@ -279,6 +288,7 @@ void FileOperations::Save(bool with_tab) {
   if (QString::fromStdString(core::UpperExt(Bytes(path))) == QLatin1String(".CSV")) {
     separator = ';';
   }
+  if (!SplitCellsConfirmed(grid, separator)) return;
   if (!ChangedFileConfirmed(path, QStringLiteral("Trotzdem überschreiben?"))) return;
   ChosenFolder(path);
   OpenDialog1.file_name = path;
@@ -288,8 +298,8 @@ void FileOperations::Save(bool with_tab) {
   bars_.status->SetPanelText(0, QStringLiteral("Laden ") + path);
   bars_.status->show();
   ProgressReport observer(bars_.progress, window_, &watch);
-  const core::WriteResult result =
-      core::WriteTable(grid.table(), Bytes(path), separator, &observer, /*sync=*/true);
+  const core::WriteResult result = core::WriteTable(grid.table(), Bytes(path), separator, &observer,
+                                                    /*sync=*/true, settings_.separator.quoted_fields);
   bars_.status->hide();
   bars_.menu->show();
   if (result.status.code() == core::Code::kCreateFailed ||
@@ -300,6 +310,27 @@ void FileOperations::Save(bool with_tab) {
   Stamp(path);
   // A save stopped by Escape wrote part of the table only.
   if (result.status.ok()) edits_.MarkClean();
+}
+
+bool FileOperations::SplitCellsConfirmed(const StringGrid& grid, char separator) {
+  // With quoted fields every cell reads back as it was written.
+  if (settings_.separator.quoted_fields) return true;
+  const int64_t cells = core::CellsNeedingQuotes(grid.table(), separator);
+  if (cells == 0) return true;
+  const QString shown = QString::fromLatin1(core::SeparatorDisplay(separator));
+  const QString text =
+      (cells == 1 ? QStringLiteral("1 Zelle enthält das Trennzeichen %1 oder einen Zeilenumbruch "
+                                   "und wird beim erneuten Laden anders aufgeteilt.")
+                        .arg(shown)
+                  : QStringLiteral("%1 Zellen enthalten das Trennzeichen %2 oder einen "
+                                   "Zeilenumbruch und werden beim erneuten Laden anders "
+                                   "aufgeteilt.")
+                        .arg(cells)
+                        .arg(shown)) +
+      QStringLiteral("\rMit \"Felder in Anführungszeichen\" (Info) bleiben sie erhalten."
+                     "\rTrotzdem speichern?");
+  return ShowMessage(prompter_, window_, Prompter::Kind::kInformation, text,
+                     Prompter::Buttons::kYesNo) == Prompter::kResultYes;
 }
 
 void FileOperations::sbSpeichernClick(bool with_tab) { Save(with_tab); }

@@ -93,6 +93,9 @@ class FileOperations final : public QObject {
   // False when `path` is that file, another program changed it since, and
   // the user answers No to `question` (said after what happened).
   bool ChangedFileConfirmed(const QString& path, const QString& question);
+  // False when cells would split differently once the file is read again
+  // and the user does not want that.
+  bool SplitCellsConfirmed(const StringGrid& grid, char separator);
 
   QWidget* window_;
   TableViews& views_;

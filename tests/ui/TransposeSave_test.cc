@@ -147,21 +147,25 @@ TEST_F(SaveTest, MouseButtonAndNameChooseTheSeparator) {
     const char* choice;
     const char* name;
     const char* expected;
+    bool splits;  // the cell holds the separator: asked first, answered Ja
   };
   const Case cases[] = {
-      {Qt::LeftButton, "Komma", "links.txt", "a\tb\tc\t\r\n1\tx;y\t3\t\r\n"},
-      {Qt::RightButton, "Komma", "rechts.txt", "a,b,c,\r\n1,x;y,3,\r\n"},
-      {Qt::RightButton, "Tab", "gross.CsV", "a;b;c;\r\n1;x;y;3;\r\n"},
-      {Qt::LeftButton, "Komma", "klein.csv", "a;b;c;\r\n1;x;y;3;\r\n"},
+      {Qt::LeftButton, "Komma", "links.txt", "a\tb\tc\t\r\n1\tx;y\t3\t\r\n", false},
+      {Qt::RightButton, "Komma", "rechts.txt", "a,b,c,\r\n1,x;y,3,\r\n", false},
+      {Qt::RightButton, "Tab", "gross.CsV", "a;b;c;\r\n1;x;y;3;\r\n", true},
+      {Qt::LeftButton, "Komma", "klein.csv", "a;b;c;\r\n1;x;y;3;\r\n", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetSeparator(QString::fromLatin1(c.choice));
     const QString path = dir_.path() + QLatin1Char('/') + QString::fromLatin1(c.name);
     prompter_.save_answers.push_back(path);
+    if (c.splits) prompter_.answers.push_back(Prompter::kResultYes);
     const size_t asked = prompter_.save_requests.size();
     Press(c.button);
     ASSERT_EQ(prompter_.save_requests.size(), asked + 1) << "one press saves once";
+    EXPECT_EQ(prompter_.messages.size(), c.splits ? 1u : 0u);
+    prompter_.messages.clear();
     EXPECT_EQ(ReadFile(path), c.expected);
     EXPECT_EQ(Part<ui::FileOperations>("FileOperations").file_name(), path);
   }
