@@ -1,6 +1,6 @@
 // marvesk_bench: timing figures for the core's big-file paths (load,
-// transposition, save, column and row edits, block edits, search) on files
-// it generates itself.
+// transposition, save, column and row edits, block edits, search, quoted
+// fields) on files it generates itself.
 // Each figure is a ratio against a plain baseline measured in the same run,
 // so runs on different machines or days stay comparable. One `name: value`
 // line per figure.
@@ -191,10 +191,11 @@ class QuietObserver final : public core::LoadObserver {
 
 // The core load as the program does it; false when the table is not what
 // the file holds (then the figures would be meaningless).
-bool Load(const InputFile& input, core::Table& table) {
+bool Load(const InputFile& input, core::Table& table, bool quoted = false) {
   QuietObserver observer;
   core::ClearGrid(table);
-  const core::LoadResult r = core::LoadTable(input.path, /*auto_detect=*/true, table, observer);
+  const core::LoadResult r =
+      core::LoadTable(input.path, /*auto_detect=*/true, table, observer, quoted);
   return r.status.ok() && r.stored_rows == input.lines && table.ColCount() == input.fields + 1 &&
          r.separator == kSep;
 }
@@ -697,6 +698,14 @@ bool RunFile(const InputFile& input, const std::string& dir) {
   if (!ok) return Fail(input, "the load did not give the file's table");
   Print(input, "load s", 3, load_s);
   Print(input, "load/scan", 2, load_s / scan_s);
+  if (std::strcmp(input.name, "narrow") == 0) {
+    // The same file with quoted fields on: it holds no quote, so only the
+    // scan's extra special byte costs.
+    const double quoted_s = Best([&] { ok = Load(input, loaded, true) && ok; });
+    if (!ok) return Fail(input, "the quoted load did not give the file's table");
+    Print(input, "quoted load s", 3, quoted_s);
+    Print(input, "quoted load/plain load", 2, quoted_s / load_s);
+  }
 
   {
     auto target = std::make_unique<core::Table>();
@@ -778,6 +787,119 @@ bool RunFile(const InputFile& input, const std::string& dir) {
   return true;
 }
 
+// The narrow file's kind of data with every field in quotes: about every
+// 16th field holds a separator, every 16th a quote (written doubled), every
+// 64th a CR LF. The cells of some rows are kept to check the loads against.
+struct QuotedAll {
+  InputFile file;
+  int64_t crlfs = 0;  // CR LFs inside fields: the plain reading sees more lines
+  std::vector<int64_t> sample_rows;
+  std::vector<std::vector<std::string>> sample_cells;
+};
+
+bool GenerateQuotedAll(QuotedAll& q) {
+  static const char kAlnum[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  InputFile& input = q.file;
+  const int64_t last = input.lines;
+  q.sample_rows = {1, 2, last / 3, last / 2, last - 1, last};
+  std::FILE* f = std::fopen(input.path.c_str(), "wb");
+  if (!f) return false;
+  uint64_t state = input.seed;
+  std::string chunk;
+  std::string cell;
+  bool ok = true;
+  const uint64_t span = static_cast<uint64_t>(input.max_len - input.min_len + 1);
+  for (int64_t line = 1; line <= input.lines; ++line) {
+    const bool sampled =
+        std::find(q.sample_rows.begin(), q.sample_rows.end(), line) != q.sample_rows.end();
+    if (sampled) q.sample_cells.emplace_back();
+    for (int field = 0; field < input.fields; ++field) {
+      if (field > 0) chunk.push_back(kSep);
+      const int len = input.min_len + static_cast<int>(NextRandom(state) % span);
+      cell.clear();
+      for (int i = 0; i < len; ++i) cell.push_back(kAlnum[NextRandom(state) % 62]);
+      const uint64_t kind = NextRandom(state) % 64;
+      const size_t mid = static_cast<size_t>(len / 2);
+      if (kind < 4) {
+        cell.insert(mid, 1, kSep);
+      } else if (kind < 8) {
+        cell.insert(mid, 1, '"');
+      } else if (kind == 8) {
+        cell.insert(mid, "\r\n");
+        ++q.crlfs;
+      }
+      chunk.push_back('"');
+      for (const char c : cell) {
+        if (c == '"') chunk.push_back('"');
+        chunk.push_back(c);
+      }
+      chunk.push_back('"');
+      if (sampled) q.sample_cells.back().push_back(cell);
+    }
+    chunk.push_back('\n');
+    if (chunk.size() >= (1 << 20) || line == input.lines) {
+      ok = std::fwrite(chunk.data(), 1, chunk.size(), f) == chunk.size() && ok;
+      chunk.clear();
+    }
+  }
+  ok = (std::fclose(f) == 0) && ok;
+  input.size = FileSize(input.path);
+  return ok && input.size > 0;
+}
+
+// Loads of the quoted-all file with quoted fields on and off, and its saves.
+bool RunQuotedAll(QuotedAll& q, const std::string& dir) {
+  const InputFile& input = q.file;
+  if (!GenerateQuotedAll(q)) return Fail(input, "cannot write the file");
+  std::vector<char> buf(input.size);
+  ScanCounts counts;
+  if (!Scan(input.path, buf, &counts)) return Fail(input, "warm-up read failed");
+  buf = std::vector<char>();
+
+  core::Table table;
+  QuietObserver observer;
+  core::LoadResult r;
+  auto load = [&](bool quoted) {
+    core::ClearGrid(table);
+    r = core::LoadTable(input.path, /*auto_detect=*/true, table, observer, quoted);
+  };
+  bool ok = true;
+  const double plain_s = Best([&] {
+    load(false);
+    ok = r.status.ok() && r.separator == kSep && r.stored_rows == input.lines + q.crlfs && ok;
+  });
+  if (!ok) return Fail(input, "the plain load did not give a row for each line");
+  auto right = [&] {
+    if (!r.status.ok() || r.unclosed_quote || r.separator != kSep || r.stored_rows != input.lines ||
+        table.ColCount() != input.fields + 1) {
+      return false;
+    }
+    for (size_t k = 0; k < q.sample_rows.size(); ++k) {
+      if (RowTexts(table, static_cast<int>(q.sample_rows[k])) != q.sample_cells[k]) return false;
+    }
+    return true;
+  };
+  const double quoted_s = Best([&] { load(true); }, {}, [&] { ok = right() && ok; });
+  if (!ok) return Fail(input, "the quoted load did not give the generated cells");
+  Print(input, "quoted load s", 3, quoted_s);
+  Print(input, "plain load s", 3, plain_s);
+  Print(input, "quoted load/plain load", 2, quoted_s / plain_s);
+
+  const std::string save_path = dir + "/quoted-all.save.txt";
+  double save_s[2];  // [quoted]
+  for (int quoted = 0; quoted < 2; ++quoted) {
+    save_s[quoted] = Best(
+        [&] {
+          ok = core::WriteTable(table, save_path, kSep, nullptr, false, quoted).status.ok() && ok;
+        },
+        [&] { unlink(save_path.c_str()); });
+  }
+  if (!ok || FileSize(save_path) == 0) return Fail(input, "a save failed");
+  unlink(save_path.c_str());
+  Print(input, "quoted save/plain save", 2, save_s[1] / save_s[0]);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -826,6 +948,11 @@ int main(int argc, char** argv) {
                 files[1].fields, quick ? ", quick run" : "");
     std::fflush(stdout);  // before any fork, so no child holds a copy
     for (const InputFile& input : files) ok = RunFile(input, dir) && ok;
+    QuotedAll quoted_all;
+    quoted_all.file = files[0];
+    quoted_all.file.name = "quoted-all";
+    quoted_all.file.path = dir + "/quoted-all.txt";
+    ok = RunQuotedAll(quoted_all, dir) && ok;
   }
 
   if (keep) {

@@ -769,7 +769,6 @@ class Loader {
   size_t OnQuotedField(Region& g, size_t open) {
     const char* const buf = g.buf;
     const size_t end = g.end;
-    g.high = 1;           // the bytes jumped over were not looked at: the region is checked
     size_t s = open + 1;  // the text from here on is not taken yet
     bool built = false;   // scratch_ holds the text before s
     size_t close;         // the closing quote, or end
@@ -856,6 +855,12 @@ class Loader {
         if (jump == kStop) return kStop;
         if (jump == kMore) return g.line_start;
         field_start = g.field_start;
+        if (jump < i + 64) {
+          // Still inside this block: its mask goes on past the jump.
+          m &= ~uint64_t{0} << (jump - i);
+          continue;
+        }
+        if (!g.high) g.high = HighBytes(buf + i + 64, jump - i - 64);
         next = jump;
         break;
       }
@@ -866,6 +871,15 @@ class Loader {
     // The file's last record, without a line end.
     PushField(buf + field_start, end - field_start);
     return EndRecord(g, end, end);
+  }
+
+  // Whether the bytes a jump passed by hold one of 0x80 or above, for the
+  // UTF-8 check; long runs are simply left to the check.
+  static int HighBytes(const char* p, size_t n) {
+    if (n > 256) return 1;
+    unsigned char any = 0;
+    for (size_t k = 0; k < n; ++k) any |= static_cast<unsigned char>(p[k]);
+    return any >> 7;
   }
 
   size_t ProcessQuoted(const char* buf, size_t b, size_t e, bool final) {

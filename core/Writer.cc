@@ -125,15 +125,16 @@ class RowFormatter {
   bool Field(std::string_view text, bool only) {
     bool quote = only && text.empty();
     for (const char c : text) quote |= needs_quotes_[static_cast<unsigned char>(c)];
-    if (!quote) return text.empty() || Append(text);
+    auto append = [this](std::string_view part) { return part.empty() || Append(part); };
+    if (!quote) return append(text);
     if (!Put('"')) return false;
     for (size_t start = 0;;) {
       const size_t q = text.find('"', start);
       if (q == std::string_view::npos) {
-        if (!Append(text.substr(start))) return false;
+        if (!append(text.substr(start))) return false;
         break;
       }
-      if (!Append(text.substr(start, q + 1 - start)) || !Put('"')) return false;
+      if (!append(text.substr(start, q + 1 - start)) || !Put('"')) return false;
       start = q + 1;
     }
     return Put('"');

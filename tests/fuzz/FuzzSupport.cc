@@ -90,6 +90,8 @@ Snapshot TakeSnapshot(const core::LoadResult& r, const core::Table& t, const Qui
   s.detected = r.detected;
   s.stopped = r.stopped;
   s.utf8 = t.utf8();
+  s.unclosed_quote = r.unclosed_quote;
+  s.looks_quoted = r.looks_quoted;
   s.stored_rows = r.stored_rows;
   s.lines_read = r.lines_read;
   s.cols = t.ColCount();
@@ -119,6 +121,8 @@ std::string Describe(const Snapshot& a, const Snapshot& b) {
   field("detected", a.detected, b.detected);
   field("stopped", a.stopped, b.stopped);
   field("utf8", a.utf8, b.utf8);
+  field("unclosed_quote", a.unclosed_quote, b.unclosed_quote);
+  field("looks_quoted", a.looks_quoted, b.looks_quoted);
   field("stored_rows", a.stored_rows, b.stored_rows);
   field("lines_read", a.lines_read, b.lines_read);
   field("ColCount", a.cols, b.cols);

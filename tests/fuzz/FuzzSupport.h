@@ -110,7 +110,8 @@ bool OutOfMemory(const R& r) {
 struct Snapshot {
   int status = 0;
   char separator = 0;
-  bool detected = false, stopped = false, utf8 = false;
+  bool detected = false, stopped = false, utf8 = false, unclosed_quote = false,
+       looks_quoted = false;
   int64_t stored_rows = 0, lines_read = 0;
   int cols = 0, rows = 0;
   std::string cells;  // each row up to its last non-empty cell, lengths and bytes

@@ -2,7 +2,9 @@
 // (core::LoadTableSimple) must leave the same table and report the same, and
 // both must give what the line rules and the splitter say, with detection and
 // with a fixed separator. Under a memory budget both must still agree and
-// keep exactly the rows before the one that did not fit.
+// keep exactly the rows before the one that did not fit. With quoted fields
+// the two paths must agree as well, and on a file without quotes give what
+// they give without quoted fields.
 //
 // Input: separator byte (index into kSeparators), two budget bytes (0: no
 // budgeted load, else that many 64-byte units), with MARVESK_FUZZ_SMALL_READS
@@ -41,7 +43,8 @@ struct Loaded {
   fuzz::Snapshot snapshot;
 };
 
-Loaded Load(fuzz::LoadFn fn, const std::string& path, char separator, uint64_t budget) {
+Loaded Load(fuzz::LoadFn fn, const std::string& path, char separator, uint64_t budget,
+            bool quoted = false) {
   Loaded l;
   l.table = std::make_unique<core::Table>();
   core::ClearGrid(*l.table);
@@ -49,7 +52,7 @@ Loaded Load(fuzz::LoadFn fn, const std::string& path, char separator, uint64_t b
   {
     // An unlimited budget keeps the machine's own state out of the result.
     const core::ScopedMemoryProbe probe(core::BudgetProbe(budget));
-    l.result = fn(path, separator == 0, *l.table, observer, false);
+    l.result = fn(path, separator == 0, *l.table, observer, quoted);
   }
   l.snapshot = fuzz::TakeSnapshot(l.result, *l.table, observer);
   return l;
@@ -159,6 +162,18 @@ void CheckUnlimited(const std::string& path, std::string_view bytes, char separa
   FUZZ_CHECK(block.snapshot == line.snapshot,
              "block path vs line path: " + fuzz::Describe(block.snapshot, line.snapshot) + where);
   CheckFullLoad(block, MakeModel(bytes, separator), where);
+
+  const Loaded quoted = Load(&core::LoadTable, path, separator, UINT64_MAX, true);
+  const Loaded quoted_line = Load(&core::LoadTableSimple, path, separator, UINT64_MAX, true);
+  FUZZ_CHECK(quoted.snapshot == quoted_line.snapshot,
+             "quoted, block path vs line path: " +
+                 fuzz::Describe(quoted.snapshot, quoted_line.snapshot) + where);
+  FUZZ_CHECK(fuzz::LoadedFully(quoted.result), "quoted " + where);
+  if (bytes.find('"') == std::string_view::npos) {
+    FUZZ_CHECK(quoted.snapshot == block.snapshot,
+               "quoted vs plain without quotes: " +
+                   fuzz::Describe(quoted.snapshot, block.snapshot) + where);
+  }
 }
 
 void CheckBudget(const std::string& path, std::string_view bytes, char separator, uint64_t budget) {
@@ -179,6 +194,11 @@ void CheckBudget(const std::string& path, std::string_view bytes, char separator
     FUZZ_CHECK(k <= m.rows.size(), where);
     CheckRows(*l->table, m, k, where + (l == &block ? " (block path)" : " (line path)"));
   }
+  const Loaded quoted = Load(&core::LoadTable, path, separator, budget, true);
+  const Loaded quoted_line = Load(&core::LoadTableSimple, path, separator, budget, true);
+  FUZZ_CHECK(quoted.snapshot == quoted_line.snapshot,
+             "quoted, block path vs line path: " +
+                 fuzz::Describe(quoted.snapshot, quoted_line.snapshot) + where);
 }
 
 #if MARVESK_FUZZ_SMALL_READS

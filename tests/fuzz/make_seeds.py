@@ -40,6 +40,14 @@ FILES = {
     "invalid_utf8": b"a;b;c\n\xe0\x80\xaf;\xed\xa0\x80;\xf4\x90\x80\x80\n\xc3\xa4;\xc3;ok\n",
 }
 
+# Files written with quoted fields, for the quoted loads of both targets.
+QUOTED = {
+    "quoted_spreadsheet": ("Name;Betrag;Notiz\r\nMüller;\"1.234,50\";\"Zeile 1\r\nZeile 2\"\r\n"
+                           "\"Sag \"\"Hallo\"\"\";;x\r\n\"\"\r\n").encode("utf-8"),
+    "quoted_odd": b"\"a\"b;\"\"\"\"\n\"\"\"\r\n\r\"c;d\"\rx;e\x1af\nq\"r;\"s\x1at\"\n\"open;\r\n\"\"",
+    "quoted_long": b"x;\"" + b"ab\"\"\n;" * 40 + b"\";y\n" + b"z;\"" + b"w" * 300 + b"\"\r\n",
+}
+
 
 def write(target, name, data):
     folder = os.path.join(HERE, target)
@@ -92,6 +100,8 @@ def load_seeds():
     write("load", "ctrl_z_after_lone_cr", bytes([SEP[";"], 0, 0, 7]) + b"a\rb\x1ac;d\ne;f\n")
     # Read one byte at a time (the small-read run), every kind of line end
     # straddles the end of what the buffer holds.
+    for i, (name, data) in enumerate(sorted(QUOTED.items())):
+        write("load", name, bytes([[SEP[";"], SEP["detect"], SEP[","]][i], 0, 0, i + 1]) + data)
     write("load", "read_edges", bytes([SEP[";"], 0, 0, 0]) +
           b"crlf;a\r\nlone\rcr;b\nz\x1a\xe4;c\n;;sep\n\xc3\xa4;utf8\n\n\n\x1aafter")
 
@@ -102,6 +112,8 @@ def roundtrip_seeds():
         sep = list(SEP.values())[i % len(SEP)]
         head = bytes([sep, (i * 37) % 256, i % 32])
         write("roundtrip", name, head + FILES[name])
+    for i, (name, data) in enumerate(sorted(QUOTED.items())):
+        write("roundtrip", name, bytes([[SEP[";"], SEP["detect"], SEP["\t"]][i], i * 3, i]) + data)
 
 
 def split_seeds():

@@ -3,7 +3,9 @@
 // holds; the file must be exactly the writer's format (every field followed
 // by the separator, CR LF after each row), and loading it with that separator
 // must give the same cells, plus the empty column the trailing separators
-// make.
+// make. Then the same with quoted fields: the file loaded with them, written
+// with them (a separator cells may hold), must be exactly the quoted format
+// and load back with them into the same cells.
 //
 // Input: separator byte (index into kSeparators), a byte choosing where the
 // search for an unused writing separator starts, an edit byte, then the file.
@@ -26,10 +28,10 @@ namespace {
 
 constexpr char kSeparators[] = {0, ';', ',', '\t', ' ', '|', '\n', '\r', core::kCtrlZ};
 
-void LoadInto(const std::string& path, char separator, core::Table& t) {
+void LoadInto(const std::string& path, char separator, core::Table& t, bool quoted = false) {
   core::ClearGrid(t);
   fuzz::QuietObserver observer(separator);
-  const core::LoadResult r = core::LoadTable(path, separator == 0, t, observer);
+  const core::LoadResult r = core::LoadTable(path, separator == 0, t, observer, quoted);
   FUZZ_CHECK(r.status.ok(), "load: " + r.status.message());
 }
 
@@ -80,6 +82,60 @@ std::string Expected(const core::Table& t, char separator) {
   return s;
 }
 
+// The quoted format written out plainly.
+std::string ExpectedQuoted(const core::Table& t, char separator) {
+  const std::string special = std::string(1, separator) + "\"\r\n\x1a";
+  std::string s;
+  for (int r = 1; r < t.RowCount(); ++r) {
+    for (int c = 1; c < t.ColCount(); ++c) {
+      const std::string_view cell = t.Get(c, r);
+      if (c > 1) s += separator;
+      if (cell.find_first_of(special) == std::string_view::npos &&
+          !(cell.empty() && t.ColCount() == 2)) {
+        s += cell;
+        continue;
+      }
+      s += '"';
+      for (char ch : cell) s += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+      s += '"';
+    }
+    s += "\r\n";
+  }
+  return s;
+}
+
+void CheckQuoted(const std::string& path, char separator, uint8_t edits, uint8_t pick,
+                 std::string_view bytes) {
+  static constexpr char kQuotedSeparators[] = {';', ',', '\t', ' ', '|'};
+  const char out_sep = kQuotedSeparators[pick % sizeof kQuotedSeparators];
+  core::Table table;
+  LoadInto(path, separator, table, true);
+  Edit(table, edits);
+  const std::string out_path = fuzz::ScratchPath("quoted.txt");
+  const core::WriteResult w = core::WriteTable(table, out_path, out_sep, nullptr, false, true);
+  const std::string where =
+      "quoted, written with " + fuzz::Escaped({&out_sep, 1}) + " from file " + fuzz::Escaped(bytes);
+  FUZZ_CHECK(w.status.ok(), "WriteTable: " + w.status.message() + "; " + where);
+  const std::string file = fuzz::ReadScratch(out_path);
+  FUZZ_CHECK(file == ExpectedQuoted(table, out_sep), "file " + fuzz::Escaped(file) + "; " + where);
+  core::Table back;
+  LoadInto(out_path, out_sep, back, true);
+  if (table.ColCount() < 2) {
+    FUZZ_CHECK(back.RowCount() == 2 && back.Get(1, 1).empty(), where + ": lines of CR LF only");
+    return;
+  }
+  FUZZ_CHECK(back.RowCount() == table.RowCount(), where + ": RowCount");
+  FUZZ_CHECK(back.ColCount() == table.ColCount(), where + ": ColCount");
+  for (int r = 1; r < table.RowCount(); ++r) {
+    for (int c = 1; c < table.ColCount(); ++c) {
+      FUZZ_CHECK(back.Get(c, r) == table.Get(c, r),
+                 where + ": cell " + std::to_string(c) + "," + std::to_string(r) + " " +
+                     fuzz::Escaped(back.Get(c, r)) + " vs " + fuzz::Escaped(table.Get(c, r)));
+    }
+  }
+  FUZZ_CHECK(back.utf8() == AllUtf8(table), where + ": encoding");
+}
+
 void CheckReloaded(const core::Table& written, const core::Table& back, char separator,
                    const std::string& where) {
   if (written.ColCount() < 2) {
@@ -113,6 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t edits = in.Byte();
   const std::string_view bytes = in.Rest();
   const std::string path = fuzz::WriteScratch("roundtrip.txt", bytes);
+  CheckQuoted(path, separator, edits, search_start, bytes);
 
   core::Table table;
   LoadInto(path, separator, table);
