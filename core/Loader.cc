@@ -138,20 +138,25 @@ inline uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
   *high |= hi;
   return m;
 }
-// As SpecialMask, with the quote as a special byte too.
-inline uint64_t QuotedMask(const char* p, const Vectors& v, int* high) {
+// As SpecialMask, with the quote as a special byte too; *quotes gets the
+// quotes alone.
+inline uint64_t QuotedMask(const char* p, const Vectors& v, int* high, uint64_t* quotes) {
   uint64_t m = 0;
+  uint64_t q = 0;
   int hi = 0;
   for (int k = 0; k < 4; ++k) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i qe = _mm_cmpeq_epi8(x, v.quote);
     const __m128i e =
         _mm_or_si128(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, v.sep), _mm_cmpeq_epi8(x, v.lf)),
                                   _mm_or_si128(_mm_cmpeq_epi8(x, v.cr), _mm_cmpeq_epi8(x, v.sub))),
-                     _mm_cmpeq_epi8(x, v.quote));
+                     qe);
     m |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(e))) << (16 * k);
+    q |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(qe))) << (16 * k);
     hi |= _mm_movemask_epi8(x);
   }
   *high |= hi;
+  *quotes = q;
   return m;
 }
 #else
@@ -168,12 +173,13 @@ inline uint64_t SpecialMask(const char* p, const Vectors& v, int* high) {
   }
   return m;
 }
-inline uint64_t QuotedMask(const char* p, const Vectors& v, int* high) {
-  uint64_t m = SpecialMask(p, v, high);
+inline uint64_t QuotedMask(const char* p, const Vectors& v, int* high, uint64_t* quotes) {
+  uint64_t q = 0;
   for (int k = 0; k < 64; ++k) {
-    if (p[k] == '"') m |= uint64_t{1} << k;
+    if (p[k] == '"') q |= uint64_t{1} << k;
   }
-  return m;
+  *quotes = q;
+  return SpecialMask(p, v, high) | q;
 }
 #endif
 
@@ -824,7 +830,8 @@ class Loader {
     size_t field_start = g.line_start;
     size_t i = g.line_start;
     while (i < end) {
-      uint64_t m = QuotedMask(buf + i, v, &g.high);
+      uint64_t quotes;
+      uint64_t m = QuotedMask(buf + i, v, &g.high, &quotes);
       if (end - i < 64) m &= (uint64_t{1} << (end - i)) - 1;
       size_t next = i + 64;
       while (m) {
@@ -837,6 +844,22 @@ class Loader {
           continue;
         }
         if (c == '"' && pos != field_start) continue;  // inside a field: an ordinary byte
+        if (c == '"' && sep != '"') {
+          // The common quoted field: closed in this block, no "" inside, the
+          // separator right behind it. Everything else goes the long way.
+          const uint64_t later = pos - i == 63 ? 0 : quotes & (~uint64_t{0} << (pos - i + 1));
+          const size_t close = later ? i + static_cast<size_t>(__builtin_ctzll(later)) : end;
+          if (close + 1 < end && buf[close + 1] == sep) {
+            PushField(buf + pos + 1, close - pos - 1);
+            field_start = close + 2;
+            if (field_start - i < 64) {
+              m &= ~uint64_t{0} << (field_start - i);
+              continue;
+            }
+            next = field_start;
+            break;
+          }
+        }
         g.field_start = field_start;
         size_t jump;
         if (c == '"') {

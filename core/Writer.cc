@@ -44,7 +44,20 @@ class RowFormatter {
   // Appends one line of quoted fields; false once the file reported a failure.
   bool QuotedRow(const Cell* cells, size_t stored, size_t col_count) {
     const size_t stored_end = std::min(stored, col_count);
-    for (size_t c = 1; c < col_count; ++c) {
+    size_t c = 1;
+    if (col_count > 2 && stored_end > 1 &&
+        static_cast<size_t>(end_ - pos_) >= (stored_end - 1) * kShortRoom) {
+      // The usual row: short cells that need no quotes, and room for all of
+      // them. Anything else hands over to the careful loop.
+      char* pos = pos_;
+      const char sep = sep_;
+      for (; c < stored_end && cells[c].IsInline() && !ShortNeedsQuotes(cells[c]); ++c) {
+        if (c > 1) *pos++ = sep;
+        pos = CopyShort(cells[c], pos);
+      }
+      pos_ = pos;
+    }
+    for (; c < col_count; ++c) {
       if (c > 1 && !Put(sep_)) return false;
       const std::string_view text = c < stored_end ? cells[c].view() : std::string_view();
       if (!Field(text, col_count == 2)) return false;
@@ -97,6 +110,26 @@ class RowFormatter {
     pos_[1] = '\n';
     pos_ += 2;
     return true;
+  }
+
+  // Whether a short cell holds a byte that puts it in quotes.
+  bool ShortNeedsQuotes(const Cell& cell) const {
+    const std::string_view text = cell.view();
+#if defined(__SSE2__)
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data()));
+    const __m128i hit = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(sep_)), _mm_cmpeq_epi8(x, _mm_set1_epi8('"'))),
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r')),
+                                  _mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))),
+                     _mm_cmpeq_epi8(x, _mm_set1_epi8(kCtrlZ))));
+    const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    return (bits & ((1u << text.size()) - 1)) != 0;
+#else
+    for (const char c : text) {
+      if (needs_quotes_[static_cast<unsigned char>(c)]) return true;
+    }
+    return false;
+#endif
   }
 
   // A fixed 16-byte copy is cheaper than one of variable length; the bytes
