@@ -317,12 +317,36 @@ class Loader {
                                                                  : static_cast<int>(fields + 1));
   }
 
+  // Whether the probed lines hold a quote at all; most files have none, and
+  // then they need not be looked at byte by byte.
+  bool ProbedLinesHoldAQuote() {
+    int lines = kDetectLines;
+    while (lines > 0 && (reader_.pos() < reader_.end() || reader_.Fill())) {
+      const char* const p = reader_.data() + reader_.pos();
+      const char* const e = reader_.data() + reader_.end();
+      const char* cut = p;
+      while (lines > 0 && cut < e) {
+        const void* lf = std::memchr(cut, '\n', static_cast<size_t>(e - cut));
+        if (!lf) {
+          cut = e;
+          break;
+        }
+        cut = static_cast<const char*>(lf) + 1;
+        --lines;
+      }
+      if (std::memchr(p, '"', static_cast<size_t>(cut - p))) return true;
+      reader_.set_pos(static_cast<size_t>(cut - reader_.data()));
+    }
+    return false;
+  }
+
   // Quoted fields off: reads the probed lines once more, byte by byte and
   // without storing them, for a field that starts with a quote and holds the
   // separator before its closing quote or the line's end. A failure here is
   // left to the reading pass.
   void HintQuotes() {
     if (sep_ == '"' || sep_ == '\n' || sep_ == '\r' || sep_ == kCtrlZ || !reader_.Rewind()) return;
+    if (!ProbedLinesHoldAQuote() || !reader_.Rewind()) return;
     const int sep = static_cast<unsigned char>(sep_);
     FileBytes in(reader_, kDetectLines);
     for (int c = in.Peek(); c >= 0 && c != kCtrlZ; c = in.Peek()) {
