@@ -36,11 +36,14 @@ int main(int argc, char* argv[]) {
     break;
   }
   ui::CloseOnTermination(&main_window, [&main_window] { return main_window.EndNow(); });
-  // Centred on the screen, as the window opens.
+  // Centred on the screen's free area as the window opens, and never larger
+  // than it (a small or scaled screen); the frame the window manager adds is
+  // not known before the window is shown.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    main_window.move(area.center() - QPoint(main_window.frameGeometry().width() / 2,
-                                            main_window.frameGeometry().height() / 2));
+    const ui::StartPlace place = ui::FitToScreen(main_window.size(), main_window.minimumSize(),
+                                                 QSize(16, 40), screen->availableGeometry());
+    main_window.resize(place.client);
+    main_window.move(place.frame_pos);
   }
   main_window.show();
   return app.exec();

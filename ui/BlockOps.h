@@ -36,6 +36,12 @@ class BlockOps final : public QObject {
   // modifiers and the Enter walk. True when the key is taken away.
   bool KeyDown(StringGrid& grid, QKeyEvent* key, bool editing);
   void KeyUp(QKeyEvent* key);
+  // The modifiers count as up: a shortcut took the key they went down with,
+  // and a window it opened may have taken their release.
+  void ForgetModifiers() {
+    CtrlDown = false;
+    ShiftDown = false;
+  }
   // The width field shows the width of the first data column of `grid`.
   void ShowWidthOf(const StringGrid& grid);
 

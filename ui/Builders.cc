@@ -39,6 +39,7 @@ void SetHint(QWidget* w, const QString& hint) {
   tip.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
       .replace(QLatin1Char('\r'), QLatin1Char('\n'));
   w->setToolTip(tip);
+  w->setAccessibleDescription(tip);
 }
 
 QToolButton* SpeedButton(QWidget* parent, const char* name, const QString& caption,

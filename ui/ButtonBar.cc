@@ -64,6 +64,51 @@ void ButtonBar::BuildButtons() {
   sbExit_ =
       SpeedButton(plMenu_, "sbExit", QStringLiteral("Exit"), QStringLiteral("Programm beenden"),
                   QStyle::SP_DialogCloseButton, {831, 4, 70, 24});
+  for (QWidget* w : std::initializer_list<QWidget*>{sbSuchen_, sbLaden_TXT_, ToolBar1_, sbLoeschen_,
+                                                    sbExcel_, sbSpeichern_, sbAbout_, sbExit_}) {
+    placed_.push_back({w, w->x(), w == ToolBar1_ ? 70 : w->width()});
+  }
+  // Without a caption the button says what it does to a screen reader.
+  tbRow_Col_->setAccessibleName(QStringLiteral("Spalten und Zeilen vertauschen"));
+  edBreite_->setAccessibleName(QStringLiteral("Spaltenbreite"));
+  edSuchen_->setAccessibleName(QStringLiteral("Suchtext"));
+}
+
+namespace {
+
+// The first button's place and the compact buttons' width and gap.
+constexpr int kFirstButton = 301;
+constexpr int kIconButton = 28;
+constexpr int kIconGap = 2;
+constexpr int kRightMargin = 6;
+constexpr int kButtons = 8;
+
+}  // namespace
+
+int ButtonBar::FullWidth() { return 831 + 70 + kRightMargin; }
+
+int ButtonBar::MinimumWidth() {
+  return kFirstButton + kButtons * (kIconButton + kIconGap) + kRightMargin;
+}
+
+void ButtonBar::Arrange(int width) {
+  const bool compact = width < FullWidth();
+  if (compact == compact_) return;
+  compact_ = compact;
+  int x = kFirstButton;
+  for (const Placed& p : placed_) {
+    const int w = compact ? kIconButton : p.width;
+    const int left = compact ? x : p.x;
+    x += kIconButton + kIconGap;
+    if (p.control == ToolBar1_) {
+      ToolBar1_->setGeometry(left, 2, w + 2, 28);
+      tbRow_Col_->resize(w, 24);
+      continue;
+    }
+    auto* button = static_cast<QToolButton*>(p.control);
+    button->setToolButtonStyle(compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+    button->setGeometry(left, 4, w, 24);
+  }
 }
 
 void ButtonBar::SetCounters(int cols, int rows) {

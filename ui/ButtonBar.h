@@ -5,6 +5,8 @@
 #ifndef MARVESK_UI_BUTTONBAR_H_
 #define MARVESK_UI_BUTTONBAR_H_
 
+#include <vector>
+
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -24,6 +26,13 @@ class ButtonBar {
   void ClearCounters();
   // The controls that only make sense with a table loaded.
   void ShowTableControls(bool shown);
+  // Lays the bar out for a window `width` pixels wide: the buttons with
+  // their captions where they fit, as icons beside each other where not.
+  void Arrange(int width);
+  // The narrowest window that shows every control of the bar.
+  static int MinimumWidth();
+  // The width below which the buttons lose their captions.
+  static int FullWidth();
 
   QFrame* plMenu() const { return plMenu_; }
   QLineEdit* edBreite() const { return edBreite_; }
@@ -40,6 +49,13 @@ class ButtonBar {
  private:
   void BuildFields();
   void BuildButtons();
+  // The buttons from left to right, with their places in the full bar.
+  struct Placed {
+    QWidget* control;
+    int x, width;
+  };
+  std::vector<Placed> placed_;
+  bool compact_ = false;
 
   QFrame* plMenu_;
   QLabel* lbX_;

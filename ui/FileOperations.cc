@@ -199,12 +199,13 @@ void FileOperations::Load(bool reload) {
   edits_.MarkClean();
   if (path.isEmpty()) {
     // Nothing to read: back to a usable view rather than a bare window.
+    Stamp({});
     bars_.progress->hide();
     emit nothingLoaded();
     return;
   }
   if (!ShowOutcome(result)) {
-    stamped_path_.clear();
+    Stamp({});
     return;
   }
   const QString notice = LoadNotice(result);
@@ -238,7 +239,8 @@ QString FileOperations::LoadNotice(const core::LoadResult& result) const {
 
 void FileOperations::Stamp(const QString& path) {
   stamped_path_ = path;
-  stamp_ = core::StampOf(Bytes(path));
+  stamp_ = path.isEmpty() ? core::FileStamp{} : core::StampOf(Bytes(path));
+  emit documentChanged();
 }
 
 bool FileOperations::ChangedFileConfirmed(const QString& path, const QString& question) {
@@ -281,6 +283,8 @@ void FileOperations::Save(bool with_tab) {
   SaveDialog1.default_ext = QStringLiteral("csv");
   SaveDialog1.initial_dir = FromBytes(settings_.last_dir);
   SaveDialog1.filter_index = settings_.save_filter_index;
+  // The dialog proposes the name of the file the table came from.
+  SaveDialog1.file_name = stamped_path_;
   const bool chosen = prompter_.SaveFile(window_, SaveDialog1);
   settings_.save_filter_index = SaveDialog1.filter_index;
   if (!chosen) return;

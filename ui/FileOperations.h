@@ -52,6 +52,12 @@ class FileOperations final : public QObject {
   void Reload();
   // The current file: the one loaded, saved or handed on last.
   const QString& file_name() const { return OpenDialog1.file_name; }
+  // The file the table was read from or written to last; empty while no
+  // table is loaded.
+  const QString& document() const { return stamped_path_; }
+  // Speichern as the button does: with TAB when `with_tab` (the left
+  // button), otherwise with the configured separator.
+  void Save(bool with_tab);
 
  signals:
   // "Laden" or a given file is about to load: the range panel closes.
@@ -66,6 +72,8 @@ class FileOperations final : public QObject {
   void loading();
   void loaded(StringGrid* grid);
   void nothingLoaded();
+  // document() changed.
+  void documentChanged();
 
  private:
   void sbLaden_TXTClick();
@@ -77,9 +85,6 @@ class FileOperations final : public QObject {
   // Loads the file chosen in the open dialog, or with `reload` the one the
   // open dialog holds.
   void Load(bool reload);
-  // Writes the grid Speichern writes; with TAB when `with_tab`, otherwise with
-  // the configured separator (';' for .CSV).
-  void Save(bool with_tab);
   // Warnings and the view after the core's load; false when the start view
   // was restored.
   bool ShowOutcome(const core::LoadResult& result);
@@ -88,7 +93,7 @@ class FileOperations final : public QObject {
   void ChosenFolder(const QString& path);
   // What the status line says after a load, empty when all went as asked.
   QString LoadNotice(const core::LoadResult& result) const;
-  // The file as read or written here last.
+  // The file as read or written here last; empty for none.
   void Stamp(const QString& path);
   // False when `path` is that file, another program changed it since, and
   // the user answers No to `question` (said after what happened).

@@ -85,6 +85,13 @@ void RangePanel::BuildFields() {
   rbAb = Radio(Panel2, "rbAb", QString(), {1, 3, 15, 17}, true);
   rbBis = Radio(Panel2, "rbBis", QString(), {1, 29, 15, 17}, false);
   ExclusivePair(rbAb, rbBis);
+  // Too narrow for a caption: what they are is told to screen readers.
+  rbAb->setAccessibleName(QStringLiteral("Klick setzt ab"));
+  rbAb->setAccessibleDescription(QStringLiteral("Ein Klick in die Tabelle setzt das Feld ab"));
+  rbBis->setAccessibleName(QStringLiteral("Klick setzt bis"));
+  rbBis->setAccessibleDescription(QStringLiteral("Ein Klick in die Tabelle setzt das Feld bis"));
+  edAb->setAccessibleName(QStringLiteral("ab"));
+  edBis->setAccessibleName(QStringLiteral("bis"));
   // The four-way arrow belongs to the free area only; the fields keep their
   // text cursor.
   for (QWidget* w : std::initializer_list<QWidget*>{rbSpalte, rbZeile, Panel1, rbAlles, rbInhalt,

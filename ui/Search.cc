@@ -48,7 +48,11 @@ void Search::Find(const QString& text, bool forward) {
                                                : core::SearchBackward(grid.table(), bytes, cursor);
   SearchCol = cursor.col;
   SearchRow = cursor.row;
-  if (!hit) return;
+  if (!hit) {
+    emit notFound(text);
+    return;
+  }
+  emit found();
   // Moving there runs the grids' click handling once per change; the hit's
   // own cursor and flag come after it.
   grid.SetCol(hit->col);
@@ -70,8 +74,10 @@ bool Search::edSuchenKeyPress(QKeyEvent* key) {
   return false;
 }
 
-void Search::sbSuchenMouseDown(Qt::MouseButton button) {
-  Find(edSuchen_->text(), /*forward=*/button != Qt::RightButton);
+void Search::sbSuchenMouseDown(Qt::MouseButton button) { SearchNext(button != Qt::RightButton); }
+
+void Search::SearchNext(bool forward) {
+  Find(edSuchen_->text(), forward);
   StringGrid& grid = views_.Shown();
   grid.viewport()->repaint();
   grid.setFocus();

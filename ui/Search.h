@@ -34,10 +34,19 @@ class Search final : public QObject {
   // Data cell (col, row) of `grid` is the current cell holding a hit.
   bool IsHit(const StringGrid& grid, int col, int row) const;
 
+  // Searches the shown grid as Suchen does with the left (forward) or the
+  // right mouse button.
+  void SearchNext(bool forward);
+
   // For tests: the cursor and the hit flag.
   int32_t cursor_col() const { return SearchCol; }
   int32_t cursor_row() const { return SearchRow; }
   bool hit() const { return SearchHit; }
+
+ signals:
+  // A search for `text` found no cell, or found one.
+  void notFound(const QString& text);
+  void found();
 
  private:
   // A cell of `grid` was chosen: the search goes on from there, and it is no

@@ -31,6 +31,8 @@ void StatusBar::ShowNotice(const QString& text) {
   show();
 }
 
+QString StatusBar::notice() const { return isVisible() && notice_->isVisible() ? notice_->text() : QString(); }
+
 void StatusBar::ShowPanels(bool shown) {
   for (QLabel* p : panels_) p->setVisible(shown);
   notice_->setVisible(!shown);

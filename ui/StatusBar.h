@@ -20,6 +20,8 @@ class StatusBar : public QFrame {
   // Shows the bar with `text` across its whole width, over the panels, until
   // a panel text is set.
   void ShowNotice(const QString& text);
+  // The notice shown, empty when none is.
+  QString notice() const;
   int PanelWidth(int i) const { return widths_[static_cast<size_t>(i)]; }
   void SetPanelWidth(int i, int width);
 

@@ -61,12 +61,24 @@ void TableEdits::Changed(bool recorded) {
   Sync();
 }
 
+void TableEdits::MarkClean() {
+  clean_ = state_;
+  Announce();
+}
+
+void TableEdits::Announce() {
+  if (Modified() == announced_modified_) return;
+  announced_modified_ = Modified();
+  emit modifiedChanged(announced_modified_);
+}
+
 void TableEdits::Sync() {
   auto trim = [](std::vector<uint64_t>& states, size_t kept) {
     if (states.size() > kept) states.erase(states.begin(), states.end() - static_cast<long>(kept));
   };
   trim(undo_states_, history_.UndoSteps());
   trim(redo_states_, history_.RedoSteps());
+  Announce();
 }
 
 void TableEdits::ReportLost(int count) {

@@ -53,7 +53,7 @@ class TableEdits final : public QObject {
   // and not taken back. Undo back to that table counts as no change.
   bool Modified() const { return state_ != clean_; }
   // The table as it stands is the file's (a load or a save ended).
-  void MarkClean() { clean_ = state_; }
+  void MarkClean();
 
   // `count` typed or pasted characters had no byte in the table's code page
   // and went in as '?'.
@@ -70,6 +70,8 @@ class TableEdits final : public QObject {
   // Rows or columns of `grid`'s table came or went.
   void shapeChanged(StringGrid* grid);
   void charactersLost(int count);
+  // Modified() turned to `modified`.
+  void modifiedChanged(bool modified);
 
  private:
   core::History& For(StringGrid& grid);
@@ -79,6 +81,8 @@ class TableEdits final : public QObject {
   void Changed(bool recorded);
   // The states that undo and redo lead to, as many as the history keeps.
   void Sync();
+  // Tells modifiedChanged when Modified() turned.
+  void Announce();
 
   Prompter& prompter_;
   core::History history_;
@@ -90,6 +94,7 @@ class TableEdits final : public QObject {
   uint64_t last_state_ = 0;
   std::vector<uint64_t> undo_states_;  // the state before each undo step
   std::vector<uint64_t> redo_states_;  // the state each redo step leads to
+  bool announced_modified_ = false;
 };
 
 }  // namespace ui

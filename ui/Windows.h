@@ -5,6 +5,9 @@
 #ifndef MARVESK_UI_WINDOWS_H_
 #define MARVESK_UI_WINDOWS_H_
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <memory>
 
@@ -16,6 +19,19 @@ namespace ui {
 
 class Prompter;
 class Shell;
+
+// Where a window opens on a screen whose free area is `available`: its
+// client area `wanted` big, but no larger than fits with `frame` (what the
+// window manager adds around it) and no smaller than `minimum`; centred, or
+// at the area's top-left corner when it does not fit, so that the title bar
+// is always on the screen. The result is the frame's top-left corner and
+// the client size.
+struct StartPlace {
+  QPoint frame_pos;
+  QSize client;
+  bool operator==(const StartPlace&) const = default;
+};
+StartPlace FitToScreen(QSize wanted, QSize minimum, QSize frame, QRect available);
 
 class Windows {
  public:

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,14 +37,24 @@
 
 using ui::Prompter;
 
+namespace {
+
+QString NotFoundNotice(const QString& text) {
+  return QStringLiteral("„") + text + QStringLiteral("“ nicht gefunden");
+}
+
+}  // namespace
+
 TfrMarvesk::TfrMarvesk(ui::Prompter& prompter, ui::Shell& shell, const QString& program_dir,
                        QWidget* parent)
     : QWidget(parent), prompter_(prompter), shell_(shell) {
   setObjectName(QStringLiteral("frMarvesk"));
-  setWindowTitle(QStringLiteral(" Marvesk"));
+  setWindowTitle(QStringLiteral("Marvesk"));
   setFont(ui::SansSerif8(false));
   setAcceptDrops(true);
   resize(907, 550);  // outer 923 x 588 with the frame
+  // Every control of the button bar stays in sight, and a few rows of the grid.
+  setMinimumSize(ui::ButtonBar::MinimumWidth(), 200);
   BuildParts();
   Arrange();
   ConnectParts();
@@ -133,6 +144,14 @@ void TfrMarvesk::ConnectParts() {
     bar_->SetCounters(grid->ColCount(), grid->RowCount());
     blocks_->ShowWidthOf(*grid);
   });
+  connect(search_, &ui::Search::notFound, this, [this](const QString& text) {
+    StatusBar1->ShowNotice(NotFoundNotice(text));
+  });
+  connect(search_, &ui::Search::found, this, [this] {
+    if (StatusBar1->notice().endsWith(QStringLiteral("“ nicht gefunden"))) StatusBar1->hide();
+  });
+  connect(files_, &ui::FileOperations::documentChanged, this, &TfrMarvesk::ShowTitle);
+  connect(edits_, &ui::TableEdits::modifiedChanged, this, &TfrMarvesk::ShowTitle);
   connect(edits_, &ui::TableEdits::charactersLost, this, [this](int count) {
     StatusBar1->ShowNotice(
         count == 1 ? QStringLiteral("1 Zeichen gibt es in Windows-1252 nicht: es wurde als ? "
@@ -149,6 +168,42 @@ void TfrMarvesk::ConnectParts() {
   };
   on(bar_->sbExit(), &TfrMarvesk::sbExitClick);
   on(bar_->sbAbout(), &TfrMarvesk::sbAboutClick);
+  BuildShortcuts();
+}
+
+void TfrMarvesk::BuildShortcuts() {
+  // Each key does what its control does, and nothing while the control is
+  // hidden. An open cell editor keeps its text first, as a click elsewhere
+  // would.
+  auto key = [this](const QKeySequence& keys, QWidget* control, std::function<void()> act) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, [this, control, act = std::move(act)] {
+      if (!control->isVisibleTo(this) || !control->isEnabled()) return;
+      for (ui::StringGrid* g : {&views_->loaded(), &views_->transposed()}) {
+        if (g->Editing()) g->ToggleEditor();
+      }
+      ui::RunGuarded(prompter_, this, act);
+      blocks_->ForgetModifiers();
+    });
+  };
+  auto click = [](QToolButton* button) { return [button] { button->click(); }; };
+  key(QKeySequence(Qt::CTRL | Qt::Key_O), bar_->sbLaden_TXT(), click(bar_->sbLaden_TXT()));
+  key(QKeySequence(Qt::CTRL | Qt::Key_S), bar_->sbSpeichern(),
+      [this] { files_->Save(/*with_tab=*/true); });
+  key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), bar_->sbSpeichern(),
+      [this] { files_->Save(/*with_tab=*/false); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_T), bar_->tbRow_Col(), click(bar_->tbRow_Col()));
+  key(QKeySequence(Qt::CTRL | Qt::Key_F), bar_->edSuchen(), [this] {
+    bar_->edSuchen()->setFocus(Qt::ShortcutFocusReason);
+    bar_->edSuchen()->selectAll();
+  });
+  key(QKeySequence(Qt::Key_F3), bar_->sbSuchen(), [this] { search_->SearchNext(true); });
+  key(QKeySequence(Qt::SHIFT | Qt::Key_F3), bar_->sbSuchen(),
+      [this] { search_->SearchNext(false); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_L), bar_->sbLoeschen(), click(bar_->sbLoeschen()));
+  key(QKeySequence(Qt::CTRL | Qt::Key_E), bar_->sbExcel(), click(bar_->sbExcel()));
+  key(QKeySequence(Qt::Key_F1), bar_->sbAbout(), click(bar_->sbAbout()));
+  key(QKeySequence(Qt::CTRL | Qt::Key_Q), bar_->sbExit(), click(bar_->sbExit()));
 }
 
 void TfrMarvesk::FormCreate(const QString& program_dir) {
@@ -231,12 +286,25 @@ void TfrMarvesk::ShowTable(ui::StringGrid& grid) {
   bar_->plMenu()->show();
 }
 
+void TfrMarvesk::ShowTitle() {
+  const QString document = files_->document();
+  if (document.isEmpty()) {
+    setWindowTitle(QStringLiteral("Marvesk"));
+    setWindowModified(false);
+    return;
+  }
+  // "[*]" is where the mark of unsaved changes goes.
+  setWindowTitle(QFileInfo(document).fileName() + QStringLiteral("[*] – Marvesk"));
+  setWindowModified(edits_->Modified());
+}
+
 void TfrMarvesk::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   FormResize();
 }
 
 void TfrMarvesk::FormResize() {
+  bar_->Arrange(width());
   banner_->werbung_pos(frameGeometry().width());
   StatusBar1->SetPanelWidth(0, frameGeometry().width() / 2);
 }

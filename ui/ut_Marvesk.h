@@ -77,6 +77,7 @@ class TfrMarvesk : public QWidget {
   void BuildParts();
   void Arrange();
   void ConnectParts();
+  void BuildShortcuts();
   void FormActivate();
   void InitView();
   void FormResize();
@@ -91,6 +92,9 @@ class TfrMarvesk : public QWidget {
   // The view states of a load.
   void ShowLoading();
   void ShowTable(ui::StringGrid& grid);
+  // "Marvesk", or the file's name and the program with a mark while the
+  // table has unsaved changes.
+  void ShowTitle();
   // Where the settings file is read and written, chosen at the first use.
   QString SettingsPath();
   void LoadSettings();

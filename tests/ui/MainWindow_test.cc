@@ -34,7 +34,7 @@ TEST_F(MainWindowTest, StartViewShowsOnlyLoadExcelInfoExit) {
     EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
   }
   EXPECT_TRUE(Main<QFrame>("plWerbung")->isVisible());  // banner on by default
-  EXPECT_EQ(main_->windowTitle(), QStringLiteral(" Marvesk"));
+  EXPECT_EQ(main_->windowTitle(), QStringLiteral("Marvesk"));
   EXPECT_EQ(Main<QLineEdit>("edBreite")->text(), QStringLiteral("80"));
   EXPECT_EQ(Grid1()->ColWidth(0), 50);
   EXPECT_EQ(Grid2()->ColWidth(0), 30);

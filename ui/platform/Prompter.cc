@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -117,6 +118,10 @@ class QtPrompter final : public Prompter {
     }
     if (!state.initial_dir.isEmpty()) dialog.setDirectory(state.initial_dir);
     if (!state.default_ext.isEmpty()) dialog.setDefaultSuffix(state.default_ext);
+    // A save proposes the current file's name in the folder it starts in.
+    if (mode == QFileDialog::AcceptSave && !state.file_name.isEmpty()) {
+      dialog.selectFile(QFileInfo(state.file_name).fileName());
+    }
     if (dialog.exec() != QDialog::Accepted) return false;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return false;
