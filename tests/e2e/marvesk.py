@@ -16,7 +16,10 @@ import subprocess
 
 from xsession import TIMEOUT, E2EError, end_process, poll
 
-MAIN_TITLE = " Marvesk"
+MAIN_TITLE = "Marvesk"
+# The main window's title once a file is loaded: "name.csv – Marvesk", with
+# a "*" after the name while the table has unsaved changes.
+MAIN_TITLE_PATTERN = "^(.+ – )?Marvesk$"
 ABOUT_TITLE = " About"
 INFO_TITLE = "Informationen"
 WARNING_TITLE = "Warnung"
@@ -199,7 +202,8 @@ class Marvesk:
     def wait_main(self, timeout=TIMEOUT):
         """The main window, mapped and holding the keyboard."""
         try:
-            self.wid = self.x.wait_window(MAIN_TITLE, self.proc.pid, timeout=timeout)
+            self.wid = self.x.wait_window(MAIN_TITLE, self.proc.pid, timeout=timeout,
+                                          pattern=MAIN_TITLE_PATTERN)
             self.x.wait_focus(self.wid, timeout=timeout)
         except E2EError as e:
             raise E2EError(f"{e}; {self.state()}") from None
@@ -354,7 +358,7 @@ class Marvesk:
         else:
             self.x.key(how)
         self.x.wait_no_window(ABOUT_TITLE, self.proc.pid, timeout=timeout)
-        self.wid = self.x.wait_window(MAIN_TITLE, self.proc.pid)
+        self.wid = self.x.wait_window(MAIN_TITLE, self.proc.pid, pattern=MAIN_TITLE_PATTERN)
 
     def choose_separator(self, about_wid, choice):
         """Picks an entry of the separator box from its popup list."""

@@ -130,9 +130,10 @@ class XSession:
     def window_name(self, wid):
         return self.run(["xdotool", "getwindowname", str(wid)], check=False).rstrip("\n")
 
-    def wait_window(self, name, pid=None, timeout=TIMEOUT):
-        """The one visible window whose whole title is `name`."""
-        pattern = "^" + re.escape(name) + "$"
+    def wait_window(self, name, pid=None, timeout=TIMEOUT, pattern=None):
+        """The one visible window whose whole title is `name` (or matches
+        the regular expression `pattern`)."""
+        pattern = pattern or "^" + re.escape(name) + "$"
         found = poll(lambda: self.windows(pid, pattern), timeout=timeout,
                      what=f"a window titled {name!r}")
         return found[0]

@@ -17,11 +17,11 @@ png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{print $3*256+$4 "x" $7*256+$8}'; 
 
 expected=(
   bin/Marvesk
-  share/applications/marvesk.desktop
+  share/applications/org.example.marvesk.desktop
   share/icons/hicolor/scalable/apps/marvesk.svg
   share/icons/hicolor/48x48/apps/marvesk.png
   share/icons/hicolor/256x256/apps/marvesk.png
-  share/metainfo/example.marvesk.Marvesk.metainfo.xml
+  share/metainfo/org.example.marvesk.metainfo.xml
 )
 
 if [ "$mode" = install ]; then
@@ -29,15 +29,21 @@ if [ "$mode" = install ]; then
   listed=$(cd "$work/prefix" && find . -type f | sed 's|^\./||' | sort)
   wanted=$(printf '%s\n' "${expected[@]}" | sort)
   [ "$listed" = "$wanted" ] || fail "installed files differ:"$'\n'"$listed"
-  desktop-file-validate "$work/prefix/share/applications/marvesk.desktop" ||
-    fail "desktop-file-validate"
-  appstreamcli validate --no-net "$work/prefix/share/metainfo/"*.metainfo.xml ||
-    fail "appstreamcli validate"
-  grep -qx 'Exec=Marvesk %f' "$work/prefix/share/applications/marvesk.desktop" || fail "Exec"
-  grep -qx 'Categories=Office;Spreadsheet;' "$work/prefix/share/applications/marvesk.desktop" ||
-    fail "Categories"
-  grep -qx 'MimeType=text/csv;text/tab-separated-values;text/plain;' \
-    "$work/prefix/share/applications/marvesk.desktop" || fail "MimeType"
+  desktop="$work/prefix/share/applications/org.example.marvesk.desktop"
+  metainfo="$work/prefix/share/metainfo/org.example.marvesk.metainfo.xml"
+  desktop-file-validate "$desktop" || fail "desktop-file-validate"
+  # Pedantic: not even a hint may be left.
+  validation=$(appstreamcli validate --pedantic --no-net "$metainfo" 2>&1) ||
+    fail "appstreamcli validate: $validation"
+  if grep -qE '^[IWEP]:' <<<"$validation"; then fail "appstreamcli says: $validation"; fi
+  grep -q '<launchable type="desktop-id">org.example.marvesk.desktop</launchable>' "$metainfo" ||
+    fail "launchable"
+  for type in text/csv text/tab-separated-values; do
+    grep -q "<mediatype>$type</mediatype>" "$metainfo" || fail "mediatype $type"
+  done
+  grep -qx 'Exec=Marvesk %f' "$desktop" || fail "Exec"
+  grep -qx 'Categories=Office;Spreadsheet;' "$desktop" || fail "Categories"
+  grep -qx 'MimeType=text/csv;text/tab-separated-values;text/plain;' "$desktop" || fail "MimeType"
   [ "$(png_size "$work/prefix/share/icons/hicolor/48x48/apps/marvesk.png")" = 48x48 ] ||
     fail "48 pixel icon"
   [ "$(png_size "$work/prefix/share/icons/hicolor/256x256/apps/marvesk.png")" = 256x256 ] ||
