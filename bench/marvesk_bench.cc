@@ -5,9 +5,11 @@
 // so runs on different machines or days stay comparable. One `name: value`
 // line per figure.
 //
-//   marvesk_bench [--quick] [--dir DIR] [--keep]
+//   marvesk_bench [--quick | --huge] [--dir DIR] [--keep]
 //
 //   --quick  small files: a smoke test, the figures mean little
+//   --huge   1 GB and 2 GB files instead, each measured in five fresh
+//            processes (medians), GNU datamash beside them when installed
 //   --dir    create the temporary directory inside DIR (default $TMPDIR or /tmp)
 //   --keep   leave the temporary directory and its files in place
 //
@@ -900,11 +902,207 @@ bool RunQuotedAll(QuotedAll& q, const std::string& dir) {
   return true;
 }
 
+// --- Gigabyte files ----------------------------------------------------------
+//
+// Each run is a fresh process (this program again, with --huge-run), as a user
+// loads a file once: scan, load, transposition (both views held), save of the
+// loaded table against a plain write of its bytes, then the road (load,
+// transpose, save of the transposed table) on fresh tables.
+
+constexpr int kHugeRuns = 5;
+
+struct HugeRun {
+  double scan = 0, load = 0, transpose = 0, save = 0, plainwrite = 0, road = 0;
+  double bytes_per_cell = 0;  // peak with both views, above the file's size
+};
+
+// Peak memory counts from here on (the scan's buffer is gone by then).
+void ResetPeak() {
+  const int fd = open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  [[maybe_unused]] const ssize_t n = write(fd, "5", 1);
+  close(fd);
+}
+
+bool OneHugeRun(const InputFile& input, const std::string& dir, HugeRun* run) {
+  {
+    std::vector<char> buf(input.size);  // touched: no page faults in the timing
+    ScanCounts counts;
+    const double t0 = Now();
+    if (!Scan(input.path, buf, &counts)) return Fail(input, "the scan failed");
+    run->scan = Now() - t0;
+  }
+  malloc_trim(0);
+  ResetPeak();
+  const int64_t base = StatusBytes("VmRSS:");
+  auto loaded = std::make_unique<core::Table>();
+  double t0 = Now();
+  if (!Load(input, *loaded)) return Fail(input, "the load did not give the file's table");
+  run->load = Now() - t0;
+  auto transposed = std::make_unique<core::Table>();
+  t0 = Now();
+  if (!core::TransposeGrid(*loaded, *transposed, nullptr).ok()) {
+    return Fail(input, "the transposition failed");
+  }
+  run->transpose = Now() - t0;
+  run->bytes_per_cell = (static_cast<double>(StatusBytes("VmHWM:") - base) -
+                         static_cast<double>(input.size)) /
+                        static_cast<double>(input.cells());
+  transposed.reset();
+
+  const std::string save_path = dir + "/huge.save.txt";
+  const std::string plain_path = dir + "/huge.plain.txt";
+  t0 = Now();
+  if (!core::WriteTable(*loaded, save_path, kSep, nullptr, false).status.ok()) {
+    return Fail(input, "the save failed");
+  }
+  run->save = Now() - t0;
+  loaded.reset();
+  {
+    std::string bytes;
+    if (!core::ReadWholeFile(save_path, &bytes).ok()) return Fail(input, "reading the save back");
+    unlink(save_path.c_str());
+    t0 = Now();
+    if (!PlainWrite(plain_path, bytes, false)) return Fail(input, "the plain write failed");
+    run->plainwrite = Now() - t0;
+    unlink(plain_path.c_str());
+  }
+  malloc_trim(0);
+
+  const std::string road_path = dir + "/huge.road.txt";
+  t0 = Now();
+  {
+    core::Table source;
+    core::Table target;
+    if (!Load(input, source) || !core::TransposeGrid(source, target, nullptr).ok() ||
+        !core::WriteTable(target, road_path, kSep, nullptr, false).status.ok()) {
+      return Fail(input, "the road failed");
+    }
+    run->road = Now() - t0;
+  }
+  unlink(road_path.c_str());
+  return true;
+}
+
+// The child's side: one run, its figures as one line on stdout.
+int HugeRunMain(const char* path, const char* lines, const char* dir) {
+  InputFile input{"huge", std::atoll(lines), 10, 3, 12, false, 0, path};
+  input.size = FileSize(path);
+  HugeRun r;
+  if (!OneHugeRun(input, dir, &r)) return 1;
+  std::printf("%.4f %.4f %.4f %.4f %.4f %.4f %.2f\n", r.scan, r.load, r.transpose, r.save,
+              r.plainwrite, r.road, r.bytes_per_cell);
+  return 0;
+}
+
+bool SpawnHugeRun(const InputFile& input, const std::string& dir, HugeRun* run) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  const std::string lines = std::to_string(input.lines);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    execl("/proc/self/exe", "marvesk_bench", "--huge-run", input.path.c_str(), lines.c_str(),
+          dir.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char out[512] = {};
+  size_t got = 0;
+  for (ssize_t n; got + 1 < sizeof out && (n = read(fds[0], out + got, sizeof out - 1 - got)) > 0;)
+    got += static_cast<size_t>(n);
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+         std::sscanf(out, "%lf %lf %lf %lf %lf %lf %lf", &run->scan, &run->load, &run->transpose,
+                     &run->save, &run->plainwrite, &run->road, &run->bytes_per_cell) == 7;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// (largest - smallest) / median, in per cent.
+double Spread(const std::vector<double>& v) {
+  const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+  return (*hi - *lo) / Median(v) * 100;
+}
+
+// GNU datamash transposing the same file, once, when it is installed.
+double DatamashSeconds(const InputFile& input, const std::string& dir) {
+  if (std::system("command -v datamash > /dev/null 2>&1") != 0) return -1;
+  const std::string out = dir + "/huge.datamash.txt";
+  const std::string cmd =
+      "datamash -t ';' transpose < '" + input.path + "' > '" + out + "' 2>/dev/null";
+  const double t0 = Now();
+  const int rc = std::system(cmd.c_str());
+  const double s = Now() - t0;
+  unlink(out.c_str());
+  return rc == 0 ? s : -1;
+}
+
+bool RunHuge(InputFile& input, const std::string& dir) {
+  if (!Generate(input)) return Fail(input, "cannot write the file");
+  std::printf("%s file: %.2f GB, %lld x %d\n", input.name, static_cast<double>(input.size) / 1e9,
+              static_cast<long long>(input.lines), input.fields);
+  std::fflush(stdout);
+  {
+    // Into the page cache first, as for the other files.
+    std::vector<char> buf(input.size);
+    ScanCounts counts;
+    if (!Scan(input.path, buf, &counts)) return Fail(input, "warm-up read failed");
+  }
+  std::vector<HugeRun> runs(kHugeRuns);
+  for (HugeRun& r : runs) {
+    if (!SpawnHugeRun(input, dir, &r)) return Fail(input, "a run failed");
+  }
+  auto figure = [&](double HugeRun::*field) {
+    std::vector<double> v;
+    for (const HugeRun& r : runs) v.push_back(r.*field);
+    return v;
+  };
+  const struct {
+    const char* name;
+    double HugeRun::*field;
+  } steps[] = {{"scan", &HugeRun::scan},           {"load", &HugeRun::load},
+               {"transpose", &HugeRun::transpose}, {"save", &HugeRun::save},
+               {"plainwrite", &HugeRun::plainwrite}, {"road", &HugeRun::road}};
+  for (const auto& step : steps) {
+    const std::vector<double> v = figure(step.field);
+    std::printf("%s %s s: %.3f (%.3f .. %.3f, spread %.0f %%)\n", input.name, step.name,
+                Median(v), *std::min_element(v.begin(), v.end()),
+                *std::max_element(v.begin(), v.end()), Spread(v));
+  }
+  auto median = [&](double HugeRun::*field) { return Median(figure(field)); };
+  Print(input, "load/scan", 2, median(&HugeRun::load) / median(&HugeRun::scan));
+  Print(input, "transpose/load", 2, median(&HugeRun::transpose) / median(&HugeRun::load));
+  Print(input, "save/plain write", 2, median(&HugeRun::save) / median(&HugeRun::plainwrite));
+  Print(input, "road/scan", 2, median(&HugeRun::road) / median(&HugeRun::scan));
+  Print(input, "bytes/cell both views", 1, median(&HugeRun::bytes_per_cell));
+  if (std::strcmp(input.name, "huge1g") == 0) {
+    const double datamash = DatamashSeconds(input, dir);
+    if (datamash > 0) {
+      Print(input, "datamash transpose s", 2, datamash);
+      Print(input, "datamash/road", 2, datamash / median(&HugeRun::road));
+    }
+  }
+  unlink(input.path.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::strcmp(argv[1], "--huge-run") == 0) {
+    return HugeRunMain(argv[2], argv[3], argv[4]);
+  }
   bool quick = false;
   bool keep = false;
+  bool huge = false;
   const char* tmp = std::getenv("TMPDIR");
   std::string parent = tmp && *tmp ? tmp : "/tmp";
   for (int i = 1; i < argc; ++i) {
@@ -913,10 +1111,12 @@ int main(int argc, char** argv) {
       quick = true;
     } else if (arg == "--keep") {
       keep = true;
+    } else if (arg == "--huge") {
+      huge = true;
     } else if (arg == "--dir" && i + 1 < argc) {
       parent = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: marvesk_bench [--quick] [--dir DIR] [--keep]\n");
+      std::fprintf(stderr, "usage: marvesk_bench [--quick | --huge] [--dir DIR] [--keep]\n");
       return 2;
     }
   }
@@ -929,6 +1129,21 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = templ;
+
+  if (huge) {
+    // The narrow file's kind of lines, 12 and 24 million of them.
+    std::vector<InputFile> files = {
+        {"huge1g", 12000000, 10, 3, 12, false, 20261209, dir + "/huge1g.txt"},
+        {"huge2g", 24000000, 10, 3, 12, false, 20261210, dir + "/huge2g.txt"},
+    };
+    std::printf("machine: nproc %ld, %d fresh-process runs per file, medians\n",
+                sysconf(_SC_NPROCESSORS_ONLN), kHugeRuns);
+    std::fflush(stdout);
+    bool ok = true;
+    for (InputFile& input : files) ok = ok && RunHuge(input, dir);
+    if (!keep) std::filesystem::remove_all(dir, ec);
+    return ok ? 0 : 1;
+  }
 
   const int64_t narrow_lines = quick ? 100000 : 1000000;
   const int square_side = quick ? 500 : 2000;

@@ -13,6 +13,8 @@ packages=(
   # The end-to-end tests: an X server, a window manager, real input and
   # clipboard, screenshots, the test runner, GNOME's platform theme for Qt.
   xvfb openbox xdotool xclip x11-utils imagemagick python3-pytest qt6-gtk-platformtheme
+  # `make bench BENCH_ARGS=--huge` times GNU datamash on the same file.
+  datamash
 )
 # `make fuzz` builds the fuzz targets with clang and libFuzzer.
 if [ "${1:-}" = "fuzz" ]; then
