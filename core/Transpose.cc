@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "core/TableBuilder.h"
@@ -19,12 +20,16 @@ constexpr size_t kStripe = 16;
 // Rows of a wide table lie far apart, where no prefetcher looks: their cells
 // are asked for this many rows early.
 constexpr int kPrefetchRows = 8;
+// From this many source cells on, two threads copy.
+constexpr uint64_t kParallelCells = uint64_t{1} << 20;
 
-// Source columns [first, last) into the target rows out[first..last).
-void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last) {
-  const int src_rows = source.RowCount();
+// Source columns [first, last) of the source rows [row_begin, row_end) into
+// the target rows out[first..last).
+void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last, int row_begin,
+                int row_end) {
+  const int src_rows = row_end;
   Cell* const* rows = out + first;
-  for (int r = 0; r < src_rows; ++r) {
+  for (int r = row_begin; r < src_rows; ++r) {
 #if defined(__GNUC__)
     // Written out here: GCC 12 drops calls to a function that only prefetches.
     if (r + kPrefetchRows < src_rows) {
@@ -72,14 +77,32 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
     out[static_cast<size_t>(c)] = build.ResizeRow(c, length[static_cast<size_t>(c)]);
   }
 
-  for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
-    if (observer) observer->Progress(c0);
-    const size_t first = static_cast<size_t>(c0);
-    const size_t last = std::min(first + kColumnBlock, static_cast<size_t>(src_cols));
-    for (size_t stripe = first; stripe < last; stripe += kStripe) {
-      CopyStripe(source, out.data(), stripe, std::min(stripe + kStripe, last));
+  // Each target row is written at the places of the source rows, so the
+  // two halves of the source rows fill disjoint halves of every target row:
+  // the second core takes the lower half (and the first touch of its pages)
+  // while this thread copies the upper one and reports the progress.
+  const bool two = static_cast<uint64_t>(src_rows) * static_cast<uint64_t>(src_cols) >=
+                       kParallelCells &&
+                   src_rows >= 2 && std::thread::hardware_concurrency() > 1;
+  const int split = two ? src_rows / 2 : src_rows;
+  auto copy = [&](int row_begin, int row_end, bool report) {
+    for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
+      if (report && observer) observer->Progress(c0);
+      const size_t first = static_cast<size_t>(c0);
+      const size_t last = std::min(first + kColumnBlock, static_cast<size_t>(src_cols));
+      for (size_t stripe = first; stripe < last; stripe += kStripe) {
+        CopyStripe(source, out.data(), stripe, std::min(stripe + kStripe, last), row_begin,
+                   row_end);
+      }
     }
+  };
+  if (split == src_rows) {
+    copy(0, src_rows, true);
+    return;
   }
+  std::thread lower([&] { copy(split, src_rows, false); });
+  copy(0, split, true);
+  lower.join();
 }
 
 }  // namespace

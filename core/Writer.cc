@@ -75,26 +75,28 @@ class RowFormatter {
   bool Row(const Cell* cells, size_t stored, size_t col_count) {
     const size_t stored_end = std::min(stored, col_count);
     size_t c = 1;
-    if (stored_end > 1 && static_cast<size_t>(end_ - pos_) >= (stored_end - 1) * kShortRoom) {
-      // The usual row: short cells only, and room for all of them, so the
-      // loop needs no checks. A long cell hands over to the careful loop.
+    while (c < stored_end) {
+      // As many short cells as the buffer surely holds go without checks (a
+      // row of millions of cells, as a transposed table has, in many runs);
+      // a long cell goes the careful way.
+      const size_t room = static_cast<size_t>(end_ - pos_) / kShortRoom;
+      if (room == 0) {
+        if (!Flush()) return false;
+        continue;
+      }
+      const size_t stop = std::min(stored_end, c + room);
       char* pos = pos_;
       const char sep = sep_;
-      for (; c < stored_end && cells[c].IsInline(); ++c) {
+      for (; c < stop && cells[c].IsInline(); ++c) {
         pos = CopyShort(cells[c], pos);
         *pos++ = sep;
       }
       pos_ = pos;
-    }
-    for (; c < stored_end; ++c) {
-      const Cell& cell = cells[c];
-      if (static_cast<size_t>(end_ - pos_) < kShortRoom && !Flush()) return false;
-      if (cell.IsInline()) {
-        pos_ = CopyShort(cell, pos_);
-      } else if (!Append(cell.view())) {
-        return false;
+      if (c < stop) {
+        if (!Append(cells[c].view())) return false;
+        *pos_++ = sep_;
+        ++c;
       }
-      *pos_++ = sep_;
     }
     // Columns past the stored cells are empty: separators only.
     size_t empty = col_count > 1 ? col_count - std::max<size_t>(stored_end, 1) : 0;

@@ -167,6 +167,25 @@ TEST(TransposeGrid, RaggedRowsAcrossColumnBlocks) {
   ExpectTransposed(source, target);
 }
 
+// Big enough that two threads copy, each half of the source rows: ragged
+// rows, long cells and a split that falls inside runs of stored cells.
+TEST(TransposeGrid, TwoThreadsGiveTheSameTable) {
+  for (const int rows : {(1 << 20) / 4 + 1, (1 << 20) / 4 + 2}) {
+    SCOPED_TRACE(rows);
+    Table source;
+    source.Reset(5, rows);
+    for (int r = 0; r < rows; ++r) {
+      const int stored = r % 6;
+      for (int c = 0; c < stored && c < 5; ++c) {
+        source.Set(c, r, r % 97 == 0 ? Name(c, r) + " and a text too long for a cell" : Name(c, r));
+      }
+    }
+    Table target;
+    ASSERT_TRUE(TransposeGrid(source, target, nullptr).ok());
+    ExpectTransposed(source, target);
+  }
+}
+
 TEST(TransposeGrid, SparseColumnsDoNotCostADenseCopy) {
   // As a loaded ragged file: row 0 numbers all 2000 columns, but the data
   // rows are short. A dense copy would need 20000 x 2000 cells (640 MB).
