@@ -282,62 +282,88 @@ bool Startup(const QTemporaryDir& dir) {
 // A 1 GB table through the window: the load against the core's, the longest
 // pause of the progress bar and status text while it reads, the scroll to
 // the last row, and the view switch against the core transposition.
+constexpr int kHugeRounds = 3;
+
+// A step timed in several rounds: the first (a fresh process meets fresh
+// memory) and the best.
+struct Figure {
+  double first = -1;
+  double best = 1e300;
+  void Add(double s) {
+    if (first < 0) first = s;
+    best = std::min(best, s);
+  }
+  void Print(const char* name) const {
+    std::printf("%s: %.3f (first %.3f)\n", name, best, first);
+  }
+};
+
 int Huge(TfrMarvesk& window, BenchPrompter& prompter, const QString& dir) {
   const QString file = dir + QStringLiteral("/huge1g.csv");
   if (!Generate(file, 12000000, 10, false)) return 1;
-  std::printf("huge1g window: 12000000 x 10\n");
+  std::printf("huge1g window: 12000000 x 10; core and window in turns, first and best of %d\n",
+              kHugeRounds);
   std::fflush(stdout);
   NullObserver null_observer;
-  double core_load = 0;
-  {
-    core::Table table;
-    core::LoadTable(file.toStdString(), true, table, null_observer).status.ok();  // page cache
-    core::ClearGrid(table);
-    core_load = Best1([&] {
-      (void)core::LoadTable(file.toStdString(), true, table, null_observer);
-    });
-  }
-  // The bar and the status text as a user sees them move: the longest time
-  // between two changes of either while the file is read.
+  // The bar as a user sees it move: the longest time between two of its
+  // changes while the file is read.
   auto* bar = Control<QProgressBar>(window, "ProgressBar1");
-  auto* status = Control<QLabel>(window, "Panel0");
   QElapsedTimer clock;
   qint64 last = -1;
   qint64 longest = 0;
-  auto moved = [&] {
+  bool loading = false;
+  QObject::connect(bar, &QProgressBar::valueChanged, [&] {
+    if (!loading) return;
     const qint64 now = clock.elapsed();
     if (last >= 0) longest = std::max(longest, now - last);
     last = now;
-  };
-  const QMetaObject::Connection c1 = QObject::connect(bar, &QProgressBar::valueChanged, moved);
+  });
   prompter.next_file = file;
-  clock.start();
-  const double window_load = Best1([&] {
-    Click(window, "sbLaden_TXT");
-    Settle();
-  });
-  QObject::disconnect(c1);
-  (void)status;
+  Figure core_load, window_load, core_transpose, window_switch;
   auto* grid = Control<ui::StringGrid>(window, "StringGrid1");
-  const double scroll = Best1([&] {
-    grid->scrollToBottom();
-    grid->viewport()->repaint();
-  });
-  core::Table target;
-  const double core_transpose = Best1([&] { (void)core::TransposeGrid(grid->table(), target, nullptr); });
-  target.Reset(2, 2);
-  const double window_switch = Best1([&] {
-    Click(window, "tbRow_Col");
-    Settle();
-  });
-  std::printf("huge1g core load s: %.3f\n", core_load);
-  std::printf("huge1g window load s: %.3f\n", window_load);
-  std::printf("huge1g window/core load: %.2f\n", window_load / core_load);
+  double scroll = 1e300;
+  for (int round = 0; round < kHugeRounds; ++round) {
+    {
+      core::Table table;
+      core_load.Add(Best1([&] {
+        (void)core::LoadTable(file.toStdString(), true, table, null_observer);
+      }));
+    }
+    // From the click on: what precedes the first move of the bar counts too.
+    last = 0;
+    loading = true;
+    clock.start();
+    window_load.Add(Best1([&] {
+      Click(window, "sbLaden_TXT");
+      Settle();
+    }));
+    loading = false;
+    scroll = std::min(scroll, Best1([&] {
+                        grid->scrollToBottom();
+                        grid->viewport()->repaint();
+                      }));
+    {
+      core::Table target;
+      core_transpose.Add(
+          Best1([&] { (void)core::TransposeGrid(grid->table(), target, nullptr); }));
+    }
+    // There and back: two transpositions.
+    window_switch.Add(Best1([&] {
+                        Click(window, "tbRow_Col");
+                        Settle();
+                        Click(window, "tbRow_Col");
+                        Settle();
+                      }) /
+                      2);
+  }
+  core_load.Print("huge1g core load s");
+  window_load.Print("huge1g window load s");
+  std::printf("huge1g window/core load: %.2f\n", window_load.best / core_load.best);
   std::printf("huge1g longest progress pause ms: %lld\n", static_cast<long long>(longest));
   std::printf("huge1g scroll to the last row s: %.4f\n", scroll);
-  std::printf("huge1g core transpose s: %.3f\n", core_transpose);
-  std::printf("huge1g window switch s: %.3f\n", window_switch);
-  std::printf("huge1g switch/transpose: %.2f\n", window_switch / core_transpose);
+  core_transpose.Print("huge1g core transpose s");
+  window_switch.Print("huge1g window switch s");
+  std::printf("huge1g switch/transpose: %.2f\n", window_switch.best / core_transpose.best);
   QFile::remove(file);
   return 0;
 }

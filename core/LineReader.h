@@ -44,6 +44,8 @@ class FileReader {
   bool failed() const { return failed_; }
   const std::string& error() const { return error_; }
   uint64_t file_size() const { return file_size_; }
+  // Bytes read since the last Open or Rewind.
+  uint64_t bytes_read() const { return bytes_read_; }
 
   // Raw access for fast scanners: the unread bytes are data()[pos()..end()).
   const char* data() const { return buf_.data(); }

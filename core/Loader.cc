@@ -21,6 +21,8 @@ namespace core {
 namespace {
 
 constexpr int kDetectLines = 100;
+// Blocks are taken ahead while at least this much of the file is unread.
+constexpr uint64_t kAheadBytes = uint64_t{256} << 20;
 constexpr int kCounterWrap = 10000;
 constexpr char kCandidates[] = {';', ',', '\t'};
 
@@ -485,7 +487,11 @@ class Loader {
   void GrowRow() {
     // Cells 1..nfields_ are written (none while the pool is still empty).
     const size_t used = room_ ? nfields_ + 1 : 0;
-    row_ = build_.GrowOpenRow(used, std::max<size_t>((nfields_ + 2) * 2, 64));
+    // With much of a big file still to read, the table takes its next
+    // block ahead, and the other core has the kernel provide its pages.
+    const bool ahead = reader_.file_size() > reader_.bytes_read() &&
+                       reader_.file_size() - reader_.bytes_read() >= kAheadBytes;
+    row_ = build_.GrowOpenRow(used, std::max<size_t>((nfields_ + 2) * 2, 64), ahead);
     room_ = build_.OpenRowRoom();
   }
   void PushField(const char* p, size_t n) {
@@ -970,6 +976,7 @@ class Loader {
   }
 
   void Finish() {
+    build_.Finish();
     reader_.Close();
     if (!opened_) return;
     if (result_.stored_rows > 0) table_.SetColCount(static_cast<int>(widest_ + 1));

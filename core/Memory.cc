@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -184,6 +188,63 @@ void ReserveMemory(uint64_t bytes) {
   }
   const uint64_t avail = AvailableMemoryBytes();
   if (avail < kReserveBytes || avail - kReserveBytes < bytes) throw std::bad_alloc();
+}
+
+namespace {
+
+// One worker for the whole process. It only asks the kernel for pages, so a
+// range freed (or even taken again by someone else) meanwhile costs a call
+// and changes nothing. Never destroyed: the thread may still wait on it
+// while the program ends.
+struct Populator {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<std::pair<char*, size_t>> ranges;
+};
+
+Populator& StartedPopulator() {
+  static Populator* const populator = [] {
+    auto* p = new Populator;
+    std::thread([p] {
+      for (;;) {
+        std::pair<char*, size_t> range;
+        {
+          std::unique_lock<std::mutex> lock(p->mutex);
+          p->wake.wait(lock, [p] { return !p->ranges.empty(); });
+          range = p->ranges.front();
+          p->ranges.pop_front();
+        }
+#if defined(MADV_POPULATE_WRITE)
+        ::madvise(range.first, range.second, MADV_POPULATE_WRITE);
+#endif
+      }
+    }).detach();
+    return p;
+  }();
+  return *populator;
+}
+
+}  // namespace
+
+void PopulateInBackground(void* p, size_t bytes) {
+#if defined(MADV_POPULATE_WRITE)
+  if (std::thread::hardware_concurrency() < 2) return;
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  const uintptr_t mask = static_cast<uintptr_t>(page) - 1;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + mask) & ~mask;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~mask;
+  if (end <= begin) return;
+  Populator& populator = StartedPopulator();
+  {
+    std::lock_guard<std::mutex> lock(populator.mutex);
+    populator.ranges.emplace_back(reinterpret_cast<char*>(begin), end - begin);
+  }
+  populator.wake.notify_one();
+#else
+  (void)p;
+  (void)bytes;
+#endif
 }
 
 void AdviseHugePages(void* p, size_t bytes) {

@@ -56,6 +56,10 @@ void ReserveMemory(uint64_t bytes);
 // Advice for a big block that is filled right after it is taken: huge pages
 // save most of its page faults. Where the system has none, nothing changes.
 void AdviseHugePages(void* p, size_t bytes);
+// Has the kernel provide the pages of [p, p + bytes) on another thread, so
+// that whoever fills them later meets no page faults. The contents stay as
+// they are; the range may be written or freed meanwhile.
+void PopulateInBackground(void* p, size_t bytes);
 
 // Line buffers up to this size are taken without asking the headroom: the
 // check reads files of the system, and lines are rarely longer.

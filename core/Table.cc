@@ -39,11 +39,18 @@ Table::Table() { rows_.resize(2, RowRef{nullptr, 0, 0}); }
 
 Table::~Table() {
   for (const Block& b : blocks_) std::free(b.cells);
+  FreeSpare();
+}
+
+void Table::FreeSpare() {
+  std::free(spare_.cells);
+  spare_ = Block{nullptr, 0};
 }
 
 void Table::Reset(int col_count, int row_count) {
   for (const Block& b : blocks_) std::free(b.cells);
   blocks_.clear();
+  FreeSpare();
   pool_next_ = nullptr;
   pool_left_ = 0;
   pool_bytes_ = 0;
@@ -86,10 +93,10 @@ void Table::GrowRows() {
   AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
 }
 
-Cell* Table::GrowOpenRow(size_t used, size_t room) {
+Cell* Table::GrowOpenRow(size_t used, size_t room, bool ahead) {
   // The row being built moves to a fresh block that has room for it.
   const Cell* old = pool_next_;
-  NewPoolBlock(NextBlockCells(room * 2));
+  NewPoolBlock(NextBlockCells(room * 2), ahead);
   if (used) std::memcpy(static_cast<void*>(pool_next_), old, used * sizeof(Cell));
   return pool_next_;
 }
@@ -103,18 +110,41 @@ void Table::CommitOpenRow(int row, size_t n) {
   pool_left_ -= n;
 }
 
-void Table::NewPoolBlock(size_t n) {
+void Table::NewPoolBlock(size_t n, bool ahead) {
   if (n > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
-  ReserveMemory(n * sizeof(Cell));
   blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
-  // calloc hands out fresh zero pages for large blocks: no initialising pass.
-  auto* cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
-  if (!cells) throw std::bad_alloc();
-  AdviseHugePages(cells, n * sizeof(Cell));
+  Cell* cells;
+  if (spare_.cells && spare_.count >= n) {
+    cells = spare_.cells;
+    n = spare_.count;
+    spare_ = Block{nullptr, 0};
+  } else {
+    ReserveMemory(n * sizeof(Cell));
+    // calloc hands out fresh zero pages for large blocks: no initialising pass.
+    cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
+    if (!cells) throw std::bad_alloc();
+    AdviseHugePages(cells, n * sizeof(Cell));
+  }
   blocks_.push_back(Block{cells, n});
   pool_bytes_ += n * sizeof(Cell);
   pool_next_ = cells;
   pool_left_ = n;
+  // Fresh pages cost the kernel far more than filling them costs the load
+  // (they must be found and cleared, on a virtual machine often provided by
+  // the host on first touch); once the blocks are big, the other core does
+  // that for the next block while this one is filled.
+  if (!ahead || n < kMaxPoolBlockCells / 2 || spare_.cells) return;
+  const size_t next = NextBlockCells(0);
+  try {
+    ReserveMemory(next * sizeof(Cell));
+  } catch (const std::bad_alloc&) {
+    return;  // no room to spare: the next block is taken when it is needed
+  }
+  spare_.cells = static_cast<Cell*>(std::calloc(next, sizeof(Cell)));
+  if (!spare_.cells) return;
+  spare_.count = next;
+  AdviseHugePages(spare_.cells, next * sizeof(Cell));
+  PopulateInBackground(spare_.cells, next * sizeof(Cell));
 }
 
 size_t Table::NextBlockCells(size_t at_least) const {
@@ -234,6 +264,7 @@ void Table::swap(Table& other) noexcept {
   std::swap(pool_next_, other.pool_next_);
   std::swap(pool_left_, other.pool_left_);
   std::swap(pool_bytes_, other.pool_bytes_);
+  std::swap(spare_, other.spare_);
   own_arena_.swap(other.own_arena_);
   arenas_.swap(other.arenas_);
 }

@@ -178,7 +178,9 @@ class Table {
   // first n cells the stored cells of `row` (n <= ColCount).
   Cell* OpenRow() { return pool_next_; }
   size_t OpenRowRoom() const { return pool_left_; }
-  Cell* GrowOpenRow(size_t used, size_t room);
+  // `ahead`: much is still to come, so the block after the new one is taken
+  // now too (see NewPoolBlock).
+  Cell* GrowOpenRow(size_t used, size_t room, bool ahead = false);
   void CommitOpenRow(int row, size_t n);
   // The stored cells of `row`, for writing in place.
   Cell* MutableCells(int row) { return rows_[static_cast<size_t>(row)].cells; }
@@ -211,7 +213,10 @@ class Table {
   void GrowRows();
   Cell* AllocCells(size_t n);
   // Takes a fresh zero-filled block of n cells as the pool's current block.
-  void NewPoolBlock(size_t n);
+  // `ahead`: blocks are taken one after the other (a load), so the next one
+  // is taken now too and its pages provided on another thread meanwhile.
+  void NewPoolBlock(size_t n, bool ahead = false);
+  void FreeSpare();
   size_t NextBlockCells(size_t at_least) const;
   ByteArena& OwnArena();
 
@@ -226,6 +231,8 @@ class Table {
     size_t count;
   };
   std::vector<Block> blocks_;
+  // The block a load will take next, taken ahead (see NewPoolBlock).
+  Block spare_{nullptr, 0};
   Cell* pool_next_ = nullptr;
   size_t pool_left_ = 0;
   uint64_t pool_bytes_ = 0;

@@ -31,8 +31,12 @@ class TableBuilder {
   // first n cells the stored cells of `row` (n <= ColCount).
   Cell* OpenRow() { return t_.OpenRow(); }
   size_t OpenRowRoom() const { return t_.OpenRowRoom(); }
-  Cell* GrowOpenRow(size_t used, size_t room) { return t_.GrowOpenRow(used, room); }
+  Cell* GrowOpenRow(size_t used, size_t room, bool ahead = false) {
+    return t_.GrowOpenRow(used, room, ahead);
+  }
   void CommitOpenRow(int row, size_t n) { t_.CommitOpenRow(row, n); }
+  // The rows are built: a block taken ahead for more goes back.
+  void Finish() { t_.FreeSpare(); }
 
   // Appends one empty row (RowCount + 1).
   void AppendRow() { t_.AppendRow(); }

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "core/TableBuilder.h"
 
 namespace core {
 namespace {
@@ -248,6 +251,47 @@ TEST(Table, MoveColInShortRowsMovesEmptyCells) {
   EXPECT_EQ(t.Get(4, 2), "");
   EXPECT_EQ(t.Get(0, 1), "1");
   EXPECT_EQ(t.Get(0, 2), "2");
+}
+
+}  // namespace
+}  // namespace core
+
+namespace core {
+namespace {
+
+// Rows built in place as a load builds them, with the next block taken
+// ahead (and its pages provided on another thread) from the big blocks on:
+// every row keeps its cells, whichever block they landed in.
+TEST(TableBuilder, RowsBuiltWithBlocksTakenAheadKeepTheirCells) {
+  Table table;
+  TableBuilder build(table);
+  constexpr int kRows = 120000;
+  constexpr size_t kCells = 100;  // 12 million cells: several big blocks
+  table.SetColCount(static_cast<int>(kCells) + 1);
+  Cell* row = build.OpenRow();
+  size_t room = build.OpenRowRoom();
+  char text[16];
+  for (int r = 1; r <= kRows; ++r) {
+    if (room < kCells + 1) {
+      row = build.GrowOpenRow(0, kCells + 1, /*ahead=*/true);
+      room = build.OpenRowRoom();
+    }
+    for (size_t c = 0; c <= kCells; ++c) {
+      const int n = std::snprintf(text, sizeof text, "%d.%zu", r, c);
+      row[c] = Cell::Inline(text, static_cast<size_t>(n));
+    }
+    if (table.RowCount() < r + 1) build.AppendRow();
+    build.CommitOpenRow(r, kCells + 1);
+    row = build.OpenRow();
+    room = build.OpenRowRoom();
+  }
+  build.Finish();
+  ASSERT_EQ(table.RowCount(), kRows + 1);
+  for (int r : {1, 2, 777, kRows / 2, kRows - 1, kRows}) {
+    for (int c : {0, 1, 50, static_cast<int>(kCells)}) {
+      EXPECT_EQ(table.Get(c, r), std::to_string(r) + "." + std::to_string(c));
+    }
+  }
 }
 
 }  // namespace
