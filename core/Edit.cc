@@ -174,15 +174,17 @@ Result RemoveRows(Table& table, int from, int to, ProgressObserver* observer) {
   });
   if (!room.ok()) return room;
   Progress progress(observer, rows - 1);
-  // The run bubbles to the end: each row after it moves up k places and the
-  // numbers in column 0 stay where they are.
-  for (int r = from; r < rows - k; ++r) {
-    build.SwapRowStorage(r, r + k);
-    if (numbered) std::swap(build.MutableCells(r)[0], build.MutableCells(r + k)[0]);
-    progress.Step(r);
+  // Each row after the run moves up k places and the numbers in column 0
+  // stay where they are: first every number goes to the row that will take
+  // its place (from the back, so that none is overwritten before it is
+  // read), then the run's row references go in one move.
+  if (numbered) {
+    for (int r = rows - k - 1; r >= from; --r) {
+      build.MutableCells(r + k)[0] = table.StoredCells(r)[0];
+    }
   }
-  for (int r = std::max(from, rows - k); r < rows; ++r) progress.Step(r);
-  table.SetRowCount(rows - k);
+  build.EraseRows(from, k);
+  for (int r = from; r < rows; ++r) progress.Step(r);
   return Result::Ok();
 }
 

@@ -193,6 +193,12 @@ class Table {
   void SwapRowStorage(int a, int b) {
     std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
   }
+  // Drops rows [from, from + n) with their storage, column 0 included; the
+  // rows after them move up.
+  void EraseRows(int from, int n) {
+    const auto first = rows_.begin() + from;
+    rows_.erase(first, first + n);
+  }
   // Appends one empty row (RowCount + 1).
   void AppendRow() {
     if (rows_.size() == rows_.capacity()) GrowRows();

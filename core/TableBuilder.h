@@ -54,6 +54,7 @@ class TableBuilder {
   Cell* MutableCells(int row) { return t_.MutableCells(row); }
   void TruncateRow(int row, size_t n) { t_.TruncateRow(row, n); }
   void SwapRowStorage(int a, int b) { t_.SwapRowStorage(a, b); }
+  void EraseRows(int from, int n) { t_.EraseRows(from, n); }
   // Lets the table hold cells whose texts live in `other`'s arenas.
   void ShareArenasOf(const Table& other) { t_.ShareArenasOf(other); }
 
