@@ -24,8 +24,6 @@ using uitest::WindowTest;
 class DesktopHabitsTest : public WindowTest {
  protected:
   void SetUp() override {
-    prompter_.messages.clear();
-    prompter_.answers.clear();
     WindowTest::SetUp();
     Start();
     main_->activateWindow();

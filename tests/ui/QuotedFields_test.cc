@@ -33,11 +33,6 @@ class QuotedFieldsTest : public WindowTest {
     WindowTest::SetUp();
     Start();
   }
-  void Save(const QString& path, Qt::MouseButton button = Qt::LeftButton) {
-    prompter_.save_answers.push_back(path);
-    QTest::mousePress(Main<QToolButton>("sbSpeichern"), button);
-    QTest::mouseRelease(Main<QToolButton>("sbSpeichern"), button);
-  }
   std::vector<QString> Row(int row) const {
     std::vector<QString> cells;
     for (int c = 1; c < Grid1()->ColCount(); ++c) cells.push_back(Grid1()->Cells(c, row));
@@ -73,7 +68,7 @@ TEST_F(QuotedFieldsTest, SpreadsheetCsvLoadsAsShownThereAndSavesBackByteForByte)
     EXPECT_EQ(Row(3), (std::vector<QString>{"Sag \"Hallo\"", "", "x"}));
     EXPECT_EQ(Notice(), QString());
     const QString out = dir_.path() + QString::fromLatin1(c.out);
-    Save(out, Qt::RightButton);
+    SaveThroughButton(out, Qt::RightButton);
     EXPECT_TRUE(prompter_.messages.empty());
     EXPECT_EQ(ReadFile(out), c.bytes);
   }
@@ -134,7 +129,7 @@ TEST_F(QuotedFieldsTest, SaveAsksBeforeCellsWouldSplit) {
     prompter_.messages.clear();
     if (c.answer) prompter_.answers.push_back(c.answer);
     const QString out = dir_.path() + QStringLiteral("/aus%1.csv").arg(c.answer);
-    Save(out);
+    SaveThroughButton(out);
     ASSERT_EQ(prompter_.messages.size(), c.answer ? 1u : 0u);
     if (c.answer) {
       EXPECT_EQ(prompter_.messages[0].text,

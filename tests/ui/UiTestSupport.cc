@@ -94,6 +94,9 @@ bool ScriptedPrompter::SaveFile(QWidget*, ui::FileDialogState& state) {
 }
 
 void WindowTest::SetUp() {
+  // Tests that run their cases in fresh windows call this again.
+  prompter_.messages.clear();
+  prompter_.answers.clear();
   ASSERT_TRUE(dir_.isValid());
   windows_ = std::make_unique<ui::Windows>(&prompter_, &shell_, dir_.path() + QLatin1Char('/'));
   main_ = windows_->main();
@@ -104,6 +107,12 @@ void WindowTest::TearDown() {
   main_ = nullptr;
   about_ = nullptr;
   windows_.reset();
+}
+
+void WindowTest::SaveThroughButton(const QString& path, Qt::MouseButton button) {
+  prompter_.save_answers.push_back(path);
+  QTest::mousePress(Main<QToolButton>("sbSpeichern"), button);
+  QTest::mouseRelease(Main<QToolButton>("sbSpeichern"), button);
 }
 
 void WindowTest::Start() {

@@ -134,6 +134,8 @@ class WindowTest : public ::testing::Test {
   std::string ReadFile(const QString& path) const;
   // Loads `path` through the Laden button with the open dialog answered.
   void LoadThroughButton(const QString& path);
+  // Speichern pressed with `button`, the save dialog answered with `path`.
+  void SaveThroughButton(const QString& path, Qt::MouseButton button = Qt::LeftButton);
 
   // New windows with `program_dir` as the program's folder, started.
   void Reopen(const QString& program_dir);

@@ -24,10 +24,7 @@ const QString kUnsavedEndQuestion =
 
 class UnsavedWorkTest : public WindowTest {
  protected:
-  // Also called again by tests that run their cases in fresh windows.
   void SetUp() override {
-    prompter_.messages.clear();
-    prompter_.answers.clear();
     WindowTest::SetUp();
     Start();
     path_ = WriteFile(QStringLiteral("t.csv"), "a;b;c\n1;2;3\n");
@@ -37,11 +34,6 @@ class UnsavedWorkTest : public WindowTest {
   void Type(int col, int row, const QString& text) {
     ui::StringGrid* g = Grid1()->isHidden() ? Grid2() : Grid1();
     g->model()->setData(g->model()->index(row - 1, col - 1), text, Qt::EditRole);
-  }
-  void Save(const QString& path) {
-    prompter_.save_answers.push_back(path);
-    QTest::mousePress(Main<QToolButton>("sbSpeichern"), Qt::LeftButton);
-    QTest::mouseRelease(Main<QToolButton>("sbSpeichern"), Qt::LeftButton);
   }
   // The title bar's close box.
   void CloseBox() { main_->close(); }
@@ -84,13 +76,13 @@ TEST_F(UnsavedWorkTest, CloseBoxAndExitAskWhenChangesWouldBeLost) {
       {"saved after the change",
        [this] {
          Type(1, 1, QStringLiteral("neu"));
-         Save(dir_.path() + QStringLiteral("/neu.txt"));
+         SaveThroughButton(dir_.path() + QStringLiteral("/neu.txt"));
        },
        false},
       {"taken back after the save",
        [this] {
          Type(1, 1, QStringLiteral("neu"));
-         Save(dir_.path() + QStringLiteral("/neu.txt"));
+         SaveThroughButton(dir_.path() + QStringLiteral("/neu.txt"));
          QTest::keyClick(Grid1(), Qt::Key_Z, Qt::ControlModifier);
        },
        true},
@@ -185,7 +177,7 @@ TEST_F(UnsavedWorkTest, SaveAsksBeforeOverwritingAChangedFile) {
     if (c.answer) prompter_.answers.push_back(c.answer);
     prompter_.messages.clear();
     const QString target = c.other_name ? dir_.path() + QStringLiteral("/anders.csv") : path_;
-    Save(target);
+    SaveThroughButton(target);
     ASSERT_EQ(prompter_.messages.size(), c.answer ? 1u : 0u);
     if (c.answer) {
       EXPECT_EQ(prompter_.messages[0].text,
@@ -198,7 +190,7 @@ TEST_F(UnsavedWorkTest, SaveAsksBeforeOverwritingAChangedFile) {
     // written is still the other program's.
     prompter_.messages.clear();
     if (c.answer == Prompter::kResultNo) prompter_.answers.push_back(Prompter::kResultNo);
-    Save(target);
+    SaveThroughButton(target);
     EXPECT_EQ(prompter_.messages.size(), c.answer == Prompter::kResultNo ? 1u : 0u);
     TearDown();
   }
