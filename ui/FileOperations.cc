@@ -331,8 +331,10 @@ bool FileOperations::SplitCellsConfirmed(const StringGrid& grid, char separator)
                                    "aufgeteilt.")
                         .arg(cells)
                         .arg(shown)) +
-      QStringLiteral("\rMit \"Felder in Anführungszeichen\" (Info) bleiben sie erhalten."
-                     "\rTrotzdem speichern?");
+      (cells == 1
+           ? QStringLiteral("\rMit \"Felder in Anführungszeichen\" (Info) bleibt sie erhalten.")
+           : QStringLiteral("\rMit \"Felder in Anführungszeichen\" (Info) bleiben sie erhalten.")) +
+      QStringLiteral("\rTrotzdem speichern?");
   return ShowMessage(prompter_, window_, Prompter::Kind::kInformation, text,
                      Prompter::Buttons::kYesNo) == Prompter::kResultYes;
 }
