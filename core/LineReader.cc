@@ -116,6 +116,12 @@ bool FileReader::Fill() {
   }
 }
 
+void FileReader::Reserve(size_t bytes) {
+  if (buf_.size() >= bytes + kPadding) return;
+  ReserveMemory(bytes + kPadding);
+  buf_.resize(bytes + kPadding);
+}
+
 bool FileReader::AtEof() {
   if (pos_ == end_ && !Fill()) return true;
   return buf_[pos_] == kCtrlZ;

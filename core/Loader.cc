@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "core/LineReader.h"
@@ -25,6 +30,27 @@ constexpr int kDetectLines = 100;
 constexpr uint64_t kAheadBytes = uint64_t{256} << 20;
 constexpr int kCounterWrap = 10000;
 constexpr char kCandidates[] = {';', ',', '\t'};
+
+// When and how the reading pass splits its blocks between two threads.
+ParallelLoad& Split() {
+  static ParallelLoad split;
+  return split;
+}
+
+size_t CountLineFeeds(const char* p, size_t n) {
+  size_t count = 0;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    count += static_cast<size_t>(
+        __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))));
+  }
+#endif
+  for (; i < n; ++i) count += p[i] == '\n';
+  return count;
+}
 
 size_t CountFields(const std::string& line, char sep) {
   if (line.empty()) return 0;
@@ -201,11 +227,54 @@ struct Region {
   int high = 0;  // a byte of 0x80 or above was seen
 };
 
+class Helper;
+
+// One line read by the helper thread: its cells (numbered as the helper
+// expects; the reader renumbers them when it stored fewer rows), nothing for
+// an empty line, and whether the bytes read up to its end were all valid
+// UTF-8.
+struct HelperLine {
+  Cell* cells;
+  uint32_t n;
+  bool utf8_bad;
+};
+
 // The state of one load: detection, the reading pass and the finish.
 class Loader {
  public:
   Loader(Table& table, LoadObserver& observer, bool quoted)
       : table_(table), build_(table), observer_(observer), quoted_(quoted) {}
+  ~Loader();
+
+  // A loader that only reads blocks handed to it, on the helper thread,
+  // into `table`'s pool, and logs the lines instead of storing rows.
+  struct Helping {};
+  Loader(Helping, Table& table, LoadObserver& observer, char sep)
+      : table_(table), build_(table), observer_(observer), sep_(sep), helping_(true) {
+    OpenRow();
+  }
+
+  // The helper's side: reads the complete lines of [m, e) into lines().
+  // The lines of [b, m) are read meanwhile by the reader, `rows` stored
+  // before them; if each gives a row, the helper's rows are numbered right.
+  void ReadForReader(const char* buf, size_t b, size_t m, size_t e, int64_t rows) {
+    lines_.clear();
+    ended_ = oom_ = false;
+    first_number_ = next_number_ = rows + static_cast<int64_t>(CountLineFeeds(buf + b, m - b)) + 1;
+    b = m;
+    try {
+      ended_ = !ProcessRegion(buf, b, e, false);
+    } catch (const std::bad_alloc&) {
+      oom_ = true;  // the lines before stay
+    }
+  }
+  const std::vector<HelperLine>& lines() const { return lines_; }
+  // The block held a Ctrl-Z at the start of a line: the file ends there.
+  bool ended() const { return ended_; }
+  // A line of the block did not fit; the lines before it are logged.
+  bool oom() const { return oom_; }
+  // The number the first logged row got.
+  int64_t first_number() const { return first_number_; }
 
   LoadResult Run(const std::string& path, bool auto_detect, bool simple) {
     path_ = path;
@@ -506,6 +575,7 @@ class Loader {
   // One line has been read; its fields (if any) are in row_[1..n].
   // Returns false when the reading is to stop.
   bool EndLine() {
+    if (helping_) return LogLine();
     ++result_.lines_read;
     if (++counter_ > kCounterWrap) counter_ = 0;
     const size_t n = nfields_;
@@ -527,6 +597,18 @@ class Loader {
   }
 
   bool StoreRow(size_t n) {
+    if (!RoomForRow(n)) return false;
+    const int64_t k = result_.stored_rows + 1;
+    row_[0] = RowNumber(k);
+    build_.CommitOpenRow(static_cast<int>(k), n + 1);
+    OpenRow();
+    result_.stored_rows = k;
+    if (n > widest_) widest_ = n;
+    return true;
+  }
+
+  // Row stored_rows + 1 can take n fields.
+  bool RoomForRow(size_t n) {
     const int64_t k = result_.stored_rows + 1;
     if (k >= INT_MAX || n >= static_cast<size_t>(INT_MAX)) {
       Fail(Code::kOutOfMemory);
@@ -538,13 +620,68 @@ class Loader {
       return false;
     }
     if (table_.ColCount() < static_cast<int>(n + 1)) table_.SetColCount(static_cast<int>(n + 1));
-    char num[24];
-    row_[0] = Cell::Inline(num, FormatNumber(k, num));
-    build_.CommitOpenRow(static_cast<int>(k), n + 1);
-    OpenRow();
-    result_.stored_rows = k;
-    if (n > widest_) widest_ = n;
     return true;
+  }
+
+  static Cell RowNumber(int64_t k) {
+    char num[24];
+    return Cell::Inline(num, FormatNumber(k, num));
+  }
+
+  // The helper's EndLine: the line goes into the log, its cells stay where
+  // they were read.
+  bool LogLine() {
+    const size_t n = nfields_;
+    nfields_ = 0;
+    HelperLine line{nullptr, 0, utf8_bad_};
+    if (n > 0) {
+      // A line of 2^32 fields is refused when it is stored, like any line
+      // of INT_MAX fields or more.
+      line.n = static_cast<uint32_t>(std::min<size_t>(n + 1, UINT32_MAX));
+      row_[0] = RowNumber(next_number_++);
+      line.cells = build_.TakeOpenRow(n + 1);
+      OpenRow();
+    }
+    lines_.push_back(line);
+    return true;
+  }
+
+  // The lines the helper read, taken as if read here: the same rows, the
+  // same progress and the same Escape polls. False when the reading ends.
+  bool TakeHelperLines(const Loader& helper) {
+    // Mostly right: rewriting the numbers costs a trip to memory per row.
+    const bool numbered = helper.first_number() == result_.stored_rows + 1;
+    for (const HelperLine& line : helper.lines()) {
+      ++result_.lines_read;
+      if (++counter_ > kCounterWrap) counter_ = 0;
+      if (line.utf8_bad) utf8_bad_ = true;
+      if (line.n > 0) {
+        const size_t n = line.n - 1;
+        if (line.n == UINT32_MAX || !RoomForRow(n)) {
+          stop_ = true;
+          return false;
+        }
+        const int64_t k = result_.stored_rows + 1;
+        if (!numbered) line.cells[0] = RowNumber(k);
+        build_.PlaceRow(static_cast<int>(k), line.cells, n + 1);
+        result_.stored_rows = k;
+        if (n > widest_) widest_ = n;
+      }
+      if (counter_ % 100 == 0) {
+        observer_.StoredRows(result_.stored_rows);
+        observer_.Progress(counter_);
+      }
+      if (observer_.EscapePressed() && !observer_.ConfirmContinue()) {
+        result_.stopped = true;
+        stop_ = true;
+        return false;
+      }
+    }
+    if (helper.oom()) {
+      OutOfMemory();
+      return false;
+    }
+    return !helper.ended();
   }
 
   // Splits an already cleaned line text (no CR, no Ctrl-Z) into the open row.
@@ -609,6 +746,7 @@ class Loader {
 
   size_t OnLineFeed(Region& g, size_t pos) {
     if (pos > g.line_start) PushField(g.buf + g.field_start, pos - g.field_start);
+    if (helping_) Check(g, pos);  // each logged line knows the flag up to its end
     if (!EndLine()) {
       Check(g, pos);
       return kStop;
@@ -622,6 +760,7 @@ class Loader {
     size_t jump;
     if (before_lf) {
       if (pos > g.line_start) PushField(g.buf + g.field_start, pos - g.field_start);
+      if (helping_) Check(g, pos);
       if (!EndLine()) {
         Check(g, pos);
         return kStop;
@@ -646,6 +785,7 @@ class Loader {
       return kStop;  // Ctrl-Z at the start of a line ends the file
     }
     PushField(g.buf + g.field_start, pos - g.field_start);
+    if (helping_) Check(g, pos);
     const bool go_on = EndLine();
     Check(g, pos);
     const char* lf = static_cast<const char*>(std::memchr(g.buf + pos, '\n', g.end - pos));
@@ -722,8 +862,20 @@ class Loader {
     return true;
   }
 
+  // A helper thread for a big file, when the machine has a second core.
+  std::unique_ptr<Helper> StartHelper();
+  // Reads [b, e) (complete lines) with the helper taking the lines of its
+  // second half, when it is big enough. False when the reading stops.
+  bool ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e);
+
   void ReadFast() {
     OpenRow();
+    std::unique_ptr<Helper> helper;
+    if (reader_.file_size() >= Split().from_file_bytes) {
+      helper = StartHelper();
+      // Bigger blocks: fewer meetings with the helper.
+      if (helper) (void)CatchOutOfMemory([&] { reader_.Reserve(Split().block_bytes); });
+    }
     const Result read = CatchOutOfMemory([&] {
       while (!stop_) {
         if (reader_.pos() == reader_.end() && !reader_.Fill()) break;
@@ -743,11 +895,13 @@ class Loader {
           e = reader_.end();
           final = true;
         }
-        const bool go_on = ProcessRegion(buf, b, e, final);
+        const bool go_on =
+            final ? ProcessRegion(buf, b, e, final) : ProcessSplit(helper.get(), buf, b, e);
         reader_.set_pos(e);
         if (!go_on) break;
       }
     });
+    helper.reset();                 // waits for it: its cells are taken over below
     if (!read.ok()) OutOfMemory();  // a long field or the line buffer did not fit
   }
 
@@ -999,12 +1153,136 @@ class Loader {
   size_t room_ = 0;
   size_t nfields_ = 0;
   bool utf8_bad_ = false;
+  // The helper's side.
+  bool helping_ = false;
+  bool ended_ = false;
+  bool oom_ = false;
+  int64_t first_number_ = 0;
+  int64_t next_number_ = 0;
+  std::vector<HelperLine> lines_;
   std::string text_;     // the record read byte-wise, as loaded
   std::string field_;    // its field being read
   std::string scratch_;  // a quoted field's text without its doubled quotes
 };
 
+// The second thread of a load: a loader of its own, reading into a table of
+// its own whose pool blocks the load's table takes over block by block.
+class Helper {
+ public:
+  explicit Helper(char sep) : loader_(Loader::Helping{}, table_, null_observer_, sep) {}
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+  ~Helper() {
+    if (!thread_.joinable()) return;
+    Wait();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+
+  void Start() {
+    thread_ = std::thread([this] { Run(); });
+  }
+
+  // Hands the helper the complete lines of [m, e); those of [b, m) come
+  // after `rows` rows.
+  void Read(const char* buf, size_t b, size_t m, size_t e, int64_t rows) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      buf_ = buf;
+      b_ = b;
+      m_ = m;
+      e_ = e;
+      rows_ = rows;
+      busy_ = true;
+    }
+    wake_.notify_all();
+  }
+  // Until the lines handed over are read.
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return !busy_; });
+  }
+
+  const Loader& loader() const { return loader_; }
+  Table& table() { return table_; }
+
+ private:
+  class NullObserver : public LoadObserver {
+   public:
+    char ConfiguredSeparator() override { return '\t'; }
+    bool ConfirmContinue() override { return true; }
+  };
+
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return busy_ || quit_; });
+      if (quit_) return;
+      lock.unlock();
+      loader_.ReadForReader(buf_, b_, m_, e_, rows_);
+      lock.lock();
+      busy_ = false;
+      wake_.notify_all();
+    }
+  }
+
+  NullObserver null_observer_;
+  Table table_;
+  Loader loader_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  const char* buf_ = nullptr;
+  size_t b_ = 0;
+  size_t m_ = 0;
+  size_t e_ = 0;
+  int64_t rows_ = 0;
+  bool busy_ = false;
+  bool quit_ = false;
+};
+
+Loader::~Loader() = default;
+
+std::unique_ptr<Helper> Loader::StartHelper() {
+  if (std::thread::hardware_concurrency() < 2 && !Split().always) return nullptr;
+  try {
+    auto helper = std::make_unique<Helper>(sep_);
+    helper->Start();
+    return helper;
+  } catch (const std::system_error&) {
+    return nullptr;  // no thread to be had: one reads alone
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+bool Loader::ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e) {
+  if (!helper || e - b < Split().from_block_bytes) return ProcessRegion(buf, b, e, false);
+  const void* lf = std::memchr(buf + b + (e - b) / 2, '\n', e - b - (e - b) / 2);
+  const size_t m = static_cast<size_t>(static_cast<const char*>(lf) - buf) + 1;
+  if (m >= e) return ProcessRegion(buf, b, e, false);
+  helper->Read(buf, b, m, e, result_.stored_rows);
+  bool go_on;
+  try {
+    go_on = ProcessRegion(buf, b, m, false);
+  } catch (...) {
+    helper->Wait();  // it reads the buffer: not a byte may move before it is done
+    build_.TakeStorageOf(helper->table());
+    throw;
+  }
+  helper->Wait();
+  build_.TakeStorageOf(helper->table());
+  return go_on && TakeHelperLines(helper->loader());
+}
+
 }  // namespace
+
+ParallelLoad GetParallelLoad() { return Split(); }
+void SetParallelLoad(const ParallelLoad& split) { Split() = split; }
 
 LoadResult LoadTable(const std::string& path, bool auto_detect, Table& table,
                      LoadObserver& observer, bool quoted) {

@@ -59,6 +59,22 @@ struct [[nodiscard]] LoadResult {
   bool looks_quoted = false;
 };
 
+// A big file is read by two threads: each block of complete lines the
+// reader gets is split at a line end in its middle, a helper thread reads
+// the second half into cells of its own while this one reads the first,
+// and the helper's lines then go into the table in order, with the same
+// progress, Escape polls and results as one thread alone would give. Only
+// the block scanner of LoadTable without quoted fields splits.
+struct ParallelLoad {
+  uint64_t from_file_bytes = uint64_t{16} << 20;
+  size_t block_bytes = size_t{8} << 20;  // what one read may bring
+  size_t from_block_bytes = size_t{1} << 20;
+  bool always = false;  // a helper also on a machine of one core (tests)
+};
+ParallelLoad GetParallelLoad();
+// For tests, which split small files; not safe while a load runs.
+void SetParallelLoad(const ParallelLoad& split);
+
 // `auto_detect`: detection is in force (the "Automatisch" box is ticked and
 // shown); with `quoted` it ignores separators inside quoted fields and probes
 // the records of the first 100 lines.

@@ -181,10 +181,15 @@ std::function<bool(uint64_t)> BudgetProbe(uint64_t budget) {
 }
 
 void ReserveMemory(uint64_t bytes) {
-  const auto& probe = Probe();
-  if (probe) {
-    if (!probe(bytes)) throw std::bad_alloc();
-    return;
+  {
+    // Two threads of one load may ask at once.
+    static std::mutex probe_mutex;
+    std::lock_guard<std::mutex> lock(probe_mutex);
+    const auto& probe = Probe();
+    if (probe) {
+      if (!probe(bytes)) throw std::bad_alloc();
+      return;
+    }
   }
   const uint64_t avail = AvailableMemoryBytes();
   if (avail < kReserveBytes || avail - kReserveBytes < bytes) throw std::bad_alloc();

@@ -54,7 +54,9 @@ std::function<bool(uint64_t bytes)> BudgetProbe(uint64_t budget);
 void ReserveMemory(uint64_t bytes);
 
 // Advice for a big block that is filled right after it is taken: huge pages
-// save most of its page faults. Where the system has none, nothing changes.
+// save most of its page faults. Where the system has none, nothing changes;
+// where its free memory lies in small pieces, the faults may wait for the
+// kernel to compact it, so the table's storage does without.
 void AdviseHugePages(void* p, size_t bytes);
 // Has the kernel provide the pages of [p, p + bytes) on another thread, so
 // that whoever fills them later meets no page faults. The contents stay as

@@ -83,14 +83,12 @@ void Table::ReserveRows(size_t n) {
   if (n <= rows_.capacity()) return;
   ReserveMemory(n * sizeof(RowRef));
   rows_.reserve(n);
-  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
 }
 
 void Table::GrowRows() {
   const size_t cap = std::max<size_t>(rows_.capacity() * 2, 16);
   ReserveMemory((cap - rows_.size()) * sizeof(RowRef));
   rows_.reserve(cap);
-  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
 }
 
 Cell* Table::GrowOpenRow(size_t used, size_t room, bool ahead) {
@@ -120,10 +118,12 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
     spare_ = Block{nullptr, 0};
   } else {
     ReserveMemory(n * sizeof(Cell));
-    // calloc hands out fresh zero pages for large blocks: no initialising pass.
+    // calloc hands out fresh zero pages for large blocks: no initialising
+    // pass. No huge pages asked for: where free memory lies in small pieces
+    // the kernel compacts it inside the page fault, and a gigabyte then took
+    // three to five times as long, now and then, as in small pages.
     cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
     if (!cells) throw std::bad_alloc();
-    AdviseHugePages(cells, n * sizeof(Cell));
   }
   blocks_.push_back(Block{cells, n});
   pool_bytes_ += n * sizeof(Cell);
@@ -143,7 +143,6 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   spare_.cells = static_cast<Cell*>(std::calloc(next, sizeof(Cell)));
   if (!spare_.cells) return;
   spare_.count = next;
-  AdviseHugePages(spare_.cells, next * sizeof(Cell));
   PopulateInBackground(spare_.cells, next * sizeof(Cell));
 }
 
@@ -178,6 +177,17 @@ ByteArena& Table::OwnArena() {
 Cell Table::MakeLongCell(std::string_view text) {
   const char* p = OwnArena().Store(text);
   return Cell::External(p, text.size());
+}
+
+void Table::TakeStorageOf(Table& other) {
+  blocks_.reserve(blocks_.size() + other.blocks_.size());
+  for (const Block& b : other.blocks_) {
+    blocks_.push_back(b);
+    pool_bytes_ += b.count * sizeof(Cell);
+  }
+  other.blocks_.clear();
+  other.pool_bytes_ = 0;
+  if (other.own_arena_) ShareArenasOf(other);
 }
 
 void Table::ShareArenasOf(const Table& other) {

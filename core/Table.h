@@ -182,6 +182,24 @@ class Table {
   // now too (see NewPoolBlock).
   Cell* GrowOpenRow(size_t used, size_t room, bool ahead = false);
   void CommitOpenRow(int row, size_t n);
+  // Takes the first n cells at OpenRow() out of the pool without making
+  // them a row yet (a row read on another thread); PlaceRow makes cells
+  // taken so, here or in a table whose storage this one took over, the
+  // stored cells of `row`.
+  Cell* TakeOpenRow(size_t n) {
+    Cell* cells = pool_next_;
+    pool_next_ += n;
+    pool_left_ -= n;
+    return cells;
+  }
+  void PlaceRow(int row, Cell* cells, size_t n) {
+    rows_[static_cast<size_t>(row)] =
+        RowRef{n ? cells : nullptr, static_cast<uint32_t>(n), static_cast<uint32_t>(n)};
+  }
+  // Takes over the pool blocks `other` has filled so far and shares its
+  // arenas, so that cells it built may be placed here. `other` goes on
+  // filling its current block (now owned here) and frees none of them.
+  void TakeStorageOf(Table& other);
   // The stored cells of `row`, for writing in place.
   Cell* MutableCells(int row) { return rows_[static_cast<size_t>(row)].cells; }
   // Lowers the stored length of `row` to n (n <= StoredLength(row)); the

@@ -35,6 +35,12 @@ class TableBuilder {
     return t_.GrowOpenRow(used, room, ahead);
   }
   void CommitOpenRow(int row, size_t n) { t_.CommitOpenRow(row, n); }
+  // Rows built on another thread: the cells of a row are taken out of that
+  // table's pool (TakeOpenRow), this table takes its storage over
+  // (TakeStorageOf) and places them (PlaceRow; `row` < RowCount).
+  Cell* TakeOpenRow(size_t n) { return t_.TakeOpenRow(n); }
+  void TakeStorageOf(Table& other) { t_.TakeStorageOf(other); }
+  void PlaceRow(int row, Cell* cells, size_t n) { t_.PlaceRow(row, cells, n); }
   // The rows are built: a block taken ahead for more goes back.
   void Finish() { t_.FreeSpare(); }
 

@@ -4,6 +4,7 @@
 // tests/fuzz/make_seeds.py); what it cannot reach is here: a stop by Escape,
 // and lines longer than the reader's 1 MiB chunk.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -14,7 +15,9 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "core/FileIo.h"
 #include "core/Loader.h"
+#include "core/Memory.h"
 #include "core/Table.h"
 
 namespace core {
@@ -130,6 +133,95 @@ TEST_F(LoaderEquivalenceTest, LinesLongerThanTheReadChunk) {
       Compare(line.substr(0, kChunk + 5) + "\r" + line.substr(0, 10), Options{false, ';', 0});
   EXPECT_EQ(o.stored_rows, 1);
 }
+
+// Two threads splitting every block must give what one thread gives, down to
+// the progress reports and Escape polls. Reads of `read_bytes` make many small
+// blocks, each split in two.
+class TwoThreadsTest : public LoaderEquivalenceTest, public ::testing::WithParamInterface<size_t> {
+ protected:
+  void SetUp() override {
+    LoaderEquivalenceTest::SetUp();
+    saved_ = GetParallelLoad();
+    SetParallelLoad(ParallelLoad{0, 4096, 1, true});
+  }
+  void TearDown() override {
+    SetParallelLoad(saved_);
+    LoaderEquivalenceTest::TearDown();
+  }
+  ReadFn ShortReads() const {
+    return [n = GetParam()](int fd, void* buf, size_t want) {
+      return ::read(fd, buf, std::min(want, n));
+    };
+  }
+  // Every kind of line, empty ones among them, so that rows and lines part.
+  static std::string Lines(int count, int bad_line, int end_line) {
+    static const char* const kKinds[] = {
+        "a;b;c;LF\n", "d;e;f;CR LF\r\n",          "g\rh;i;CR\n", "\n", "j;k\x1al;m;Ctrl-Z\n",
+        "\r\n",       "n;o;ein langes Feld, 24\n"};
+    std::string bytes;
+    for (int i = 1; i <= count; ++i) {
+      if (i == end_line) bytes += "\x1a";  // ends the file
+      if (i == bad_line) bytes += "\xE4";
+      bytes += kKinds[i % std::size(kKinds)];
+    }
+    return bytes + "p;q;ohne LF";
+  }
+
+ private:
+  ParallelLoad saved_;
+};
+
+TEST_P(TwoThreadsTest, ReadAsOneThreadDoes) {
+  ScopedFileIo io(ShortReads());
+  constexpr int kLines = 150;
+  struct Case {
+    int bad_line, end_line;
+    int64_t escape_at_poll;
+  };
+  const Case cases[] = {{0, 0, 0}, {40, 0, 0},  {140, 0, 0}, {0, 77, 0},  {120, 90, 0},
+                        {0, 0, 5}, {60, 0, 59}, {60, 0, 60}, {0, 0, 101}, {130, 0, 149}};
+  for (const Case& c : cases) {
+    for (const bool detect : {true, false}) {
+      SCOPED_TRACE("bad " + std::to_string(c.bad_line) + ", end " + std::to_string(c.end_line) +
+                   ", Escape at " + std::to_string(c.escape_at_poll) +
+                   (detect ? ", detected" : ""));
+      const Outcome o =
+          Compare(Lines(kLines, c.bad_line, c.end_line), Options{detect, ';', c.escape_at_poll});
+      EXPECT_EQ(o.stored_rows > 0, true);
+    }
+  }
+}
+
+// Out of memory on either thread (whichever asks first gets the memory): the
+// rows stored are the file's first rows, numbered from 1, and the load says
+// it ran out. The cells are short, so each thread's first block fits.
+TEST_P(TwoThreadsTest, OutOfMemoryKeepsTheRowsBefore) {
+  ScopedFileIo io(ShortReads());
+  std::string bytes;
+  for (int i = 1; i <= 30000; ++i) bytes += std::to_string(i) + ";x;kurz\n";
+  const std::string path = WriteFile("oom.txt", bytes);
+  for (const uint64_t budget : {uint64_t{1} << 20, uint64_t{2} << 20}) {
+    SCOPED_TRACE("budget " + std::to_string(budget));
+    Table t;
+    ClearGrid(t);
+    testing_support::RecordingObserver obs(';');
+    LoadResult r;
+    {
+      ScopedMemoryProbe probe(BudgetProbe(budget));
+      r = LoadTable(path, false, t, obs);
+    }
+    EXPECT_EQ(r.status.code(), Code::kOutOfMemory);
+    ASSERT_GT(r.stored_rows, 0);
+    ASSERT_LT(r.stored_rows, 30000);
+    for (int row = 1; row <= r.stored_rows; ++row) {
+      ASSERT_EQ(t.Get(0, row), std::to_string(row));
+      ASSERT_EQ(t.Get(1, row), std::to_string(row));
+      ASSERT_EQ(t.Get(3, row), "kurz");
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadSizes, TwoThreadsTest, ::testing::Values(61, 500, 1 << 20));
 
 }  // namespace
 }  // namespace core
