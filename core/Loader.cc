@@ -257,7 +257,8 @@ class Loader {
   // The helper's side: reads the complete lines of [m, e) into lines().
   // The lines of [b, m) are read meanwhile by the reader, `rows` stored
   // before them; if each gives a row, the helper's rows are numbered right.
-  void ReadForReader(const char* buf, size_t b, size_t m, size_t e, int64_t rows) {
+  void ReadForReader(const char* buf, size_t b, size_t m, size_t e, int64_t rows, bool ahead) {
+    much_to_come_ = ahead;
     lines_.clear();
     ended_ = oom_ = false;
     first_number_ = next_number_ = rows + static_cast<int64_t>(CountLineFeeds(buf + b, m - b)) + 1;
@@ -553,13 +554,16 @@ class Loader {
     row_ = build_.OpenRow();
     room_ = build_.OpenRowRoom();
   }
+  bool MuchToCome() const {
+    return reader_.file_size() > reader_.bytes_read() &&
+           reader_.file_size() - reader_.bytes_read() >= kAheadBytes;
+  }
   void GrowRow() {
     // Cells 1..nfields_ are written (none while the pool is still empty).
     const size_t used = room_ ? nfields_ + 1 : 0;
     // With much of a big file still to read, the table takes its next
     // block ahead, and the other core has the kernel provide its pages.
-    const bool ahead = reader_.file_size() > reader_.bytes_read() &&
-                       reader_.file_size() - reader_.bytes_read() >= kAheadBytes;
+    const bool ahead = helping_ ? much_to_come_ : MuchToCome();
     row_ = build_.GrowOpenRow(used, std::max<size_t>((nfields_ + 2) * 2, 64), ahead);
     room_ = build_.OpenRowRoom();
   }
@@ -1155,6 +1159,7 @@ class Loader {
   bool utf8_bad_ = false;
   // The helper's side.
   bool helping_ = false;
+  bool much_to_come_ = false;  // the helper takes its blocks ahead
   bool ended_ = false;
   bool oom_ = false;
   int64_t first_number_ = 0;
@@ -1189,7 +1194,7 @@ class Helper {
 
   // Hands the helper the complete lines of [m, e); those of [b, m) come
   // after `rows` rows.
-  void Read(const char* buf, size_t b, size_t m, size_t e, int64_t rows) {
+  void Read(const char* buf, size_t b, size_t m, size_t e, int64_t rows, bool ahead) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       buf_ = buf;
@@ -1197,6 +1202,7 @@ class Helper {
       m_ = m;
       e_ = e;
       rows_ = rows;
+      ahead_ = ahead;
       busy_ = true;
     }
     wake_.notify_all();
@@ -1223,7 +1229,7 @@ class Helper {
       wake_.wait(lock, [this] { return busy_ || quit_; });
       if (quit_) return;
       lock.unlock();
-      loader_.ReadForReader(buf_, b_, m_, e_, rows_);
+      loader_.ReadForReader(buf_, b_, m_, e_, rows_, ahead_);
       lock.lock();
       busy_ = false;
       wake_.notify_all();
@@ -1241,6 +1247,7 @@ class Helper {
   size_t m_ = 0;
   size_t e_ = 0;
   int64_t rows_ = 0;
+  bool ahead_ = false;
   bool busy_ = false;
   bool quit_ = false;
 };
@@ -1265,7 +1272,7 @@ bool Loader::ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e) {
   const void* lf = std::memchr(buf + b + (e - b) / 2, '\n', e - b - (e - b) / 2);
   const size_t m = static_cast<size_t>(static_cast<const char*>(lf) - buf) + 1;
   if (m >= e) return ProcessRegion(buf, b, e, false);
-  helper->Read(buf, b, m, e, result_.stored_rows);
+  helper->Read(buf, b, m, e, result_.stored_rows, MuchToCome());
   bool go_on;
   try {
     go_on = ProcessRegion(buf, b, m, false);

@@ -56,7 +56,7 @@ void ReserveMemory(uint64_t bytes);
 // Advice for a big block that is filled right after it is taken: huge pages
 // save most of its page faults. Where the system has none, nothing changes;
 // where its free memory lies in small pieces, the faults may wait for the
-// kernel to compact it, so the table's storage does without.
+// kernel to compact it.
 void AdviseHugePages(void* p, size_t bytes);
 // Has the kernel provide the pages of [p, p + bytes) on another thread, so
 // that whoever fills them later meets no page faults. The contents stay as

@@ -4,7 +4,8 @@
 // with a fixed separator. Under a memory budget both must still agree and
 // keep exactly the rows before the one that did not fit. With quoted fields
 // the two paths must agree as well, and on a file without quotes give what
-// they give without quoted fields.
+// they give without quoted fields. Split between two threads, the block path
+// must give what it gives alone.
 //
 // Input: separator byte (index into kSeparators), two budget bytes (0: no
 // budgeted load, else that many 64-byte units), with MARVESK_FUZZ_SMALL_READS
@@ -162,6 +163,15 @@ void CheckUnlimited(const std::string& path, std::string_view bytes, char separa
   FUZZ_CHECK(block.snapshot == line.snapshot,
              "block path vs line path: " + fuzz::Describe(block.snapshot, line.snapshot) + where);
   CheckFullLoad(block, MakeModel(bytes, separator), where);
+  {
+    // Every block of complete lines split between two threads.
+    const core::ParallelLoad saved = core::GetParallelLoad();
+    core::SetParallelLoad(core::ParallelLoad{0, 4096, 1, true});
+    const Loaded split = Load(&core::LoadTable, path, separator, UINT64_MAX);
+    core::SetParallelLoad(saved);
+    FUZZ_CHECK(split.snapshot == block.snapshot,
+               "two threads vs one: " + fuzz::Describe(split.snapshot, block.snapshot) + where);
+  }
 
   const Loaded quoted = Load(&core::LoadTable, path, separator, UINT64_MAX, true);
   const Loaded quoted_line = Load(&core::LoadTableSimple, path, separator, UINT64_MAX, true);
