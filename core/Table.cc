@@ -16,7 +16,6 @@ namespace {
 constexpr size_t kFirstPoolBlockCells = 4096;           // 64 KiB
 constexpr size_t kMaxPoolBlockCells = size_t{4} << 20;  // 64 MiB
 constexpr size_t kArenaBlockBytes = size_t{1} << 20;
-constexpr size_t kLargestHugeBlockBytes = size_t{256} << 20;
 
 }  // namespace
 
@@ -121,16 +120,10 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
     spare_ = Block{nullptr, 0};
   } else {
     ReserveMemory(n * sizeof(Cell));
-    // calloc hands out fresh zero pages for large blocks: no initialising
-    // pass.
+    // calloc hands out fresh zero pages for large blocks: no initialising pass.
     cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
     if (!cells) throw std::bad_alloc();
-    // Huge pages spare the block most of its page faults and later walks
-    // over its rows most TLB misses. A block the size of a gigabyte table's
-    // transposition goes without: where free memory lies in small pieces,
-    // the kernel compacts it inside the faults, and such a block then took
-    // three to five times as long as in small pages.
-    if (n * sizeof(Cell) < kLargestHugeBlockBytes) AdviseHugePages(cells, n * sizeof(Cell));
+    AdviseHugePages(cells, n * sizeof(Cell));
   }
   blocks_.push_back(Block{cells, n});
   pool_bytes_ += n * sizeof(Cell);
