@@ -327,11 +327,25 @@ class Marvesk:
         self.x.key("Return")
         self.x.wait_no_window(title, self.proc.pid)
 
+    def bar_shown(self):
+        """Whether the button bar shows: the Exit button's icon and name give
+        the spot around it many shades; the progress bar and status texts
+        that stand in the bar's place while a file is read give a few."""
+        shot = self.x.grab(self.wid)
+        bx, by = BAR["sbExit"]
+        top = self.bar_top()
+        return len({shot.pixel(bx + dx, top + by + dy) for dx in range(-8, 9, 2)
+                    for dy in range(-6, 7, 2)}) >= 10
+
     def load(self, path):
+        """Laden of a file that loads; returns once the load is over. The bar
+        is hidden while the file is read, and a click meant for it then goes
+        nowhere."""
         self.click_bar("sbLaden_TXT")
         self.file_dialog(OPEN_TITLE, path)
         self.banner_shown = False  # the strip hides after every use of Laden
         self.back_to_main()
+        poll(self.bar_shown, what="the button bar after the load")
 
     def save(self, path, button=1):
         """Speichern with the given mouse button; waits for the written file."""
