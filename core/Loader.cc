@@ -1258,6 +1258,8 @@ std::unique_ptr<Helper> Loader::StartHelper() {
   if (std::thread::hardware_concurrency() < 2 && !Split().always) return nullptr;
   try {
     auto helper = std::make_unique<Helper>(sep_);
+    // The blocks of the table before serve both threads.
+    build_.ShareKeptWith(helper->table());
     helper->Start();
     return helper;
   } catch (const std::system_error&) {

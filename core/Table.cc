@@ -45,12 +45,44 @@ Table::~Table() {
 void Table::FreeSpare() {
   std::free(spare_.cells);
   spare_ = Block{nullptr, 0};
+  FreeKept();
+}
+
+void Table::FreeKept() {
+  for (const Block& b : kept_) std::free(b.cells);
+  kept_.clear();
+  kept_.shrink_to_fit();
+}
+
+Table::Block Table::TakeKept(size_t n) {
+  for (size_t i = 0; i < kept_.size(); ++i) {
+    if (kept_[i].count < n) continue;
+    const Block b = kept_[i];
+    kept_.erase(kept_.begin() + static_cast<std::ptrdiff_t>(i));
+    return b;
+  }
+  // Blocks of other sizes than the build asks for would only raise its peak.
+  FreeKept();
+  return Block{nullptr, 0};
+}
+
+void Table::ResetKeepingStorage(int col_count, int row_count) {
+  std::vector<Block> keep;
+  keep.swap(kept_);
+  keep.insert(keep.end(), blocks_.begin(), blocks_.end());
+  if (spare_.cells) keep.push_back(spare_);
+  blocks_.clear();
+  spare_ = Block{nullptr, 0};
+  Reset(col_count, row_count);
+  // In the order they were taken: a load asks for the same sizes again.
+  kept_.swap(keep);
 }
 
 void Table::Reset(int col_count, int row_count) {
   for (const Block& b : blocks_) std::free(b.cells);
   blocks_.clear();
   FreeSpare();
+  pool_dirty_ = false;
   pool_next_ = nullptr;
   pool_left_ = 0;
   pool_bytes_ = 0;
@@ -62,7 +94,13 @@ void Table::Reset(int col_count, int row_count) {
   rows_.resize(static_cast<size_t>(std::max(row_count, 0)), RowRef{nullptr, 0, 0});
 }
 
-void ClearGrid(Table& table) { table.Reset(table.ColCount(), 2); }
+void ClearGrid(Table& table, bool keep_storage) {
+  if (keep_storage) {
+    table.ResetKeepingStorage(table.ColCount(), 2);
+  } else {
+    table.Reset(table.ColCount(), 2);
+  }
+}
 
 void Table::SetColCount(int n) {
   n = std::max(n, 0);
@@ -114,7 +152,12 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   if (n > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
   blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
   Cell* cells;
-  if (spare_.cells && spare_.count >= n) {
+  const Block kept = kept_.empty() ? Block{nullptr, 0} : TakeKept(n);
+  pool_dirty_ = kept.cells != nullptr;
+  if (kept.cells) {
+    cells = kept.cells;
+    n = kept.count;
+  } else if (spare_.cells && spare_.count >= n) {
     cells = spare_.cells;
     n = spare_.count;
     spare_ = Block{nullptr, 0};
@@ -133,7 +176,7 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   // (they must be found and cleared, on a virtual machine often provided by
   // the host on first touch); once the blocks are big, the other core does
   // that for the next block while this one is filled.
-  if (!ahead || n < kMaxPoolBlockCells / 2 || spare_.cells) return;
+  if (!ahead || n < kMaxPoolBlockCells / 2 || spare_.cells || !kept_.empty()) return;
   const size_t next = NextBlockCells(0);
   try {
     ReserveMemory(next * sizeof(Cell));
@@ -157,13 +200,22 @@ void Table::ReserveCells(size_t n) {
   if (n > pool_left_) NewPoolBlock(n);
 }
 
-Cell* Table::AllocCells(size_t n) {
+Cell* Table::AllocCells(size_t n, bool clear) {
   if (n == 0) return nullptr;
   if (n > pool_left_) NewPoolBlock(NextBlockCells(n));
   Cell* p = pool_next_;
   pool_next_ += n;
   pool_left_ -= n;
+  // Cells from a kept block still hold the texts of the table before.
+  if (clear && pool_dirty_) std::memset(static_cast<void*>(p), 0, n * sizeof(Cell));
   return p;
+}
+
+Cell* Table::SizeRowForWriting(int row, size_t n) {
+  Cell* cells = AllocCells(n, /*clear=*/false);
+  rows_[static_cast<size_t>(row)] =
+      RowRef{cells, static_cast<uint32_t>(n), static_cast<uint32_t>(n)};
+  return cells;
 }
 
 ByteArena& Table::OwnArena() {
@@ -189,6 +241,12 @@ void Table::TakeStorageOf(Table& other) {
   other.blocks_.clear();
   other.pool_bytes_ = 0;
   if (other.own_arena_) ShareArenasOf(other);
+}
+
+void Table::ShareKeptWith(Table& other) {
+  std::vector<Block> mine;
+  for (size_t i = 0; i < kept_.size(); ++i) (i % 2 ? other.kept_ : mine).push_back(kept_[i]);
+  kept_.swap(mine);
 }
 
 void Table::ShareArenasOf(const Table& other) {
@@ -276,6 +334,8 @@ void Table::swap(Table& other) noexcept {
   std::swap(pool_left_, other.pool_left_);
   std::swap(pool_bytes_, other.pool_bytes_);
   std::swap(spare_, other.spare_);
+  kept_.swap(other.kept_);
+  std::swap(pool_dirty_, other.pool_dirty_);
   own_arena_.swap(other.own_arena_);
   arenas_.swap(other.arenas_);
 }

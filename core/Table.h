@@ -126,6 +126,12 @@ class Table {
 
   // Empties every cell and sets the counts, freeing all storage at once.
   void Reset(int col_count, int row_count);
+  // As Reset, but the row blocks stay with the table for the next rows
+  // built in it (a load, a transposition), which take them instead of fresh
+  // memory from the system; what the build leaves goes back when it is done
+  // (TableBuilder::Finish), and all of them when a block of another size is
+  // needed.
+  void ResetKeepingStorage(int col_count, int row_count);
 
   // Text encoding of the cells, decided by the loader: true when every
   // loaded byte sequence was valid UTF-8 (plain ASCII included).
@@ -169,6 +175,9 @@ class Table {
   // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n);
+  // As ResizeRow for an empty row, but the n cells are left as they are:
+  // the caller writes every one of them.
+  Cell* SizeRowForWriting(int row, size_t n);
   // Lets this table hold cells whose texts live in `other`'s arenas.
   void ShareArenasOf(const Table& other);
   // Building a row in place, for the loader: the cells are written straight
@@ -200,6 +209,9 @@ class Table {
   // arenas, so that cells it built may be placed here. `other` goes on
   // filling its current block (now owned here) and frees none of them.
   void TakeStorageOf(Table& other);
+  // Hands every second kept block to `other` (a table built beside this
+  // one, whose storage this one takes over).
+  void ShareKeptWith(Table& other);
   // The stored cells of `row`, for writing in place.
   Cell* MutableCells(int row) { return rows_[static_cast<size_t>(row)].cells; }
   // Lowers the stored length of `row` to n (n <= StoredLength(row)); the
@@ -235,12 +247,15 @@ class Table {
   };
   Cell MakeLongCell(std::string_view text);
   void GrowRows();
-  Cell* AllocCells(size_t n);
+  // n cells from the pool, empty unless `clear` is false (the caller then
+  // writes them all).
+  Cell* AllocCells(size_t n, bool clear = true);
   // Takes a fresh zero-filled block of n cells as the pool's current block.
   // `ahead`: blocks are taken one after the other (a load), so the next one
   // is taken now too and its pages provided on another thread meanwhile.
   void NewPoolBlock(size_t n, bool ahead = false);
-  void FreeSpare();
+  void FreeSpare();  // the block taken ahead and the kept ones
+  void FreeKept();
   size_t NextBlockCells(size_t at_least) const;
   ByteArena& OwnArena();
 
@@ -257,6 +272,13 @@ class Table {
   std::vector<Block> blocks_;
   // The block a load will take next, taken ahead (see NewPoolBlock).
   Block spare_{nullptr, 0};
+  // A block of at least n cells from the kept ones; none (and the kept ones
+  // freed) when none is big enough.
+  Block TakeKept(size_t n);
+  // Blocks of the table before ResetKeepingStorage, not yet taken again.
+  std::vector<Block> kept_;
+  // The current block came from kept_: its cells hold old texts.
+  bool pool_dirty_ = false;
   Cell* pool_next_ = nullptr;
   size_t pool_left_ = 0;
   uint64_t pool_bytes_ = 0;
@@ -266,8 +288,9 @@ class Table {
 };
 
 // Empties every cell, header cells included, and sets RowCount to 2;
-// ColCount stays.
-void ClearGrid(Table& table);
+// ColCount stays. `keep_storage`: the table keeps its blocks for the load
+// that follows (see Table::ResetKeepingStorage).
+void ClearGrid(Table& table, bool keep_storage = false);
 
 }  // namespace core
 

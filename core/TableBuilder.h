@@ -40,8 +40,10 @@ class TableBuilder {
   // (TakeStorageOf) and places them (PlaceRow; `row` < RowCount).
   Cell* TakeOpenRow(size_t n) { return t_.TakeOpenRow(n); }
   void TakeStorageOf(Table& other) { t_.TakeStorageOf(other); }
+  void ShareKeptWith(Table& other) { t_.ShareKeptWith(other); }
   void PlaceRow(int row, Cell* cells, size_t n) { t_.PlaceRow(row, cells, n); }
-  // The rows are built: a block taken ahead for more goes back.
+  // The rows are built: a block taken ahead for more, and the kept blocks
+  // not taken again, go back.
   void Finish() { t_.FreeSpare(); }
 
   // Appends one empty row (RowCount + 1).
@@ -54,6 +56,9 @@ class TableBuilder {
   // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n) { return t_.ResizeRow(row, n); }
+  // As ResizeRow for an empty row, with the cells left unset: the caller
+  // writes every one.
+  Cell* SizeRowForWriting(int row, size_t n) { return t_.SizeRowForWriting(row, n); }
   // The stored cells of `row`, for writing in place; TruncateRow lowers the
   // stored length (n <= StoredLength), SwapRowStorage exchanges two rows
   // with everything they store, column 0 included.

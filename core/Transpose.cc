@@ -53,7 +53,8 @@ void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last
 void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   const int src_rows = source.RowCount();
   const int src_cols = source.ColCount();
-  target.Reset(src_rows, src_cols);
+  // The target's blocks (the view's table before) serve again.
+  target.ResetKeepingStorage(src_rows, src_cols);
   TableBuilder build(target);
   build.ShareArenasOf(source);
 
@@ -61,9 +62,11 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   // the cells after it read empty anyway. First length[c] := the last row
   // whose stored part ends at column c, then a suffix maximum gives them all.
   std::vector<uint32_t> length(static_cast<size_t>(src_cols), 0);
+  bool full = true;  // every source row stores every column
   for (int r = 0; r < src_rows; ++r) {
     const size_t n = std::min(source.StoredLength(r), static_cast<size_t>(src_cols));
     if (n > 0) length[n - 1] = static_cast<uint32_t>(r) + 1;  // r only grows
+    if (n < static_cast<size_t>(src_cols)) full = false;
   }
   uint64_t total = 0;
   for (size_t c = length.size(); c-- > 0;) {
@@ -73,17 +76,20 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   if (total > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
   build.ReserveCells(static_cast<size_t>(total));
   std::vector<Cell*> out(static_cast<size_t>(src_cols));
+  // Of a full table every target cell is copied, so none needs clearing first.
   for (int c = 0; c < src_cols; ++c) {
-    out[static_cast<size_t>(c)] = build.ResizeRow(c, length[static_cast<size_t>(c)]);
+    const size_t n = length[static_cast<size_t>(c)];
+    out[static_cast<size_t>(c)] = full ? build.SizeRowForWriting(c, n) : build.ResizeRow(c, n);
   }
+  build.Finish();  // the kept blocks not taken go back
 
   // Each target row is written at the places of the source rows, so the
   // two halves of the source rows fill disjoint halves of every target row:
   // the second core takes the lower half (and the first touch of its pages)
   // while this thread copies the upper one and reports the progress.
-  const bool two = static_cast<uint64_t>(src_rows) * static_cast<uint64_t>(src_cols) >=
-                       kParallelCells &&
-                   src_rows >= 2 && std::thread::hardware_concurrency() > 1;
+  const bool two =
+      static_cast<uint64_t>(src_rows) * static_cast<uint64_t>(src_cols) >= kParallelCells &&
+      src_rows >= 2 && std::thread::hardware_concurrency() > 1;
   const int split = two ? src_rows / 2 : src_rows;
   auto copy = [&](int row_begin, int row_end, bool report) {
     for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {

@@ -221,6 +221,36 @@ TEST_P(TwoThreadsTest, OutOfMemoryKeepsTheRowsBefore) {
   }
 }
 
+// A load into the blocks of the table loaded before (ClearGrid keeping its
+// storage, as the window does) gives what a load into a fresh table gives,
+// and cells that rows grow into afterwards read empty.
+TEST_P(TwoThreadsTest, ReloadIntoTheBlocksOfTheTableBefore) {
+  ScopedFileIo io(ShortReads());
+  std::string before;
+  for (int i = 0; i < 3000; ++i) before += "alt;alt;alt;alt;alt;alt;alt\n";
+  const std::string old_path = WriteFile("before.txt", before);
+  const std::string path = WriteFile("after.txt", Lines(2000, 1500, 0));
+  const Outcome fresh = LoadAndRecord(&LoadTable, path, Options{});
+  Table t;
+  RecordingObserver obs(';');
+  ASSERT_TRUE(LoadTable(old_path, true, t, obs).status.ok());
+  ClearGrid(t, /*keep_storage=*/true);
+  RecordingObserver again(';');
+  const LoadResult r = LoadTable(path, true, t, again);
+  ASSERT_EQ(r.stored_rows, fresh.stored_rows);
+  ASSERT_EQ(t.RowCount(), fresh.rows);
+  ASSERT_EQ(t.ColCount(), fresh.cols);
+  for (int row = 0; row < t.RowCount(); ++row) {
+    t.Set(t.ColCount() - 1, row, "x");
+    const std::vector<std::string>& cells = fresh.cells[static_cast<size_t>(row)];
+    for (int col = 0; col < t.ColCount() - 1; ++col) {
+      const std::string expected =
+          static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : "";
+      ASSERT_EQ(t.Get(col, row), expected) << "cell (" << col << ", " << row << ")";
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(ReadSizes, TwoThreadsTest, ::testing::Values(61, 500, 1 << 20));
 
 }  // namespace
