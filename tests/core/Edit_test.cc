@@ -10,6 +10,7 @@
 
 #include "core/Memory.h"
 #include "core/Table.h"
+#include "core/Transpose.h"
 
 namespace core {
 namespace {
@@ -472,6 +473,75 @@ TEST(EditSearch, AgreesWithTheCellByCellScan) {
           forward ? ReferenceForward(t, needle, ref) : ReferenceBackward(t, needle, ref);
       ASSERT_EQ(got, want) << "round " << round << " step " << step;
       ASSERT_EQ(s, ref) << "round " << round << " step " << step;
+    }
+  }
+}
+
+// The two views as the window holds them: each switch transposes into the
+// other view's table, whose storage serves again, and edits go to the view
+// shown. After every step the view shown must hold what the same steps give
+// on a plain grid.
+TEST(TwoViews, EditsAndSwitchesAgreeWithPlainCopies) {
+  auto transposed = [](const Grid& g) {
+    Grid t(g.empty() ? 0 : g[0].size(), std::vector<std::string>(g.size()));
+    for (size_t r = 0; r < g.size(); ++r) {
+      for (size_t c = 0; c < g[r].size(); ++c) t[c][r] = g[r][c];
+    }
+    return t;
+  };
+  for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    Table views[2];
+    FillNumbered(views[0], 7, 9, /*short_row=*/seed % 2 ? 4 : -1);
+    int shown = 0;
+    Grid model = Snapshot(views[0]);
+    for (int step = 0; step < 400; ++step) {
+      Table& t = views[shown];
+      const int cols = t.ColCount();
+      const int rows = t.RowCount();
+      const int from = pick(1, 3);
+      const int to = from + pick(0, 1);
+      switch (pick(0, 6)) {
+        case 0:
+          ASSERT_TRUE(TransposeGrid(t, views[1 - shown], nullptr).ok());
+          shown = 1 - shown;
+          model = transposed(model);
+          break;
+        case 1:
+        case 2: {
+          const int c = pick(1, cols - 1);
+          const int r = pick(1, rows - 1);
+          const std::string text = pick(0, 1) ? "s" + std::to_string(step)
+                                              : "a text longer than a cell " + std::to_string(step);
+          t.Set(c, r, text);
+          model[static_cast<size_t>(r)][static_cast<size_t>(c)] = text;
+          break;
+        }
+        case 3:
+          if (cols < 6) break;
+          RemoveCols(t, from, to, nullptr);
+          model = ReferenceRemove(model, true, from, to);
+          break;
+        case 4:
+          if (rows < 6) break;
+          ASSERT_TRUE(RemoveRows(t, from, to, nullptr).ok());
+          model = ReferenceRemove(model, false, from, to);
+          break;
+        case 5:
+          ClearRows(t, from, to);
+          model = ReferenceClear(model, false, from, to);
+          break;
+        case 6:
+          // Room that rows grow into later must read empty.
+          t.SetColCount(cols + 1);
+          t.SetRowCount(rows + 1);
+          for (auto& row : model) row.emplace_back();
+          model.emplace_back(static_cast<size_t>(cols + 1));
+          break;
+      }
+      ASSERT_EQ(Snapshot(views[shown]), model) << "after step " << step;
     }
   }
 }
