@@ -353,6 +353,8 @@ class Marvesk:
         self.file_dialog(SAVE_TITLE, path)
         poll(lambda: os.path.exists(path), what=f"the saved file {path}")
         self.back_to_main()
+        # The file is there a moment before the bar is back.
+        poll(self.bar_shown, what="the button bar after the save")
         return path
 
     def open_about(self):
