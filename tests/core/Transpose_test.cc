@@ -240,48 +240,6 @@ TEST(TransposeGrid, NothingOfTheTargetsEarlierTableRemains) {
   }
 }
 
-// The target's blocks serve the next transposition into it: nothing of the
-// texts they held may show, neither in the copy nor in cells that rows
-// grow into afterwards.
-TEST(TransposeGrid, ReusedStorageShowsNothingOld) {
-  auto ragged = [](Table& t, int cols, int rows) {
-    t.Reset(cols + 1, rows + 1);
-    for (int r = 0; r <= rows; ++r) {
-      for (int c = 0; c < (r * 7) % (cols + 1); ++c) t.Set(c, r, Name(c, r));
-    }
-  };
-  struct Case {
-    const char* name;
-    int cols, rows;
-    bool full;
-  };
-  const Case cases[] = {{"full, same shape", 30, 40, true},
-                        {"ragged, same shape", 30, 40, false},
-                        {"smaller", 10, 12, true},
-                        {"bigger", 60, 80, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Table before;
-    FillNumbered(before, 30, 40, [](int, int) { return std::string("alt"); });
-    Table target;
-    ASSERT_TRUE(TransposeGrid(before, target, nullptr).ok());
-    Table source;
-    if (c.full) {
-      FillNumbered(source, c.cols, c.rows, Name);
-    } else {
-      ragged(source, c.cols, c.rows);
-    }
-    ASSERT_TRUE(TransposeGrid(source, target, nullptr).ok());
-    ExpectTransposed(source, target);
-    for (int r = 0; r < target.RowCount(); ++r) {
-      target.Set(target.ColCount() - 1, r, "x");
-      for (int col = 0; col < target.ColCount() - 1; ++col) {
-        ASSERT_EQ(target.Get(col, r), source.Get(r, col)) << "cell (" << col << ", " << r << ")";
-      }
-    }
-  }
-}
-
 TEST(TransposeProgress, EveryHundredthSourceColumn) {
   struct Case {
     int col_count;
