@@ -222,14 +222,12 @@ void FileOperations::Load(bool reload) {
 QString FileOperations::LoadNotice(const core::LoadResult& result) const {
   QStringList notes;
   if (result.unclosed_quote) {
-    notes << QStringLiteral(
-        "Anführungszeichen am Dateiende nicht geschlossen: der Rest der Datei "
-        "steht in einem Feld");
+    notes << QStringLiteral("Anführungszeichen am Dateiende nicht geschlossen: der Rest der Datei "
+                            "steht in einem Feld");
   }
   if (result.looks_quoted) {
-    notes << QStringLiteral(
-        "Die Datei scheint Felder in Anführungszeichen zu verwenden: "
-        "Info, \"Felder in Anführungszeichen\"");
+    notes << QStringLiteral("Die Datei scheint Felder in Anführungszeichen zu verwenden: "
+                            "Info, \"Felder in Anführungszeichen\"");
   }
   if (result.stopped) {
     notes << QStringLiteral("Tabelle unvollständig: Laden abgebrochen, %1 gelesen")
@@ -252,9 +250,8 @@ bool FileOperations::ChangedFileConfirmed(const QString& path, const QString& qu
   // A file that is gone loses nothing when it is written anew.
   if (!now.exists || now == stamp_) return true;
   const QString text = QStringLiteral("Die Datei ") + path +
-                       QStringLiteral(
-                           " wurde seit dem Laden oder Speichern von einem anderen "
-                           "Programm geändert.\r") +
+                       QStringLiteral(" wurde seit dem Laden oder Speichern von einem anderen "
+                                      "Programm geändert.\r") +
                        question;
   return ShowMessage(prompter_, window_, Prompter::Kind::kInformation, text,
                      Prompter::Buttons::kYesNo) == Prompter::kResultYes;
@@ -306,9 +303,8 @@ void FileOperations::Save(bool with_tab) {
   bars_.status->SetPanelText(0, QStringLiteral("Laden ") + path);
   bars_.status->show();
   ProgressReport observer(bars_.progress, window_, &watch);
-  const core::WriteResult result =
-      core::WriteTable(grid.table(), Bytes(path), separator, &observer,
-                       /*sync=*/true, settings_.separator.quoted_fields);
+  const core::WriteResult result = core::WriteTable(grid.table(), Bytes(path), separator, &observer,
+                                                    /*sync=*/true, settings_.separator.quoted_fields);
   bars_.status->hide();
   bars_.menu->show();
   if (result.status.code() == core::Code::kCreateFailed ||
