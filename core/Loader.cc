@@ -580,14 +580,24 @@ class Loader {
   // Returns false when the reading is to stop.
   bool EndLine() {
     if (helping_) return LogLine();
-    ++result_.lines_read;
-    if (++counter_ > kCounterWrap) counter_ = 0;
+    CountLine();
     const size_t n = nfields_;
     nfields_ = 0;
     if (n > 0 && !StoreRow(n)) {
       stop_ = true;
       return false;
     }
+    return ReportLine();
+  }
+
+  void CountLine() {
+    ++result_.lines_read;
+    if (++counter_ > kCounterWrap) counter_ = 0;
+  }
+
+  // After each line: the progress every 100 lines, and Escape. False when
+  // the user stops the reading.
+  bool ReportLine() {
     if (counter_ % 100 == 0) {
       observer_.StoredRows(result_.stored_rows);
       observer_.Progress(counter_);
@@ -656,8 +666,7 @@ class Loader {
     // Mostly right: rewriting the numbers costs a trip to memory per row.
     const bool numbered = helper.first_number() == result_.stored_rows + 1;
     for (const HelperLine& line : helper.lines()) {
-      ++result_.lines_read;
-      if (++counter_ > kCounterWrap) counter_ = 0;
+      CountLine();
       if (line.utf8_bad) utf8_bad_ = true;
       if (line.n > 0) {
         const size_t n = line.n - 1;
@@ -671,15 +680,7 @@ class Loader {
         result_.stored_rows = k;
         if (n > widest_) widest_ = n;
       }
-      if (counter_ % 100 == 0) {
-        observer_.StoredRows(result_.stored_rows);
-        observer_.Progress(counter_);
-      }
-      if (observer_.EscapePressed() && !observer_.ConfirmContinue()) {
-        result_.stopped = true;
-        stop_ = true;
-        return false;
-      }
+      if (!ReportLine()) return false;
     }
     if (helper.oom()) {
       OutOfMemory();
