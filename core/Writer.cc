@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "core/FileUtil.h"
 #include "core/LineReader.h"
@@ -19,7 +23,7 @@ namespace {
 
 // Bigger than AtomicFileWriter's own buffer, so full chunks go straight to
 // write() instead of being copied a second time.
-constexpr size_t kChunk = size_t{4} << 20;
+constexpr size_t kChunk = size_t{2} << 20;
 // Room a short cell takes at most: its 16 bytes copied whole, then the separator.
 constexpr size_t kShortRoom = sizeof(Cell) + 1;
 
@@ -29,13 +33,94 @@ constexpr size_t kShortRoom = sizeof(Cell) + 1;
 constexpr int kPrefetchRows = 8;
 constexpr size_t kPrefetchBytes = 256;
 
-// Formats rows into a large buffer that is handed to the file in chunks.
+// Puts full chunks into the file on a thread of its own, so that the next
+// chunk is formatted while the last one goes to the file: the two take about
+// as long. The thread starts with the first chunk handed over, so a small
+// file is written by the calling thread alone, and when it cannot be started
+// the chunks are written in place.
+class ChunkWriter {
+ public:
+  explicit ChunkWriter(AtomicFileWriter& out) : out_(out) {}
+  ChunkWriter(const ChunkWriter&) = delete;
+  ChunkWriter& operator=(const ChunkWriter&) = delete;
+  ~ChunkWriter() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  // Hands over the n bytes at p, which must stay as they are until Wait()
+  // returns; waits for the chunk handed over before. False once a write
+  // failed.
+  bool Hand(const char* p, size_t n) {
+    if (!Wait()) return false;
+    if (!thread_.joinable() && !Start()) return out_.Write(p, n);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      chunk_ = p;
+      size_ = n;
+    }
+    changed_.notify_all();
+    return true;
+  }
+  // Waits until everything handed over is in the file (or failed to get
+  // there); false once a write failed.
+  bool Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return chunk_ == nullptr; });
+    return ok_;
+  }
+
+ private:
+  bool Start() {
+    try {
+      thread_ = std::thread([this] { Run(); });
+      return true;
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return chunk_ != nullptr || stop_; });
+      if (chunk_ == nullptr) return;
+      const char* p = chunk_;
+      const size_t n = size_;
+      lock.unlock();
+      const bool written = out_.Write(p, n);
+      lock.lock();
+      ok_ = ok_ && written;
+      chunk_ = nullptr;
+      changed_.notify_all();
+    }
+  }
+
+  AtomicFileWriter& out_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  const char* chunk_ = nullptr;  // handed over, not yet written
+  size_t size_ = 0;
+  bool ok_ = true;
+  bool stop_ = false;
+};
+
+// Formats rows into a large buffer that is handed to the file in chunks:
+// two buffers in turn, one filled while the other is written.
 class RowFormatter {
  public:
   RowFormatter(AtomicFileWriter& out, char separator, bool quoted)
-      : out_(out), buf_(new char[kChunk]), sep_(separator), quoted_(quoted) {
-    pos_ = buf_.get();
-    end_ = buf_.get() + kChunk;
+      : out_(out), writer_(out), sep_(separator), quoted_(quoted) {
+    buffers_[0].reset(new char[kChunk]);
+    buffers_[1].reset(new char[kChunk]);
+    buf_ = buffers_[0].get();
+    pos_ = buf_;
+    end_ = buf_ + kChunk;
     for (const char c : {separator, '"', '\r', '\n', kCtrlZ}) {
       needs_quotes_[static_cast<unsigned char>(c)] = true;
     }
@@ -142,11 +227,20 @@ class RowFormatter {
     return pos + text.size();
   }
 
+  // Hands the buffer's bytes to the file and goes on in the other buffer.
   bool Flush() {
-    const size_t n = static_cast<size_t>(pos_ - buf_.get());
-    pos_ = buf_.get();
-    return out_.Write(buf_.get(), n);
+    const size_t n = static_cast<size_t>(pos_ - buf_);
+    const bool ok = n == 0 || writer_.Hand(buf_, n);
+    if (n != 0) {
+      turn_ ^= 1;
+      buf_ = buffers_[turn_].get();
+      end_ = buf_ + kChunk;
+    }
+    pos_ = buf_;
+    return ok;
   }
+  // Everything formatted so far into the file; false once a write failed.
+  bool Finish() { return Flush() && writer_.Wait(); }
 
  private:
   bool Put(char c) {
@@ -179,7 +273,7 @@ class RowFormatter {
   bool Append(std::string_view text) {
     if (text.size() + 1 > static_cast<size_t>(end_ - pos_)) {
       if (!Flush()) return false;
-      if (text.size() + 1 > kChunk) return out_.Write(text);
+      if (text.size() + 1 > kChunk) return writer_.Wait() && out_.Write(text);
     }
     std::memcpy(pos_, text.data(), text.size());
     pos_ += text.size();
@@ -187,7 +281,10 @@ class RowFormatter {
   }
 
   AtomicFileWriter& out_;
-  std::unique_ptr<char[]> buf_;
+  std::unique_ptr<char[]> buffers_[2];
+  ChunkWriter writer_;  // after the buffers: it may write from them until it ends
+  int turn_ = 0;
+  char* buf_;  // the buffer being filled
   char* pos_;
   char* end_;
   char sep_;
@@ -235,7 +332,7 @@ bool WriteRows(const Table& table, RowFormatter& formatter, ProgressObserver* ob
       }
     }
   }
-  return formatter.Flush();
+  return formatter.Finish();
 }
 
 }  // namespace
