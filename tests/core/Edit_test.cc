@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -195,6 +196,70 @@ TEST(EditRuns, RowsWithoutStorageKeepTheirPlace) {
   const Grid expected = ReferenceRemove(Snapshot(t), false, 1, 1);
   ASSERT_TRUE(RemoveRows(t, 1, 1, nullptr).ok());
   EXPECT_EQ(Snapshot(t), expected);
+}
+
+// From about a million cells on, the row operations split the rows between
+// two threads: nothing of the result may show where, and the progress still
+// climbs to its maximum.
+TEST(EditRuns, BigTablesAgreeWithTheCellLoops) {
+  const int rows = 200000;  // x 6 columns: enough for two threads
+  const int mid = rows / 2;
+  Table base;
+  FillNumbered(base, 5, rows, /*short_row=*/mid + 1);
+  base.Set(3, mid, std::string(40, 'L'));  // a long text at the split
+  const Grid before = Snapshot(base);
+  auto check_progress = [](const CountingObserver& p) {
+    EXPECT_EQ(p.started, 1);
+    EXPECT_EQ(p.finished, 1);
+    ASSERT_FALSE(p.positions.empty());
+    EXPECT_TRUE(std::is_sorted(p.positions.begin(), p.positions.end()));
+    EXPECT_EQ(p.positions.back(), p.maximum);
+  };
+  for (const RunCase& rc : {RunCase{true, 2, 3}, RunCase{false, mid - 1, mid + 2}}) {
+    for (const bool remove : {true, false}) {
+      SCOPED_TRACE(std::string(remove ? "remove " : "clear ") + Describe(rc));
+      Table t;
+      FillNumbered(t, 5, rows, mid + 1);
+      t.Set(3, mid, std::string(40, 'L'));
+      CountingObserver progress;
+      if (remove && rc.cols) {
+        RemoveCols(t, rc.from, rc.to, &progress);
+        check_progress(progress);
+      } else if (remove) {
+        ASSERT_TRUE(RemoveRows(t, rc.from, rc.to, nullptr).ok());
+      } else if (rc.cols) {
+        ClearCols(t, rc.from, rc.to);
+      } else {
+        ClearRows(t, rc.from, rc.to);
+      }
+      EXPECT_TRUE(Snapshot(t) == (remove ? ReferenceRemove(before, rc.cols, rc.from, rc.to)
+                                         : ReferenceClear(before, rc.cols, rc.from, rc.to)));
+    }
+  }
+  // A block cleared, copied and pasted one column and one row on.
+  Table t;
+  FillNumbered(t, 5, rows, mid + 1);
+  t.Set(3, mid, std::string(40, 'L'));
+  CountingObserver cleared;
+  ClearBlock(t, Block{4, 3, 5, rows - 3}, &cleared);
+  check_progress(cleared);
+  Grid expected = before;
+  for (int r = 3; r <= rows - 3; ++r) {
+    for (int c = 4; c <= 5; ++c) expected[static_cast<size_t>(r)][static_cast<size_t>(c)].clear();
+  }
+  EXPECT_TRUE(Snapshot(t) == expected);
+  Table clip;
+  ASSERT_TRUE(CopyBlock(t, Block{1, 1, 5, rows}, clip, nullptr).ok());
+  CountingObserver pasted;
+  ASSERT_TRUE(PasteBlock(clip, t, 2, 2, &pasted).ok());
+  check_progress(pasted);
+  const Grid copied = expected;
+  for (int r = 2; r <= rows; ++r) {
+    for (int c = 2; c <= 5; ++c) {
+      expected[static_cast<size_t>(r)][static_cast<size_t>(c)] = At(copied, c - 1, r - 1);
+    }
+  }
+  EXPECT_TRUE(Snapshot(t) == expected);
 }
 
 // --- blocks ---
