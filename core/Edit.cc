@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
 
+#include "core/RowHalves.h"
 #include "core/TableBuilder.h"
 #include "core/Text.h"
 
@@ -42,49 +41,6 @@ class Progress {
 };
 
 bool IsEmpty(const Block& b) { return b.right < b.left || b.bottom < b.top; }
-
-// From this many cells on, the row operations below run on two threads.
-constexpr uint64_t kParallelCells = uint64_t{1} << 20;
-
-// Runs work(lo, hi, pace) over the rows [top, bottom]. Rows are stored
-// apart from each other and these operations wait on memory, not on
-// arithmetic, so for rows of kParallelCells cells or more the second core
-// takes the lower half of the rows (pace 0: it reports nothing) while this
-// thread does the upper one (pace 2: each row it has done stands for two);
-// otherwise this thread does all (pace 1). Nothing else runs meanwhile: the
-// window paints no grid during an edit. `work` must not throw.
-// True when two threads ran.
-template <typename Work>
-bool OnRowHalves(int top, int bottom, uint64_t cells, const Work& work) {
-  if (cells >= kParallelCells && bottom > top && std::thread::hardware_concurrency() > 1) {
-    const int split = top + (bottom - top + 1) / 2;
-    std::thread lower;
-    try {
-      lower = std::thread([&] { work(split, bottom, 0); });
-    } catch (const std::system_error&) {
-      work(top, bottom, 1);  // no second thread: all of it here
-      return false;
-    }
-    work(top, split - 1, 2);
-    lower.join();
-    return true;
-  }
-  work(top, bottom, 1);
-  return false;
-}
-
-// The progress position of the rows [top, bottom] once the thread with
-// `pace` has done row `done` of its part.
-int RowsDone(int top, int bottom, int done, int pace) {
-  return pace == 2 ? std::min(bottom, top + 2 * (done - top) + 1) : done;
-}
-
-// The cells of rows [top, bottom] of a table `width` columns wide, for
-// OnRowHalves: a few cells of each row cost about what the whole rows do.
-uint64_t CellsOf(int top, int bottom, int width) {
-  return static_cast<uint64_t>(std::max(bottom - top + 1, 0)) *
-         static_cast<uint64_t>(std::max(width, 0));
-}
 
 // Empties stored cells [lo, hi] of every row in [top, bottom].
 void EmptyRowCells(Table& table, TableBuilder& build, int lo, int hi, int top, int bottom) {

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/RowHalves.h"
 #include "core/TableBuilder.h"
 
 namespace core {
@@ -69,12 +70,18 @@ class RemoveColsStep final : public HistoryStep {
     if (header > kept) {
       header_.assign(table.StoredCells(0) + kept, table.StoredCells(0) + header);
     }
-    cells_.reserve(total);
-    for (int r = 1; r < rows; ++r) {
-      const int end = std::min(static_cast<int>(stored_[static_cast<size_t>(r)]), to + 1);
-      if (end > from)
-        cells_.insert(cells_.end(), table.StoredCells(r) + from, table.StoredCells(r) + end);
-    }
+    cells_.resize(total);
+    const size_t lower_start = RemovedBefore(RowSplit(1, rows - 1));
+    OnRowHalves(1, rows - 1, CellsOf(1, rows - 1, table.ColCount()), [&](int top, int bottom, int) {
+      Cell* out = cells_.data() + (top == 1 ? 0 : lower_start);
+      for (int r = top; r <= bottom; ++r) {
+        const int removed = Removed(static_cast<int>(stored_[static_cast<size_t>(r)]));
+        if (removed == 0) continue;
+        std::memcpy(static_cast<void*>(out), table.StoredCells(r) + from,
+                    static_cast<size_t>(removed) * sizeof(Cell));
+        out += removed;
+      }
+    });
   }
 
   Result Undo(Table& table, HistoryChange& change) override {
@@ -84,9 +91,9 @@ class RemoveColsStep final : public HistoryStep {
     const Result shared = CatchOutOfMemory([&] { build.ShareArenasOf(keep_); });
     if (!shared.ok()) return shared;
     table.SetColCount(table.ColCount() + k);
-    // One pass. The rows kept their room since the removal, so growing them
-    // back allocates nothing unless something else took it; should it fail,
-    // the rows done so far lose their cells again and nothing has changed.
+    // The rows kept their room since the removal, so growing them back
+    // allocates nothing unless something else took it; should it fail, the
+    // rows done so far lose their cells again and nothing has changed.
     int r = 0;
     const Result done = CatchOutOfMemory([&] { PutBack(table, build, r); });
     if (!done.ok()) {
@@ -122,17 +129,44 @@ class RemoveColsStep final : public HistoryStep {
       std::memcpy(static_cast<void*>(header + stored_[0] - header_.size()), header_.data(),
                   header_.size() * sizeof(Cell));
     }
-    for (r = 1; r < rows; ++r) {
-      const int s = static_cast<int>(stored_[static_cast<size_t>(r)]);
-      const int removed = Removed(s);
-      if (removed == 0) continue;
-      Cell* cells = build.ResizeRow(r, static_cast<size_t>(s));
-      std::memmove(static_cast<void*>(cells + from_ + removed), cells + from_,
-                   static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
-      std::memcpy(static_cast<void*>(cells + from_), in,
-                  static_cast<size_t>(removed) * sizeof(Cell));
-      in += removed;
+    // Rows that kept their room take it back without memory from the pool,
+    // so when all of them kept it both halves go at once. Otherwise one pass,
+    // which may run out of memory part way.
+    bool room = true;
+    for (int q = 1; q < rows && room; ++q) {
+      const int s = static_cast<int>(stored_[static_cast<size_t>(q)]);
+      room = Removed(s) == 0 || build.RowHasRoom(q, static_cast<size_t>(s));
     }
+    if (!room) {
+      for (r = 1; r < rows; ++r) PutBackRow(build, r, in);
+      return;
+    }
+    const size_t lower_start = RemovedBefore(RowSplit(1, rows - 1));
+    OnRowHalves(1, rows - 1, CellsOf(1, rows - 1, table.ColCount()), [&](int top, int bottom, int) {
+      const Cell* at = in + (top == 1 ? 0 : lower_start);
+      for (int row = top; row <= bottom; ++row) PutBackRow(build, row, at);
+    });
+    r = rows;
+  }
+
+  // Gives `row` its removed cells back from `at`, which moves past them.
+  void PutBackRow(TableBuilder& build, int row, const Cell*& at) {
+    const int s = static_cast<int>(stored_[static_cast<size_t>(row)]);
+    const int removed = Removed(s);
+    if (removed == 0) return;
+    Cell* cells = build.ResizeRow(row, static_cast<size_t>(s));
+    std::memmove(static_cast<void*>(cells + from_ + removed), cells + from_,
+                 static_cast<size_t>(s - from_ - removed) * sizeof(Cell));
+    std::memcpy(static_cast<void*>(cells + from_), at, static_cast<size_t>(removed) * sizeof(Cell));
+    at += removed;
+  }
+
+  // The cells removed from the rows 1 .. row - 1.
+  size_t RemovedBefore(int row) const {
+    size_t n = 0;
+    for (int q = 1; q < row; ++q)
+      n += static_cast<size_t>(Removed(static_cast<int>(stored_[static_cast<size_t>(q)])));
+    return n;
   }
 
   // Removes again what PutBack gave rows 1 .. done - 1.

@@ -175,6 +175,7 @@ class Table {
   // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n);
+  bool RowHasRoom(int row, size_t n) const { return n <= rows_[static_cast<size_t>(row)].capacity; }
   // As ResizeRow for an empty row, but the n cells are left as they are:
   // the caller writes every one of them.
   Cell* SizeRowForWriting(int row, size_t n);

@@ -56,6 +56,9 @@ class TableBuilder {
   // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n) { return t_.ResizeRow(row, n); }
+  // Whether ResizeRow(row, n) takes no memory (it may then run on any thread
+  // for rows no other thread touches).
+  bool RowHasRoom(int row, size_t n) const { return t_.RowHasRoom(row, n); }
   // As ResizeRow for an empty row, with the cells left unset: the caller
   // writes every one.
   Cell* SizeRowForWriting(int row, size_t n) { return t_.SizeRowForWriting(row, n); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Edit.h"
@@ -236,6 +237,28 @@ TEST(History, NoMemoryForAStepEmptiesTheHistoryAndTheChangeGoesAhead) {
   EXPECT_EQ(h.Bytes(), 0u);
   ASSERT_TRUE(core::RemoveRows(t, 2, 1500, nullptr).ok());
   EXPECT_EQ(t.RowCount(), 501);
+}
+
+// A removal from a table of a million cells is recorded and undone by two
+// threads, each taking half the rows: the ragged rows must not show where
+// the halves meet.
+TEST(History, UndoingABigColumnRemovalGivesBackEveryCell) {
+  core::Table t;
+  Fill(t, 11, 110000, 7);
+  const Snapshot before = Take(t);
+  for (const auto& [from, to] : {std::pair{5, 5}, std::pair{1, 10}, std::pair{8, 30}}) {
+    SCOPED_TRACE(std::to_string(from) + ".." + std::to_string(to));
+    core::History h(1.0, uint64_t{1} << 34);
+    ASSERT_TRUE(h.RecordRemoveCols(t, from, to));
+    core::RemoveCols(t, from, to, nullptr);
+    const Snapshot removed = Take(t);
+    core::HistoryChange change;
+    ASSERT_TRUE(h.Undo(t, change).ok());
+    EXPECT_TRUE(Take(t) == before);
+    ASSERT_TRUE(h.Redo(t, change).ok());
+    EXPECT_TRUE(Take(t) == removed);
+    ASSERT_TRUE(h.Undo(t, change).ok());
+  }
 }
 
 TEST(History, RemovedColumnCostsLittleMoreThanItsCells) {
