@@ -180,6 +180,40 @@ void RemoveCols(Table& table, int from, int to, ProgressObserver* observer) {
   table.SetColCount(table.ColCount() - k);
 }
 
+namespace {
+
+// Column 0 of every row d in [from + k, RowCount) takes the cell of row
+// d - k, as it was before: the numbers move down k rows. From the back, so
+// that none is overwritten before it is read; each row costs a read from
+// memory, so a big table does it on both cores, the lower rows on the
+// second. There the rows read first by the lower part, [split - k, split),
+// are written first by the upper part: their old cells are kept aside
+// beforehand. Every row in [from, RowCount) stores column 0.
+void HandNumbersOn(const Table& table, TableBuilder& build, int from, int k) {
+  const int rows = table.RowCount();
+  const int first = from + k;  // the first row that takes a number
+  const int split = RowSplit(first, rows - 1);
+  std::vector<Cell> aside;
+  const bool halves = CellsOf(first, rows - 1, table.ColCount()) >= kParallelCells &&
+                      split - k >= from && std::thread::hardware_concurrency() > 1;
+  if (halves) {
+    aside.resize(static_cast<size_t>(k));
+    for (int r = split - k; r < split; ++r) {
+      aside[static_cast<size_t>(r - (split - k))] = table.StoredCells(r)[0];
+    }
+  }
+  OnRowHalves(first, rows - 1, halves ? kParallelCells : 0, [&](int top, int bottom, int pace) {
+    for (int d = bottom; d >= top; --d) {
+      const int source = d - k;
+      build.MutableCells(d)[0] = pace == 0 && source < split
+                                     ? aside[static_cast<size_t>(source - (split - k))]
+                                     : table.StoredCells(source)[0];
+    }
+  });
+}
+
+}  // namespace
+
 Result RemoveRows(Table& table, int from, int to, ProgressObserver* observer) {
   from = std::max(from, 1);
   to = std::min(to, table.RowCount() - 1);
@@ -200,11 +234,7 @@ Result RemoveRows(Table& table, int from, int to, ProgressObserver* observer) {
   // stay where they are: first every number goes to the row that will take
   // its place (from the back, so that none is overwritten before it is
   // read), then the run's row references go in one move.
-  if (numbered) {
-    for (int r = rows - k - 1; r >= from; --r) {
-      build.MutableCells(r + k)[0] = table.StoredCells(r)[0];
-    }
-  }
+  if (numbered) HandNumbersOn(table, build, from, k);
   build.EraseRows(from, k);
   for (int r = from; r < rows; ++r) progress.Step(r);
   return Result::Ok();

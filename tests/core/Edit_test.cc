@@ -215,7 +215,8 @@ TEST(EditRuns, BigTablesAgreeWithTheCellLoops) {
     EXPECT_TRUE(std::is_sorted(p.positions.begin(), p.positions.end()));
     EXPECT_EQ(p.positions.back(), p.maximum);
   };
-  for (const RunCase& rc : {RunCase{true, 2, 3}, RunCase{false, mid - 1, mid + 2}}) {
+  for (const RunCase& rc :
+       {RunCase{true, 2, 3}, RunCase{false, 3, 6}, RunCase{false, 1000, rows - 1000}}) {
     for (const bool remove : {true, false}) {
       SCOPED_TRACE(std::string(remove ? "remove " : "clear ") + Describe(rc));
       Table t;
