@@ -130,22 +130,25 @@ class RowFormatter {
   bool QuotedRow(const Cell* cells, size_t stored, size_t col_count) {
     const size_t stored_end = std::min(stored, col_count);
     size_t c = 1;
-    if (col_count > 2 && stored_end > 1 &&
-        static_cast<size_t>(end_ - pos_) >= (stored_end - 1) * kShortRoom) {
-      // The usual row: short cells that need no quotes, and room for all of
-      // them. Anything else hands over to the careful loop.
-      char* pos = pos_;
-      const char sep = sep_;
-      for (; c < stored_end && cells[c].IsInline() && !ShortNeedsQuotes(cells[c]); ++c) {
-        if (c > 1) *pos++ = sep;
-        pos = CopyShort(cells[c], pos);
+    while (c < col_count) {
+      if (col_count > 2) {
+        // Short cells that need no quotes, as many as the buffer surely
+        // holds, go without checks; the next cell goes the careful way,
+        // and then the run goes on.
+        const size_t stop = std::min(stored_end, c + static_cast<size_t>(end_ - pos_) / kShortRoom);
+        char* pos = pos_;
+        const char sep = sep_;
+        for (; c < stop && cells[c].IsInline() && !ShortNeedsQuotes(cells[c]); ++c) {
+          if (c > 1) *pos++ = sep;
+          pos = CopyShort(cells[c], pos);
+        }
+        pos_ = pos;
+        if (c == col_count) break;
       }
-      pos_ = pos;
-    }
-    for (; c < col_count; ++c) {
       if (c > 1 && !Put(sep_)) return false;
       const std::string_view text = c < stored_end ? cells[c].view() : std::string_view();
       if (!Field(text, col_count == 2)) return false;
+      ++c;
     }
     if (end_ - pos_ < 2 && !Flush()) return false;
     pos_[0] = '\r';
