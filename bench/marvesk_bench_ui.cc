@@ -20,12 +20,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QProgressBar>
-#include <QLabel>
-#include <QFile>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <algorithm>
@@ -33,6 +35,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/Edit.h"
+#include "core/History.h"
 #include "core/Loader.h"
 #include "core/Settings.h"
 #include "core/Table.h"
@@ -88,7 +92,10 @@ class NullObserver final : public core::LoadObserver {
 class BenchPrompter final : public ui::Prompter {
  public:
   QString next_file;
+  // The range panel's question before a removal, answered yes.
+  QString expected_question;
   int Message(QWidget*, Kind, const QString&, const QString& text, Buttons) override {
+    if (!expected_question.isEmpty() && text == expected_question) return kResultYes;
     std::fprintf(stderr, "unexpected message: %s\n", text.toLocal8Bit().constData());
     return kResultNo;
   }
@@ -159,6 +166,63 @@ bool RangeRepaint(TfrMarvesk& window) {
   Settle();
   if (!marked) std::fprintf(stderr, "the run was not read from the fields\n");
   return marked;
+}
+
+// Column 5 of the loaded narrow table removed through the range panel (the
+// step recorded, the removal with its progress bar, the grid repainted)
+// against the same in the core: History::RecordRemoveCols, then RemoveCols
+// with an observer that does nothing. Each run is undone afterwards,
+// untimed (Ctrl+Z in the window); best of kRepeats, in turns.
+bool RemoveColumn(TfrMarvesk& window, BenchPrompter& prompter, const QString& narrow) {
+  core::Table table;
+  NullObserver loading;
+  if (!core::LoadTable(narrow.toStdString(), true, table, loading).status.ok()) return false;
+  ui::StringGrid* grid = Control<ui::StringGrid>(window, "StringGrid1");
+  const int cols = grid->table().ColCount();
+  Click(window, "sbLoeschen");
+  Control<QRadioButton>(window, "rbSpalte")->setChecked(true);
+  Control<QRadioButton>(window, "rbAlles")->setChecked(true);
+  Settle();
+  prompter.expected_question = QStringLiteral("Löschen alles\rSpalte: 5-5");
+  struct Quiet final : core::ProgressObserver {
+    void Started(int) override {}
+    void Progress(int) override {}
+    void Finished() override {}
+  } quiet;
+  bool ok = cols == table.ColCount();
+  double core_remove = 1e300;
+  double window_remove = 1e300;
+  for (int i = 0; i < kRepeats && ok; ++i) {
+    core::History history;
+    core_remove = std::min(core_remove, Best1([&] {
+                             history.RecordRemoveCols(table, 5, 5);
+                             core::RemoveCols(table, 5, 5, &quiet);
+                           }));
+    core::HistoryChange change;
+    ok = history.Undo(table, change).ok() && table.ColCount() == cols;
+    Control<QLineEdit>(window, "edAb")->setText(QStringLiteral("5"));
+    Control<QLineEdit>(window, "edBis")->setText(QStringLiteral("5"));
+    window_remove = std::min(window_remove, Best1([&] {
+                               Click(window, "sbOK");
+                               Settle();
+                             }));
+    ok = ok && grid->table().ColCount() == cols - 1;
+    QKeyEvent undo(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
+    QApplication::sendEvent(grid, &undo);
+    Settle();
+    ok = ok && grid->table().ColCount() == cols;
+  }
+  Click(window, "sbLoesch_Exit");
+  Settle();
+  prompter.expected_question.clear();
+  if (!ok) {
+    std::fprintf(stderr, "the column was not removed and put back as expected\n");
+    return false;
+  }
+  std::printf("narrow core remove column s: %.4f\n", core_remove);
+  std::printf("narrow window remove column s: %.4f\n", window_remove);
+  std::printf("narrow window/core remove column: %.2f\n", window_remove / core_remove);
+  return true;
 }
 
 // The child of the start-up figures: the program's windows with the
@@ -453,6 +517,7 @@ int main(int argc, char** argv) {
   std::printf("narrow window/core load: %.2f\n", window_load / core_load);
 
   if (!RangeRepaint(window)) return 1;
+  if (!RemoveColumn(window, prompter, narrow)) return 1;
 
   // The view switch: there and back is two transpositions.
   prompter.next_file = square;

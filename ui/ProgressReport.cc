@@ -18,26 +18,45 @@ void ProgressReport::Started(int maximum) {
   bar_->setValue(0);
   bar_->show();
   started_.start();
-  painted_.invalidate();
+  painted_ns_ = -1;
+  skip_ = 1;
+  calls_ = 0;
+  looked_ns_ = 0;
   // Laid out and painted now, before the work starts.
   if (show_after_ms_ == 0) Paint();
 }
 
+bool ProgressReport::Look() {
+  if (++calls_ < skip_) return false;
+  calls_ = 0;
+  const qint64 now = started_.nsecsElapsed();
+  const qint64 since = now - looked_ns_;
+  looked_ns_ = now;
+  if (since < kLookNs / 2) {
+    skip_ = std::min(skip_ * 2, kMaxSkip);
+  } else if (since > kLookNs * 2) {
+    skip_ = std::max(skip_ / 2, 1);
+  }
+  return true;
+}
+
 void ProgressReport::Progress(int position) {
+  if (!Look()) return;
+  constexpr qint64 kMs = 1'000'000;
   if (watch_) {
     if (!watch_->Due()) return;
   } else {
-    if (started_.elapsed() < show_after_ms_) return;
-    if (painted_.isValid() && painted_.elapsed() < EscapeWatch::kIntervalMs) return;
+    if (looked_ns_ < show_after_ms_ * kMs) return;
+    if (painted_ns_ >= 0 && looked_ns_ - painted_ns_ < EscapeWatch::kIntervalMs * kMs) return;
   }
   bar_->setValue(std::min(position, bar_->maximum()));
   Moved();
   if (watch_) {
     watch_->Pump();
   } else {
-    if (!painted_.isValid() && window_->layout()) window_->layout()->activate();
+    if (painted_ns_ < 0 && window_->layout()) window_->layout()->activate();
     bar_->repaint();
-    painted_.start();
+    painted_ns_ = started_.nsecsElapsed();
   }
 }
 
@@ -55,7 +74,7 @@ void ProgressReport::Paint() {
   } else {
     bar_->repaint();
   }
-  painted_.start();
+  painted_ns_ = started_.nsecsElapsed();
 }
 
 }  // namespace ui

@@ -44,8 +44,21 @@ class ProgressReport : public core::ProgressObserver {
   QWidget* window_;
   EscapeWatch* watch_;
   int show_after_ms_;
+  // Looks at the clock now and then: true when this call is to.
+  bool Look();
+
   QElapsedTimer started_;
-  QElapsedTimer painted_;
+  qint64 painted_ns_ = -1;  // since started_, -1 before the first paint
+  // Progress comes once a row, a million times for a big table, and a look
+  // at the clock costs more than a row of many edits: the clock is read
+  // every skip_ calls only, a number that follows the pace of the calls so
+  // that it is read about every kLookNs. It stays small, since a row may
+  // take far longer than the rows before it (a ragged table's long rows).
+  static constexpr qint64 kLookNs = 500'000;
+  static constexpr int kMaxSkip = 64;
+  int skip_ = 1;
+  int calls_ = 0;
+  qint64 looked_ns_ = 0;
 };
 
 }  // namespace ui
