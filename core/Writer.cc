@@ -58,7 +58,7 @@ class ChunkWriter {
   // failed.
   bool Hand(const char* p, size_t n) {
     if (!Wait()) return false;
-    if (!thread_.joinable() && !Start()) return out_.Write(p, n);
+    if (alone_ || (!thread_.joinable() && !Start())) return out_.Write(p, n);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       chunk_ = p;
@@ -81,6 +81,7 @@ class ChunkWriter {
       thread_ = std::thread([this] { Run(); });
       return true;
     } catch (const std::system_error&) {
+      alone_ = true;  // no thread to be had: every chunk in place
       return false;
     }
   }
@@ -108,6 +109,7 @@ class ChunkWriter {
   size_t size_ = 0;
   bool ok_ = true;
   bool stop_ = false;
+  bool alone_ = false;
 };
 
 // Formats rows into a large buffer that is handed to the file in chunks:
