@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "core/RowHalves.h"
@@ -194,10 +195,16 @@ void HandNumbersOn(const Table& table, TableBuilder& build, int from, int k) {
   const int first = from + k;  // the first row that takes a number
   const int split = RowSplit(first, rows - 1);
   std::vector<Cell> aside;
-  const bool halves = CellsOf(first, rows - 1, table.ColCount()) >= kParallelCells &&
-                      split - k >= from && std::thread::hardware_concurrency() > 1;
+  bool halves = CellsOf(first, rows - 1, table.ColCount()) >= kParallelCells && split - k >= from &&
+                std::thread::hardware_concurrency() > 1;
   if (halves) {
-    aside.resize(static_cast<size_t>(k));
+    try {
+      aside.resize(static_cast<size_t>(k));
+    } catch (const std::bad_alloc&) {
+      halves = false;  // no room to keep them aside: one thread, which needs none
+    }
+  }
+  if (halves) {
     for (int r = split - k; r < split; ++r) {
       aside[static_cast<size_t>(r - (split - k))] = table.StoredCells(r)[0];
     }
