@@ -62,7 +62,7 @@ class RemoveColsStep final : public HistoryStep {
     for (int r = 0; r < rows; ++r) {
       const int s = static_cast<int>(table.StoredLength(r));
       stored_.push_back(static_cast<uint32_t>(s));
-      if (r >= 1) total += static_cast<size_t>(std::max(0, std::min(s, to + 1) - from));
+      if (r >= 1) total += static_cast<size_t>(Removed(s));
     }
     // Row 0 loses the numbers of the last columns when the count drops.
     const int kept = table.ColCount() - (to - from + 1);

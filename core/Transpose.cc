@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <thread>
 #include <vector>
 
+#include "core/RowHalves.h"
 #include "core/TableBuilder.h"
 
 namespace core {
@@ -20,8 +20,6 @@ constexpr size_t kStripe = 16;
 // Rows of a wide table lie far apart, where no prefetcher looks: their cells
 // are asked for this many rows early.
 constexpr int kPrefetchRows = 8;
-// From this many source cells on, two threads copy.
-constexpr uint64_t kParallelCells = uint64_t{1} << 20;
 
 // Source columns [first, last) of the source rows [row_begin, row_end) into
 // the target rows out[first..last).
@@ -87,10 +85,6 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   // two halves of the source rows fill disjoint halves of every target row:
   // the second core takes the lower half (and the first touch of its pages)
   // while this thread copies the upper one and reports the progress.
-  const bool two =
-      static_cast<uint64_t>(src_rows) * static_cast<uint64_t>(src_cols) >= kParallelCells &&
-      src_rows >= 2 && std::thread::hardware_concurrency() > 1;
-  const int split = two ? src_rows / 2 : src_rows;
   auto copy = [&](int row_begin, int row_end, bool report) {
     for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
       if (report && observer) observer->Progress(c0);
@@ -102,13 +96,8 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
       }
     }
   };
-  if (split == src_rows) {
-    copy(0, src_rows, true);
-    return;
-  }
-  std::thread lower([&] { copy(split, src_rows, false); });
-  copy(0, split, true);
-  lower.join();
+  OnRowHalves(0, src_rows - 1, CellsOf(0, src_rows - 1, src_cols),
+              [&](int top, int bottom, int pace) { copy(top, bottom + 1, pace != 0); });
 }
 
 }  // namespace
