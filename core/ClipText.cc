@@ -106,33 +106,43 @@ class TextPieces {
   char* end_;
 };
 
+// Appends the text of one cell.
+inline void PutCellOf(const Cell& cell, TextPieces& out) {
+#if defined(__SSE2__)
+  if (cell.IsInline()) {
+    // Short cells: their bytes lie inside the cell, and one compare of all
+    // 16 tells whether any needs the quotes.
+    const auto* raw = reinterpret_cast<const unsigned char*>(&cell);
+    const unsigned n = raw[15];
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw));
+    const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\t')),
+                                                      _mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))),
+                                         _mm_cmpeq_epi8(x, _mm_set1_epi8('\r')));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special)) & ((1u << n) - 1);
+    if (mask == 0 && (n == 0 || raw[0] != '"')) {
+      out.PutShort(raw, n);
+      return;
+    }
+  }
+#endif
+  out.PutCell(cell.view());
+}
+
 // Appends the text of one row's cells [left, right].
 void AppendRow(const Table& table, int r, int left, int right, TextPieces& out) {
   const int stored = static_cast<int>(table.StoredLength(r));
   const Cell* cells = table.StoredCells(r);
-  for (int c = left; c <= right; ++c) {
+  int c = left;
+  if (c == 0) {  // column 0 is kept apart from the row
+    out.MakeRoom();
+    PutCellOf(table.Head(r), out);
+    ++c;
+  }
+  for (; c <= right; ++c) {
     out.MakeRoom();
     if (c > left) out.Put('\t');
     if (c >= stored) continue;  // the rest of the row reads empty
-    const Cell& cell = cells[c];
-#if defined(__SSE2__)
-    if (cell.IsInline()) {
-      // Short cells: their bytes lie inside the cell, and one compare of all
-      // 16 tells whether any needs the quotes.
-      const auto* raw = reinterpret_cast<const unsigned char*>(&cell);
-      const unsigned n = raw[15];
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw));
-      const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\t')),
-                                                        _mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))),
-                                           _mm_cmpeq_epi8(x, _mm_set1_epi8('\r')));
-      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special)) & ((1u << n) - 1);
-      if (mask == 0 && (n == 0 || raw[0] != '"')) {
-        out.PutShort(raw, n);
-        continue;
-      }
-    }
-#endif
-    out.PutCell(cell.view());
+    PutCellOf(cells[c], out);
   }
 }
 

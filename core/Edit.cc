@@ -119,7 +119,7 @@ void Recode(const Table& clip, Table& out, bool to_utf8) {
   out.Reset(clip.ColCount(), clip.RowCount());
   out.set_utf8(to_utf8);
   for (int r = 0; r < clip.RowCount(); ++r) {
-    const int stored = static_cast<int>(clip.StoredLength(r));
+    const int stored = std::max(static_cast<int>(clip.StoredLength(r)), 1);  // column 0 apart
     for (int c = 0; c < stored; ++c) {
       const std::string_view text = clip.Get(c, r);
       if (!text.empty()) out.Set(c, r, RecodeText(text, clip.utf8(), to_utf8));
@@ -135,13 +135,15 @@ void MakeRoomForPaste(const Table& clip, Table& target, TableBuilder& build, con
   for (int r = dst.top; r <= dst.bottom; ++r) {
     const int src_row = r - top;
     const int last = std::min(static_cast<int>(clip.StoredLength(src_row)) - 1, dst.right - left);
+    const int first = dst.left - left;
     int need = 0;
-    for (int c = last; c >= dst.left - left; --c) {
+    for (int c = last; c >= std::max(first, 1); --c) {
       if (!clip.StoredCells(src_row)[c].empty()) {
         need = c + left + 1;
         break;
       }
     }
+    if (need == 0 && first == 0 && !clip.Head(src_row).empty()) need = left + 1;
     if (need > static_cast<int>(target.StoredLength(r))) {
       build.ResizeRow(r, static_cast<size_t>(need));
     }
@@ -181,68 +183,15 @@ void RemoveCols(Table& table, int from, int to, ProgressObserver* observer) {
   table.SetColCount(table.ColCount() - k);
 }
 
-namespace {
-
-// Column 0 of every row d in [from + k, RowCount) takes the cell of row
-// d - k, as it was before: the numbers move down k rows. From the back, so
-// that none is overwritten before it is read; each row costs a read from
-// memory, so a big table does it on both cores, the lower rows on the
-// second. There the rows read first by the lower part, [split - k, split),
-// are written first by the upper part: their old cells are kept aside
-// beforehand. Every row in [from, RowCount) stores column 0.
-void HandNumbersOn(const Table& table, TableBuilder& build, int from, int k) {
-  const int rows = table.RowCount();
-  const int first = from + k;  // the first row that takes a number
-  const int split = RowSplit(first, rows - 1);
-  std::vector<Cell> aside;
-  bool halves = CellsOf(first, rows - 1, table.ColCount()) >= kParallelCells && split - k >= from &&
-                std::thread::hardware_concurrency() > 1;
-  if (halves) {
-    try {
-      aside.resize(static_cast<size_t>(k));
-    } catch (const std::bad_alloc&) {
-      halves = false;  // no room to keep them aside: one thread, which needs none
-    }
-  }
-  if (halves) {
-    for (int r = split - k; r < split; ++r) {
-      aside[static_cast<size_t>(r - (split - k))] = table.StoredCells(r)[0];
-    }
-  }
-  OnRowHalves(first, rows - 1, halves ? kParallelCells : 0, [&](int top, int bottom, int pace) {
-    for (int d = bottom; d >= top; --d) {
-      const int source = d - k;
-      build.MutableCells(d)[0] = pace == 0 && source < split
-                                     ? aside[static_cast<size_t>(source - (split - k))]
-                                     : table.StoredCells(source)[0];
-    }
-  });
-}
-
-}  // namespace
-
 Result RemoveRows(Table& table, int from, int to, ProgressObserver* observer) {
   from = std::max(from, 1);
   to = std::min(to, table.RowCount() - 1);
   if (to < from) return Result::Ok();
-  const int k = to - from + 1;
   const int rows = table.RowCount();
-  TableBuilder build(table);
-  const bool numbered = table.ColCount() > 0;
-  // Every row that moves needs a stored column 0 to hand its number back.
-  const Result room = CatchOutOfMemory([&] {
-    for (int r = from; numbered && r < rows; ++r) {
-      if (table.StoredLength(r) == 0) build.ResizeRow(r, 1);
-    }
-  });
-  if (!room.ok()) return room;
   Progress progress(observer, rows - 1);
-  // Each row after the run moves up k places and the numbers in column 0
-  // stay where they are: first every number goes to the row that will take
-  // its place (from the back, so that none is overwritten before it is
-  // read), then the run's row references go in one move.
-  if (numbered) HandNumbersOn(table, build, from, k);
-  build.EraseRows(from, k);
+  // The rows after the run move up; the numbers in column 0 are kept apart
+  // from the rows and stay with the places, so only the row references move.
+  TableBuilder(table).EraseRows(from, to - from + 1);
   for (int r = from; r < rows; ++r) progress.Step(r);
   return Result::Ok();
 }
@@ -288,13 +237,21 @@ Result CopyBlock(const Table& source, const Block& block, Table& clip, ProgressO
     // Rows of the block outside the source read empty and store nothing.
     const int first = std::max(block.top, 0);
     const int last = std::min(block.bottom, source.RowCount() - 1);
-    const int lo = std::max(block.left, 0);
+    // Clip column 0 is kept apart, as every table's is: the block's first
+    // column goes there, the source columns [from, ...) into the clip's rows.
+    // The source's own column 0 (a block reaching left of the data) is apart
+    // too and goes cell by cell.
+    const int left = block.left;
+    const int from = std::max(left + 1, 1);
+    const bool head_in_row = left < 0 && block.right >= 0;
     std::vector<uint32_t> length(static_cast<size_t>(height), 0);
     size_t total = 0;
     for (int r = first; r <= last; ++r) {
       const int end = std::min(static_cast<int>(source.StoredLength(r)), block.right + 1);
-      if (end > lo) length[static_cast<size_t>(r - block.top)] = static_cast<uint32_t>(end - lo);
-      total += length[static_cast<size_t>(r - block.top)];
+      int n = end > from ? end - left : 0;
+      if (head_in_row) n = std::max(n, 1 - left);
+      length[static_cast<size_t>(r - block.top)] = static_cast<uint32_t>(n);
+      total += static_cast<size_t>(std::max(n - 1, 0));
     }
     build.ReserveCells(total);
     // The rows take their room here, one after the other from the pool; the
@@ -302,18 +259,24 @@ Result CopyBlock(const Table& source, const Block& block, Table& clip, ProgressO
     std::vector<Cell*> out(static_cast<size_t>(height), nullptr);
     for (int r = first; r <= last; ++r) {
       const uint32_t n = length[static_cast<size_t>(r - block.top)];
-      if (n == 0) continue;
-      out[static_cast<size_t>(r - block.top)] =
-          build.ResizeRow(r - block.top, n + static_cast<size_t>(lo - block.left));
+      if (n > 1) out[static_cast<size_t>(r - block.top)] = build.ResizeRow(r - block.top, n);
     }
     OnRowHalves(
         first, last, CellsOf(first, last, source.ColCount()), [&](int top, int bottom, int) {
           for (int r = top; r <= bottom; ++r) {
-            const uint32_t n = length[static_cast<size_t>(r - block.top)];
-            if (n == 0) continue;
-            std::memcpy(
-                static_cast<void*>(out[static_cast<size_t>(r - block.top)] + (lo - block.left)),
-                source.StoredCells(r) + lo, n * sizeof(Cell));
+            const int clip_row = r - block.top;
+            const int stored = static_cast<int>(source.StoredLength(r));
+            if (left == 0) {
+              build.MutableHead(clip_row) = source.Head(r);
+            } else if (left > 0 && left < stored) {
+              build.MutableHead(clip_row) = source.StoredCells(r)[left];
+            }
+            Cell* cells = out[static_cast<size_t>(clip_row)];
+            if (head_in_row) cells[-left] = source.Head(r);
+            const int end = std::min(stored, block.right + 1);
+            if (end <= from) continue;
+            std::memcpy(static_cast<void*>(cells + (from - left)), source.StoredCells(r) + from,
+                        static_cast<size_t>(end - from) * sizeof(Cell));
           }
         });
     clip.swap(fresh);
@@ -357,7 +320,9 @@ Result PasteBlock(const Table& clip, Table& target, int left, int top, ProgressO
                     const int src_row = r - top;
                     const int src_stored = static_cast<int>(from->StoredLength(src_row));
                     const Cell* in = from->StoredCells(src_row);
-                    for (int c = lo; c < end; ++c) {
+                    int c = lo;
+                    if (c == left) out[c++] = from->Head(src_row);  // the clip's column 0
+                    for (; c < end; ++c) {
                       const int sc = c - left;
                       out[c] = sc < src_stored ? in[sc] : Cell();
                     }

@@ -25,8 +25,9 @@ constexpr uint64_t kStepOverhead = 256;  // the step object and its bookkeeping
 
 uint64_t CellBytes(const Table& clip) {
   uint64_t n = 0;
-  for (int r = 0; r < clip.RowCount(); ++r) n += clip.StoredLength(r);
-  return n * sizeof(Cell) + static_cast<uint64_t>(clip.RowCount()) * 16;
+  for (int r = 0; r < clip.RowCount(); ++r) n += std::max<size_t>(clip.StoredLength(r), 1) - 1;
+  // Each row's reference and its cell of column 0 besides.
+  return n * sizeof(Cell) + static_cast<uint64_t>(clip.RowCount()) * (16 + sizeof(Cell));
 }
 
 // Cells overwritten in place (an edit, Del, a paste, emptying a run): the old
@@ -200,7 +201,7 @@ class RemoveRowsStep final : public HistoryStep {
     const int k = to - from + 1;
     TableBuilder(rows_).ShareArenasOf(table);
     for (int r = rows_before_ - k; r < rows_before_; ++r) {
-      numbers_.push_back(table.StoredLength(r) > 0 ? table.StoredCells(r)[0] : Cell());
+      numbers_.push_back(table.Head(r));
     }
   }
 
@@ -217,12 +218,10 @@ class RemoveRowsStep final : public HistoryStep {
     }
     const Result room = CatchOutOfMemory([&] {
       table.SetRowCount(rows);
-      for (int r = from_; r < rows; ++r) {
-        // The row that goes to the end carries all a removed row stored.
-        const size_t need = r >= rows - k ? std::max<size_t>(rows_.StoredLength(Removed(r)), 1) : 1;
-        if (table.StoredLength(r) < std::min<size_t>(need, static_cast<size_t>(cols))) {
-          build.ResizeRow(r, std::min<size_t>(need, static_cast<size_t>(cols)));
-        }
+      for (int r = rows - k; r < rows; ++r) {
+        // The rows at the end take what the removed rows stored.
+        const size_t need = std::min(rows_.StoredLength(Removed(r)), static_cast<size_t>(cols));
+        if (table.StoredLength(r) < need) build.ResizeRow(r, need);
       }
     });
     if (!room.ok()) {
@@ -230,21 +229,20 @@ class RemoveRowsStep final : public HistoryStep {
       return room;
     }
     // The removal moved each removed row i (from + i) up the table in steps
-    // of k until it was among the last k, keeping the numbers in column 0
-    // where they were. The tail gets the removed rows back there, then the
-    // same exchanges run backwards.
+    // of k until it was among the last k; the numbers in column 0 stayed
+    // where they were. The tail gets the removed rows and the last numbers
+    // back, then the same exchanges of the rows run backwards.
     for (int r = rows - k; r < rows; ++r) {
       const int i = Removed(r);
       const size_t n = std::min(rows_.StoredLength(i), table.StoredLength(r));
-      Cell* cells = build.MutableCells(r);
-      if (n > 0) std::memcpy(static_cast<void*>(cells), rows_.StoredCells(i), n * sizeof(Cell));
-      build.TruncateRow(r, std::max<size_t>(n, 1));
-      cells[0] = numbers_[static_cast<size_t>(r - (rows - k))];
+      if (n > 1) {
+        std::memcpy(static_cast<void*>(build.MutableCells(r) + 1), rows_.StoredCells(i) + 1,
+                    (n - 1) * sizeof(Cell));
+      }
+      build.TruncateRow(r, n);
+      build.MutableHead(r) = numbers_[static_cast<size_t>(r - (rows - k))];
     }
-    for (int r = rows - k - 1; r >= from_; --r) {
-      build.SwapRowStorage(r, r + k);
-      std::swap(build.MutableCells(r)[0], build.MutableCells(r + k)[0]);
-    }
+    for (int r = rows - k - 1; r >= from_; --r) build.SwapRowStorage(r, r + k);
     return Result::Ok();
   }
 
@@ -269,7 +267,7 @@ class RemoveRowsStep final : public HistoryStep {
   int from_;
   int to_;
   int rows_before_;
-  Table rows_;  // the removed rows, column 0 included
+  Table rows_;  // the removed rows (their column 0 is not used)
   std::vector<Cell> numbers_;
 };
 
@@ -459,9 +457,15 @@ Result SwapBlock(Table& table, Table& clip, int left, int top) {
     }
   });
   if (!room.ok()) return room;
+  // Column 0 of either table is kept apart from its rows: the clip's always
+  // takes part, the table's when the block starts there.
   for (int r = 0; r < height; ++r) {
-    Cell* t = into.MutableCells(top + r) + left;
-    std::swap_ranges(t, t + width, back.MutableCells(r));
+    Cell& first = left == 0 ? into.MutableHead(top + r) : into.MutableCells(top + r)[left];
+    std::swap(first, back.MutableHead(r));
+    if (width > 1) {
+      Cell* t = into.MutableCells(top + r) + left + 1;
+      std::swap_ranges(t, t + width - 1, back.MutableCells(r) + 1);
+    }
   }
   return Result::Ok();
 }

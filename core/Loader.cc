@@ -37,21 +37,6 @@ ParallelLoad& Split() {
   return split;
 }
 
-size_t CountLineFeeds(const char* p, size_t n) {
-  size_t count = 0;
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i lf = _mm_set1_epi8('\n');
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    count += static_cast<size_t>(
-        __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))));
-  }
-#endif
-  for (; i < n; ++i) count += p[i] == '\n';
-  return count;
-}
-
 size_t CountFields(const std::string& line, char sep) {
   if (line.empty()) return 0;
   return 1 + static_cast<size_t>(std::count(line.begin(), line.end(), sep));
@@ -254,15 +239,13 @@ class Loader {
     OpenRow();
   }
 
-  // The helper's side: reads the complete lines of [m, e) into lines().
-  // The lines of [b, m) are read meanwhile by the reader, `rows` stored
-  // before them; if each gives a row, the helper's rows are numbered right.
-  void ReadForReader(const char* buf, size_t b, size_t m, size_t e, int64_t rows, bool ahead) {
+  // The helper's side: reads the complete lines of [m, e) into lines(),
+  // while the reader reads those of [b, m).
+  void ReadForReader(const char* buf, size_t m, size_t e, bool ahead) {
     much_to_come_ = ahead;
     lines_.clear();
     ended_ = oom_ = false;
-    first_number_ = next_number_ = rows + static_cast<int64_t>(CountLineFeeds(buf + b, m - b)) + 1;
-    b = m;
+    size_t b = m;
     try {
       ended_ = !ProcessRegion(buf, b, e, false);
     } catch (const std::bad_alloc&) {
@@ -274,8 +257,6 @@ class Loader {
   bool ended() const { return ended_; }
   // A line of the block did not fit; the lines before it are logged.
   bool oom() const { return oom_; }
-  // The number the first logged row got.
-  int64_t first_number() const { return first_number_; }
 
   LoadResult Run(const std::string& path, bool auto_detect, bool simple) {
     path_ = path;
@@ -549,7 +530,7 @@ class Loader {
   }
 
   // The fields of the line being read go straight into the table's pool, at
-  // row_[1..nfields_]; row_[0] is kept for the row number.
+  // row_[1..nfields_]; the row number goes apart, into column 0.
   void OpenRow() {
     row_ = build_.OpenRow();
     room_ = build_.OpenRowRoom();
@@ -613,7 +594,7 @@ class Loader {
   bool StoreRow(size_t n) {
     if (!RoomForRow(n)) return false;
     const int64_t k = result_.stored_rows + 1;
-    row_[0] = RowNumber(k);
+    build_.MutableHead(static_cast<int>(k)) = RowNumber(k);
     build_.CommitOpenRow(static_cast<int>(k), n + 1);
     OpenRow();
     result_.stored_rows = k;
@@ -652,7 +633,6 @@ class Loader {
       // A line of 2^32 fields is refused when it is stored, like any line
       // of INT_MAX fields or more.
       line.n = static_cast<uint32_t>(std::min<size_t>(n + 1, UINT32_MAX));
-      row_[0] = RowNumber(next_number_++);
       line.cells = build_.TakeOpenRow(n + 1);
       OpenRow();
     }
@@ -663,8 +643,6 @@ class Loader {
   // The lines the helper read, taken as if read here: the same rows, the
   // same progress and the same Escape polls. False when the reading ends.
   bool TakeHelperLines(const Loader& helper) {
-    // Mostly right: rewriting the numbers costs a trip to memory per row.
-    const bool numbered = helper.first_number() == result_.stored_rows + 1;
     for (const HelperLine& line : helper.lines()) {
       CountLine();
       if (line.utf8_bad) utf8_bad_ = true;
@@ -675,7 +653,7 @@ class Loader {
           return false;
         }
         const int64_t k = result_.stored_rows + 1;
-        if (!numbered) line.cells[0] = RowNumber(k);
+        build_.MutableHead(static_cast<int>(k)) = RowNumber(k);
         build_.PlaceRow(static_cast<int>(k), line.cells, n + 1);
         result_.stored_rows = k;
         if (n > widest_) widest_ = n;
@@ -1163,8 +1141,6 @@ class Loader {
   bool much_to_come_ = false;  // the helper takes its blocks ahead
   bool ended_ = false;
   bool oom_ = false;
-  int64_t first_number_ = 0;
-  int64_t next_number_ = 0;
   std::vector<HelperLine> lines_;
   std::string text_;     // the record read byte-wise, as loaded
   std::string field_;    // its field being read
@@ -1193,16 +1169,13 @@ class Helper {
     thread_ = std::thread([this] { Run(); });
   }
 
-  // Hands the helper the complete lines of [m, e); those of [b, m) come
-  // after `rows` rows.
-  void Read(const char* buf, size_t b, size_t m, size_t e, int64_t rows, bool ahead) {
+  // Hands the helper the complete lines of [m, e).
+  void Read(const char* buf, size_t m, size_t e, bool ahead) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       buf_ = buf;
-      b_ = b;
       m_ = m;
       e_ = e;
-      rows_ = rows;
       ahead_ = ahead;
       busy_ = true;
     }
@@ -1230,7 +1203,7 @@ class Helper {
       wake_.wait(lock, [this] { return busy_ || quit_; });
       if (quit_) return;
       lock.unlock();
-      loader_.ReadForReader(buf_, b_, m_, e_, rows_, ahead_);
+      loader_.ReadForReader(buf_, m_, e_, ahead_);
       lock.lock();
       busy_ = false;
       wake_.notify_all();
@@ -1244,10 +1217,8 @@ class Helper {
   std::mutex mutex_;
   std::condition_variable wake_;
   const char* buf_ = nullptr;
-  size_t b_ = 0;
   size_t m_ = 0;
   size_t e_ = 0;
-  int64_t rows_ = 0;
   bool ahead_ = false;
   bool busy_ = false;
   bool quit_ = false;
@@ -1275,7 +1246,7 @@ bool Loader::ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e) {
   const void* lf = std::memchr(buf + b + (e - b) / 2, '\n', e - b - (e - b) / 2);
   const size_t m = static_cast<size_t>(static_cast<const char*>(lf) - buf) + 1;
   if (m >= e) return ProcessRegion(buf, b, e, false);
-  helper->Read(buf, b, m, e, result_.stored_rows, MuchToCome());
+  helper->Read(buf, m, e, MuchToCome());
   bool go_on;
   try {
     go_on = ProcessRegion(buf, b, m, false);

@@ -35,7 +35,76 @@ const char* ByteArena::Store(std::string_view text) {
   return p;
 }
 
-Table::Table() { rows_.resize(2, RowRef{nullptr, 0, 0}); }
+namespace {
+
+// Big columns are mapped on their own: their pages come fresh from the
+// kernel as they are written, and the heap keeps its reused memory for the
+// rest.
+constexpr size_t kMappedColumnBytes = size_t{4} << 20;
+
+Cell* NewColumn(size_t n) {
+  const size_t bytes = n * sizeof(Cell);
+  if (bytes >= kMappedColumnBytes) {
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    AdviseHugePages(p, bytes);
+    return static_cast<Cell*>(p);
+  }
+  auto* cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
+  if (!cells) throw std::bad_alloc();
+  return cells;
+}
+
+void FreeColumn(Cell* cells, size_t n) {
+  if (!cells) return;
+  if (n * sizeof(Cell) >= kMappedColumnBytes) {
+    ::munmap(cells, n * sizeof(Cell));
+  } else {
+    std::free(cells);
+  }
+}
+
+}  // namespace
+
+CellColumn::~CellColumn() { FreeColumn(cells_, capacity_); }
+
+void CellColumn::reserve(size_t n) {
+  if (n <= capacity_) return;
+  if (n > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
+  Cell* fresh = NewColumn(n);
+  if (size_) std::memcpy(static_cast<void*>(fresh), cells_, size_ * sizeof(Cell));
+  FreeColumn(cells_, capacity_);
+  cells_ = fresh;
+  capacity_ = n;
+}
+
+void CellColumn::resize(size_t n) {
+  if (n > capacity_) reserve(n);
+  // What is dropped is emptied, so unused room always reads empty.
+  if (n < size_) std::memset(static_cast<void*>(cells_ + n), 0, (size_ - n) * sizeof(Cell));
+  size_ = n;
+}
+
+void CellColumn::EmptyAll() {
+  if (size_) std::memset(static_cast<void*>(cells_), 0, size_ * sizeof(Cell));
+}
+
+void CellColumn::Release() {
+  FreeColumn(cells_, capacity_);
+  cells_ = nullptr;
+  size_ = capacity_ = 0;
+}
+
+void CellColumn::swap(CellColumn& other) noexcept {
+  std::swap(cells_, other.cells_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+}
+
+Table::Table() {
+  rows_.resize(2, RowRef{nullptr, 0, 0});
+  heads_.resize(2);
+}
 
 Table::~Table() {
   for (const Block& b : blocks_) std::free(b.cells);
@@ -90,8 +159,10 @@ void Table::Reset(int col_count, int row_count) {
   arenas_.clear();
   rows_.clear();
   rows_.shrink_to_fit();
+  heads_.Release();
   col_count_ = std::max(col_count, 0);
   rows_.resize(static_cast<size_t>(std::max(row_count, 0)), RowRef{nullptr, 0, 0});
+  heads_.resize(rows_.size());
 }
 
 void ClearGrid(Table& table, bool keep_storage) {
@@ -108,6 +179,7 @@ void Table::SetColCount(int n) {
     for (RowRef& r : rows_) {
       if (r.size > static_cast<uint32_t>(n)) r.size = static_cast<uint32_t>(n);
     }
+    if (n == 0) heads_.EmptyAll();
   }
   col_count_ = n;
 }
@@ -115,19 +187,22 @@ void Table::SetColCount(int n) {
 void Table::SetRowCount(int n) {
   n = std::max(n, 0);
   rows_.resize(static_cast<size_t>(n), RowRef{nullptr, 0, 0});
+  heads_.resize(rows_.size());
 }
 
 void Table::ReserveRows(size_t n) {
-  if (n <= rows_.capacity()) return;
-  ReserveMemory(n * sizeof(RowRef));
+  if (n <= rows_.capacity() && n <= heads_.capacity()) return;
+  ReserveMemory(n * (sizeof(RowRef) + sizeof(Cell)));
   rows_.reserve(n);
+  heads_.reserve(n);
   AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
 }
 
 void Table::GrowRows() {
   const size_t cap = std::max<size_t>(rows_.capacity() * 2, 16);
-  ReserveMemory((cap - rows_.size()) * sizeof(RowRef));
+  ReserveMemory((cap - rows_.size()) * (sizeof(RowRef) + sizeof(Cell)));
   rows_.reserve(cap);
+  heads_.reserve(cap);
   AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
 }
 
@@ -135,21 +210,24 @@ Cell* Table::GrowOpenRow(size_t used, size_t room, bool ahead) {
   // The row being built moves to a fresh block that has room for it.
   const Cell* old = pool_next_;
   NewPoolBlock(NextBlockCells(room * 2), ahead);
-  if (used) std::memcpy(static_cast<void*>(pool_next_), old, used * sizeof(Cell));
-  return pool_next_;
+  if (used > 1) std::memcpy(static_cast<void*>(pool_next_), old, (used - 1) * sizeof(Cell));
+  return pool_next_ - 1;
 }
 
 void Table::CommitOpenRow(int row, size_t n) {
   RowRef& r = rows_[static_cast<size_t>(row)];
-  r.cells = n ? pool_next_ : nullptr;
-  r.size = static_cast<uint32_t>(n);
-  r.capacity = static_cast<uint32_t>(n);
-  pool_next_ += n;
-  pool_left_ -= n;
+  if (n <= 1) {
+    r = RowRef{nullptr, 0, 0};
+    return;
+  }
+  r = RowRef{pool_next_ - 1, static_cast<uint32_t>(n), static_cast<uint32_t>(n)};
+  pool_next_ += n - 1;
+  pool_left_ -= n - 1;
 }
 
 void Table::NewPoolBlock(size_t n, bool ahead) {
-  if (n > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
+  if (n >= SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
+  ++n;                                  // the unused first cell
   blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
   Cell* cells;
   const Block kept = kept_.empty() ? Block{nullptr, 0} : TakeKept(n);
@@ -170,14 +248,14 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   }
   blocks_.push_back(Block{cells, n});
   pool_bytes_ += n * sizeof(Cell);
-  pool_next_ = cells;
-  pool_left_ = n;
+  pool_next_ = cells + 1;
+  pool_left_ = n - 1;
   // Fresh pages cost the kernel far more than filling them costs the load
   // (they must be found and cleared, on a virtual machine often provided by
   // the host on first touch); once the blocks are big, the other core does
   // that for the next block while this one is filled.
   if (!ahead || n < kMaxPoolBlockCells / 2 || spare_.cells || !kept_.empty()) return;
-  const size_t next = NextBlockCells(0);
+  const size_t next = NextBlockCells(0) + 1;
   try {
     ReserveMemory(next * sizeof(Cell));
   } catch (const std::bad_alloc&) {
@@ -191,8 +269,9 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
 }
 
 size_t Table::NextBlockCells(size_t at_least) const {
-  const size_t block = blocks_.empty() ? kFirstPoolBlockCells
-                                       : std::min(blocks_.back().count * 2, kMaxPoolBlockCells);
+  const size_t block = blocks_.empty()
+                           ? kFirstPoolBlockCells
+                           : std::min((blocks_.back().count - 1) * 2, kMaxPoolBlockCells);
   return std::max(block, at_least);
 }
 
@@ -212,9 +291,13 @@ Cell* Table::AllocCells(size_t n, bool clear) {
 }
 
 Cell* Table::SizeRowForWriting(int row, size_t n) {
-  Cell* cells = AllocCells(n, /*clear=*/false);
-  rows_[static_cast<size_t>(row)] =
-      RowRef{cells, static_cast<uint32_t>(n), static_cast<uint32_t>(n)};
+  RowRef& r = rows_[static_cast<size_t>(row)];
+  if (n <= 1) {
+    r = RowRef{nullptr, 0, 0};
+    return nullptr;
+  }
+  Cell* cells = AllocCells(n - 1, /*clear=*/false) - 1;
+  r = RowRef{cells, static_cast<uint32_t>(n), static_cast<uint32_t>(n)};
   return cells;
 }
 
@@ -257,9 +340,13 @@ void Table::ShareArenasOf(const Table& other) {
 
 Cell* Table::ResizeRow(int row, size_t n) {
   RowRef& r = rows_[static_cast<size_t>(row)];
+  if (n <= 1) {  // column 0 is stored apart
+    r.size = static_cast<uint32_t>(n);
+    return r.cells;
+  }
   if (n <= r.capacity) {
-    if (n > r.size)
-      std::memset(static_cast<void*>(r.cells + r.size), 0, (n - r.size) * sizeof(Cell));
+    const size_t from = std::max<size_t>(r.size, 1);
+    if (n > from) std::memset(static_cast<void*>(r.cells + from), 0, (n - from) * sizeof(Cell));
     r.size = static_cast<uint32_t>(n);
     return r.cells;
   }
@@ -267,8 +354,9 @@ Cell* Table::ResizeRow(int row, size_t n) {
   size_t cap = std::max(n, static_cast<size_t>(r.size) + r.size / 2);
   cap = std::min(cap, static_cast<size_t>(std::max(col_count_, 0)));
   cap = std::max(cap, n);
-  Cell* fresh = AllocCells(cap);  // zero-filled
-  if (r.size) std::memcpy(static_cast<void*>(fresh), r.cells, r.size * sizeof(Cell));
+  Cell* fresh = AllocCells(cap - 1) - 1;  // zero-filled
+  if (r.size > 1)
+    std::memcpy(static_cast<void*>(fresh + 1), r.cells + 1, (r.size - 1) * sizeof(Cell));
   r.cells = fresh;
   r.size = static_cast<uint32_t>(n);
   r.capacity = static_cast<uint32_t>(cap);
@@ -277,6 +365,10 @@ Cell* Table::ResizeRow(int row, size_t n) {
 
 void Table::Set(int col, int row, std::string_view text) {
   if (row < 0 || row >= RowCount() || col < 0 || col >= col_count_) return;
+  if (col == 0) {
+    heads_[static_cast<size_t>(row)] = MakeCell(text);
+    return;
+  }
   RowRef& r = rows_[static_cast<size_t>(row)];
   if (static_cast<uint32_t>(col) >= r.size) {
     if (text.empty()) return;  // already reads empty
@@ -289,23 +381,13 @@ void Table::Set(int col, int row, std::string_view text) {
 void Table::MoveRow(int from, int to) {
   const int n = RowCount();
   if (from == to || from < 0 || to < 0 || from >= n || to >= n) return;
-  const int lo = std::min(from, to);
-  const int hi = std::max(from, to);
-  std::vector<std::string> numbers;
-  numbers.reserve(static_cast<size_t>(hi - lo + 1));
-  for (int r = lo; r <= hi; ++r) numbers.emplace_back(Get(0, r));
-  auto first = rows_.begin() + lo;
-  auto last = rows_.begin() + hi + 1;
+  // The numbers in column 0 are apart from the rows: they stay.
+  auto first = rows_.begin() + std::min(from, to);
+  auto last = rows_.begin() + std::max(from, to) + 1;
   if (from < to) {
     std::rotate(first, first + 1, last);
   } else {
     std::rotate(first, last - 1, last);
-  }
-  for (int r = lo; r <= hi; ++r) {
-    const std::string& number = numbers[static_cast<size_t>(r - lo)];
-    if (StoredLength(r) == 0 && number.empty()) continue;
-    if (StoredLength(r) == 0) ResizeRow(r, 1);
-    rows_[static_cast<size_t>(r)].cells[0] = MakeCell(number);
   }
 }
 
@@ -313,6 +395,26 @@ void Table::MoveCol(int from, int to) {
   if (from == to || from < 0 || to < 0 || from >= col_count_ || to >= col_count_) return;
   const size_t lo = static_cast<size_t>(std::min(from, to));
   const size_t hi = static_cast<size_t>(std::max(from, to));
+  if (lo == 0) {
+    // Column 0 lives apart from the rest: such a move goes cell by cell.
+    std::vector<Cell> line(hi + 1);
+    for (int r = 1; r < RowCount(); ++r) {
+      line[0] = heads_[static_cast<size_t>(r)];
+      for (size_t c = 1; c <= hi; ++c) {
+        line[c] = c < StoredLength(r) ? StoredCells(r)[c] : Cell();
+      }
+      if (from < to) {
+        std::rotate(line.begin(), line.begin() + 1, line.end());
+      } else {
+        std::rotate(line.begin(), line.end() - 1, line.end());
+      }
+      heads_[static_cast<size_t>(r)] = line[0];
+      Cell* cells =
+          StoredLength(r) <= hi ? ResizeRow(r, hi + 1) : rows_[static_cast<size_t>(r)].cells;
+      std::copy(line.begin() + 1, line.end(), cells + 1);
+    }
+    return;
+  }
   for (int r = 1; r < RowCount(); ++r) {
     RowRef& row = rows_[static_cast<size_t>(r)];
     if (row.size <= lo) continue;  // every cell involved reads empty
@@ -328,6 +430,7 @@ void Table::MoveCol(int from, int to) {
 void Table::swap(Table& other) noexcept {
   std::swap(col_count_, other.col_count_);
   rows_.swap(other.rows_);
+  heads_.swap(other.heads_);
   std::swap(utf8_, other.utf8_);
   blocks_.swap(other.blocks_);
   std::swap(pool_next_, other.pool_next_);
@@ -341,7 +444,8 @@ void Table::swap(Table& other) noexcept {
 }
 
 uint64_t Table::StorageBytes() const {
-  uint64_t total = pool_bytes_ + rows_.capacity() * sizeof(RowRef);
+  uint64_t total =
+      pool_bytes_ + rows_.capacity() * sizeof(RowRef) + heads_.capacity() * sizeof(Cell);
   for (const auto& a : arenas_) total += a->bytes_reserved();
   return total;
 }

@@ -7,6 +7,9 @@
 //  - each row is one array of cells taken from a block pool, and a row stores
 //    only as many cells as it has been given (a short row reads as empty
 //    cells up to ColCount), so ragged files cost nothing extra;
+//  - column 0 (the row numbers) lives apart from the rows, one cell per row
+//    in a column of its own: removing rows moves the rows' references and
+//    leaves the numbers where they are, without a trip to every row behind;
 //  - the arenas are shared between tables, so copying cells from one table
 //    into another (transposition) copies 16 bytes per cell and no text.
 // Reading outside the counts gives the empty text; writing there changes
@@ -19,6 +22,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -83,6 +87,41 @@ class Cell {
 };
 static_assert(sizeof(Cell) == 16);
 
+// A column of cells in one array. Its room comes from calloc and is kept
+// empty while unused, so room taken anew reads as empty cells without a pass
+// over it (a big table's column asks the kernel for its pages only as they
+// are written, huge ones where it can). Allocation failures throw
+// std::bad_alloc.
+class CellColumn {
+ public:
+  CellColumn() = default;
+  CellColumn(const CellColumn&) = delete;
+  CellColumn& operator=(const CellColumn&) = delete;
+  ~CellColumn();
+
+  size_t size() const { return size_; }
+  size_t capacity() const { return capacity_; }
+  Cell& operator[](size_t i) { return cells_[i]; }
+  const Cell& operator[](size_t i) const { return cells_[i]; }
+  // The cells past the old size read empty.
+  void resize(size_t n);
+  void reserve(size_t n);
+  void push_back(const Cell& cell) {
+    if (size_ == capacity_) reserve(capacity_ < 8 ? 16 : capacity_ * 2);
+    cells_[size_++] = cell;
+  }
+  // Every cell reads empty; the size stays.
+  void EmptyAll();
+  // No cells and no room.
+  void Release();
+  void swap(CellColumn& other) noexcept;
+
+ private:
+  Cell* cells_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
 // Append-only store of cell texts longer than Cell::kInlineMax.
 class ByteArena {
  public:
@@ -118,6 +157,7 @@ class Table {
 
   std::string_view Get(int col, int row) const {
     if (row < 0 || row >= RowCount() || col < 0) return {};
+    if (col == 0) return heads_[static_cast<size_t>(row)].view();
     const RowRef& r = rows_[static_cast<size_t>(row)];
     if (static_cast<uint32_t>(col) >= r.size) return {};
     return r.cells[col].view();
@@ -139,10 +179,14 @@ class Table {
   void set_utf8(bool v) { utf8_ = v; }
 
   // Read access for the table algorithms (writer, transposition, ...):
-  // the number of cells stored for `row` (<= ColCount; the rest read empty)
-  // and the cells themselves.
+  // columns 1 .. StoredLength(row) - 1 of `row` are stored, at
+  // StoredCells(row)[column] (StoredLength <= ColCount; the rest read
+  // empty). Column 0 is never there, whatever StoredLength says: it is
+  // Head(row), which every row has. StoredCells may be null when no column
+  // past 0 is stored.
   size_t StoredLength(int row) const { return rows_[static_cast<size_t>(row)].size; }
   const Cell* StoredCells(int row) const { return rows_[static_cast<size_t>(row)].cells; }
+  const Cell& Head(int row) const { return heads_[static_cast<size_t>(row)]; }
 
   // Moves the data cells of row `from` to row `to`, shifting the rows
   // between; column 0 (the row numbers) stays as it is.
@@ -172,22 +216,27 @@ class Table {
     if (n <= Cell::kInlineMax) return Cell::InlineFromPadded(p, n);
     return MakeLongCell({p, n});
   }
-  // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
-  // empty, and returns them for writing. Existing cells are kept.
+  // Row storage is counted in columns, column 0 included, and the pointers
+  // handed out are those of StoredCells: column c at [c], for c >= 1 only.
+  // Gives `row` room for exactly n stored columns (n <= ColCount), the new
+  // ones empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n);
-  bool RowHasRoom(int row, size_t n) const { return n <= rows_[static_cast<size_t>(row)].capacity; }
+  bool RowHasRoom(int row, size_t n) const {
+    return n <= 1 || n <= rows_[static_cast<size_t>(row)].capacity;
+  }
   // As ResizeRow for an empty row, but the n cells are left as they are:
   // the caller writes every one of them.
   Cell* SizeRowForWriting(int row, size_t n);
   // Lets this table hold cells whose texts live in `other`'s arenas.
   void ShareArenasOf(const Table& other);
-  // Building a row in place, for the loader: the cells are written straight
-  // into the pool at OpenRow(), which has room for OpenRowRoom() cells;
-  // GrowOpenRow moves the `used` cells written so far to a block with room
-  // for at least `room` and returns the new place. CommitOpenRow makes the
-  // first n cells the stored cells of `row` (n <= ColCount).
-  Cell* OpenRow() { return pool_next_; }
-  size_t OpenRowRoom() const { return pool_left_; }
+  // Building a row in place, for the loader: columns 1, 2, ... are written
+  // straight into the pool at OpenRow()[1], OpenRow()[2], ..., with room up
+  // to column OpenRowRoom() - 1; GrowOpenRow moves the columns below `used`
+  // written so far to a block with room for at least `room` columns and
+  // returns the new place. CommitOpenRow makes the columns below n the stored
+  // cells of `row` (n <= ColCount); column 0 is the row's Head, set apart.
+  Cell* OpenRow() { return pool_next_ ? pool_next_ - 1 : nullptr; }
+  size_t OpenRowRoom() const { return pool_next_ ? pool_left_ + 1 : 0; }
   // `ahead`: much is still to come, so the block after the new one is taken
   // now too (see NewPoolBlock).
   Cell* GrowOpenRow(size_t used, size_t room, bool ahead = false);
@@ -197,14 +246,16 @@ class Table {
   // taken so, here or in a table whose storage this one took over, the
   // stored cells of `row`.
   Cell* TakeOpenRow(size_t n) {
-    Cell* cells = pool_next_;
-    pool_next_ += n;
-    pool_left_ -= n;
+    if (n <= 1) return nullptr;
+    Cell* cells = pool_next_ - 1;
+    pool_next_ += n - 1;
+    pool_left_ -= n - 1;
     return cells;
   }
   void PlaceRow(int row, Cell* cells, size_t n) {
     rows_[static_cast<size_t>(row)] =
-        RowRef{n ? cells : nullptr, static_cast<uint32_t>(n), static_cast<uint32_t>(n)};
+        n > 1 ? RowRef{cells, static_cast<uint32_t>(n), static_cast<uint32_t>(n)}
+              : RowRef{nullptr, 0, 0};
   }
   // Takes over the pool blocks `other` has filled so far and shares its
   // arenas, so that cells it built may be placed here. `other` goes on
@@ -213,27 +264,31 @@ class Table {
   // Hands every second kept block to `other` (a table built beside this
   // one, whose storage this one takes over).
   void ShareKeptWith(Table& other);
-  // The stored cells of `row`, for writing in place.
+  // The stored cells of `row`, for writing in place (columns >= 1), and its
+  // cell of column 0.
   Cell* MutableCells(int row) { return rows_[static_cast<size_t>(row)].cells; }
+  Cell& MutableHead(int row) { return heads_[static_cast<size_t>(row)]; }
   // Lowers the stored length of `row` to n (n <= StoredLength(row)); the
   // cells beyond then read empty.
   void TruncateRow(int row, size_t n) {
     rows_[static_cast<size_t>(row)].size = static_cast<uint32_t>(n);
   }
-  // Exchanges the whole storage of two rows, column 0 included.
+  // Exchanges the stored cells of two rows; column 0 stays.
   void SwapRowStorage(int a, int b) {
     std::swap(rows_[static_cast<size_t>(a)], rows_[static_cast<size_t>(b)]);
   }
-  // Drops rows [from, from + n) with their storage, column 0 included; the
-  // rows after them move up.
+  // Drops the stored cells of rows [from, from + n); the rows after them
+  // move up, and column 0 stays with the places: its last n cells go.
   void EraseRows(int from, int n) {
     const auto first = rows_.begin() + from;
     rows_.erase(first, first + n);
+    heads_.resize(rows_.size());
   }
   // Appends one empty row (RowCount + 1).
   void AppendRow() {
-    if (rows_.size() == rows_.capacity()) GrowRows();
+    if (rows_.size() == rows_.capacity() || heads_.size() == heads_.capacity()) GrowRows();
     rows_.push_back(RowRef{nullptr, 0, 0});
+    heads_.push_back(Cell());
   }
   // Room for n rows without moving the row directory.
   void ReserveRows(size_t n);
@@ -241,6 +296,10 @@ class Table {
   // ResizeRow of empty rows) share a single allocation without slack.
   void ReserveCells(size_t n);
 
+  // `cells` points one cell before the row's array, at the place column 0
+  // would have (every pool block keeps its first cell unused, so that place
+  // lies inside the block); null when no column past 0 is stored. `size`
+  // and `capacity` count columns, column 0 included.
   struct RowRef {
     Cell* cells;
     uint32_t size;
@@ -251,7 +310,7 @@ class Table {
   // n cells from the pool, empty unless `clear` is false (the caller then
   // writes them all).
   Cell* AllocCells(size_t n, bool clear = true);
-  // Takes a fresh zero-filled block of n cells as the pool's current block.
+  // Takes a fresh zero-filled block for n cells as the pool's current block.
   // `ahead`: blocks are taken one after the other (a load), so the next one
   // is taken now too and its pages provided on another thread meanwhile.
   void NewPoolBlock(size_t n, bool ahead = false);
@@ -262,6 +321,7 @@ class Table {
 
   int col_count_ = 2;
   std::vector<RowRef> rows_;
+  CellColumn heads_;  // column 0, one cell for each row
   bool utf8_ = true;
 
   // Block pool for row arrays. Blocks are zero-filled, and a zero Cell is the

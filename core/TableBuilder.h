@@ -25,10 +25,15 @@ class TableBuilder {
   // As MakeCell, for a text inside a buffer readable 16 bytes past its start.
   Cell MakeCellPadded(const char* p, size_t n) { return t_.MakeCellPadded(p, n); }
 
-  // The row being built lies at OpenRow(), with room for OpenRowRoom() cells.
-  // GrowOpenRow moves the `used` cells written so far to a block with room
-  // for at least `room` and returns the new place. CommitOpenRow makes the
-  // first n cells the stored cells of `row` (n <= ColCount).
+  // Rows are counted in columns, column 0 included, and their cells are
+  // addressed as StoredCells has them: column c at [c], for c >= 1 only;
+  // column 0 is the row's head, set through MutableHead.
+  //
+  // The row being built lies at OpenRow(), with room for columns below
+  // OpenRowRoom(). GrowOpenRow moves the columns below `used` written so far
+  // to a block with room for at least `room` columns and returns the new
+  // place. CommitOpenRow makes the columns below n the stored cells of `row`
+  // (n <= ColCount).
   Cell* OpenRow() { return t_.OpenRow(); }
   size_t OpenRowRoom() const { return t_.OpenRowRoom(); }
   Cell* GrowOpenRow(size_t used, size_t room, bool ahead = false) {
@@ -53,7 +58,7 @@ class TableBuilder {
   // One pool block for n more cells, so that the rows sized next (by
   // ResizeRow of empty rows) share a single allocation without slack.
   void ReserveCells(size_t n) { t_.ReserveCells(n); }
-  // Gives `row` room for exactly n stored cells (n <= ColCount), the new ones
+  // Gives `row` room for n stored columns (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n) { return t_.ResizeRow(row, n); }
   // Whether ResizeRow(row, n) takes no memory (it may then run on any thread
@@ -64,8 +69,11 @@ class TableBuilder {
   Cell* SizeRowForWriting(int row, size_t n) { return t_.SizeRowForWriting(row, n); }
   // The stored cells of `row`, for writing in place; TruncateRow lowers the
   // stored length (n <= StoredLength), SwapRowStorage exchanges two rows
-  // with everything they store, column 0 included.
+  // with everything they store; column 0 stays. EraseRows drops rows' stored
+  // cells and moves the rows after them up; column 0 stays with the places,
+  // losing its last n cells.
   Cell* MutableCells(int row) { return t_.MutableCells(row); }
+  Cell& MutableHead(int row) { return t_.MutableHead(row); }
   void TruncateRow(int row, size_t n) { t_.TruncateRow(row, n); }
   void SwapRowStorage(int a, int b) { t_.SwapRowStorage(a, b); }
   void EraseRows(int from, int n) { t_.EraseRows(from, n); }

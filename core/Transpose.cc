@@ -21,8 +21,8 @@ constexpr size_t kStripe = 16;
 // are asked for this many rows early.
 constexpr int kPrefetchRows = 8;
 
-// Source columns [first, last) of the source rows [row_begin, row_end) into
-// the target rows out[first..last).
+// Source columns [first, last) (first >= 1) of the source rows
+// [row_begin, row_end) (row_begin >= 1) into the target rows out[first..last).
 void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last, int row_begin,
                 int row_end) {
   const int src_rows = row_end;
@@ -48,6 +48,15 @@ void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last
   }
 }
 
+// The source's row 0 becomes the target's column 0, which the tables keep
+// apart from their rows.
+void CopyHeaderRow(const Table& source, Table& target, TableBuilder& build) {
+  if (source.RowCount() == 0 || target.RowCount() == 0) return;
+  build.MutableHead(0) = source.Head(0);
+  const int stored = std::min(static_cast<int>(source.StoredLength(0)), target.RowCount());
+  for (int c = 1; c < stored; ++c) build.MutableHead(c) = source.StoredCells(0)[c];
+}
+
 void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   const int src_rows = source.RowCount();
   const int src_cols = source.ColCount();
@@ -56,47 +65,63 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   TableBuilder build(target);
   build.ShareArenasOf(source);
 
-  // Target row c needs room up to the last source row that stores column c;
-  // the cells after it read empty anyway. First length[c] := the last row
-  // whose stored part ends at column c, then a suffix maximum gives them all.
+  // Target row c >= 1 needs room up to the last source row r >= 1 that
+  // stores column c; the cells after it read empty anyway. First length[c]
+  // := the last row whose stored part ends at column c, then a suffix
+  // maximum gives them all. Target row 0 takes the source's column 0.
   std::vector<uint32_t> length(static_cast<size_t>(src_cols), 0);
   bool full = true;  // every source row stores every column
-  for (int r = 0; r < src_rows; ++r) {
+  for (int r = 1; r < src_rows; ++r) {
     const size_t n = std::min(source.StoredLength(r), static_cast<size_t>(src_cols));
-    if (n > 0) length[n - 1] = static_cast<uint32_t>(r) + 1;  // r only grows
+    if (n > 1) length[n - 1] = static_cast<uint32_t>(r) + 1;  // r only grows
     if (n < static_cast<size_t>(src_cols)) full = false;
+  }
+  if (src_cols > 0) {
+    for (int r = src_rows - 1; r >= 1; --r) {
+      if (source.Head(r).empty()) continue;
+      length[0] = static_cast<uint32_t>(r) + 1;
+      break;
+    }
   }
   uint64_t total = 0;
   for (size_t c = length.size(); c-- > 0;) {
-    if (c + 1 < length.size()) length[c] = std::max(length[c], length[c + 1]);
-    total += length[c];
+    if (c >= 1 && c + 1 < length.size()) length[c] = std::max(length[c], length[c + 1]);
+    total += std::max<uint32_t>(length[c], 1) - 1;
   }
   if (total > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
   build.ReserveCells(static_cast<size_t>(total));
   std::vector<Cell*> out(static_cast<size_t>(src_cols));
-  // Of a full table every target cell is copied, so none needs clearing first.
+  // Of a full table every target cell is copied, so none needs clearing
+  // first; nor does row 0, which takes every cell of the source's column 0.
   for (int c = 0; c < src_cols; ++c) {
     const size_t n = length[static_cast<size_t>(c)];
-    out[static_cast<size_t>(c)] = full ? build.SizeRowForWriting(c, n) : build.ResizeRow(c, n);
+    out[static_cast<size_t>(c)] =
+        full || c == 0 ? build.SizeRowForWriting(c, n) : build.ResizeRow(c, n);
   }
   build.Finish();  // the kept blocks not taken go back
+  CopyHeaderRow(source, target, build);
 
   // Each target row is written at the places of the source rows, so the
   // two halves of the source rows fill disjoint halves of every target row:
   // the second core takes the lower half (and the first touch of its pages)
   // while this thread copies the upper one and reports the progress.
+  // The source's column 0, kept apart from its rows, becomes the target's
+  // row 0, which takes every cell of it up to its length.
+  const int row0_end = src_cols > 0 ? static_cast<int>(length[0]) : 0;
   auto copy = [&](int row_begin, int row_end, bool report) {
+    for (int r = row_begin; r < std::min(row_end, row0_end); ++r) out[0][r] = source.Head(r);
     for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
       if (report && observer) observer->Progress(c0);
-      const size_t first = static_cast<size_t>(c0);
-      const size_t last = std::min(first + kColumnBlock, static_cast<size_t>(src_cols));
+      const size_t first = static_cast<size_t>(std::max(c0, 1));
+      const size_t last =
+          std::min(static_cast<size_t>(c0) + kColumnBlock, static_cast<size_t>(src_cols));
       for (size_t stripe = first; stripe < last; stripe += kStripe) {
         CopyStripe(source, out.data(), stripe, std::min(stripe + kStripe, last), row_begin,
                    row_end);
       }
     }
   };
-  OnRowHalves(0, src_rows - 1, CellsOf(0, src_rows - 1, src_cols),
+  OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
               [&](int top, int bottom, int pace) { copy(top, bottom + 1, pace != 0); });
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ClipText.h"
 #include "core/Memory.h"
 #include "core/Table.h"
 #include "core/Transpose.h"
@@ -323,6 +324,41 @@ TEST(EditBlocks, CopyThenPasteOntoItselfChangesNothing) {
   EXPECT_EQ(Snapshot(t), before);
 }
 
+// Column 0 is kept apart from the rows, in the table and in the clip alike:
+// blocks that start left of it, at it or past it are copied cell for cell,
+// give the same text as their clip, and pasted back change nothing.
+TEST(EditBlocks, BlocksAtAndBesideColumnZeroAgreeWithTheCells) {
+  Table t;
+  FillNumbered(t, 5, 5, /*short_row=*/2);
+  t.Set(3, 3, std::string(40, 'L'));
+  t.SetRowCount(8);
+  t.Set(0, 6, "6");  // a row with its number only
+  const Grid before = Snapshot(t);
+  for (const int left : {-2, 0, 1, 2}) {
+    for (const int top : {-1, 0, 2}) {
+      for (const int right : {left, left + 1, 5, 7}) {
+        const Block block{left, top, right, 7};
+        SCOPED_TRACE(testing::Message() << "block " << left << "," << top << " - " << right);
+        Table clip;
+        ASSERT_TRUE(CopyBlock(t, block, clip, nullptr).ok());
+        ASSERT_EQ(clip.ColCount(), right - left + 1);
+        for (int r = 0; r < clip.RowCount(); ++r) {
+          for (int c = 0; c < clip.ColCount(); ++c) {
+            ASSERT_EQ(clip.Get(c, r), t.Get(left + c, top + r)) << c << "," << r;
+          }
+        }
+        if (left >= 0 && top >= 0) {
+          const Block inside{left, top, std::min(right, 5), 7};
+          EXPECT_EQ(BlockToText(clip, Block{0, 0, inside.right - left, 7 - top}),
+                    BlockToText(t, inside));
+        }
+        ASSERT_TRUE(PasteBlock(clip, t, left, top, nullptr).ok());
+        ASSERT_EQ(Snapshot(t), before);
+      }
+    }
+  }
+}
+
 TEST(EditBlocks, TheClipOutlivesTheSourcesCells) {
   Table t;
   FillNumbered(t, 3, 3);
@@ -385,6 +421,7 @@ TEST(EditBlocks, OutOfMemoryLosesNothing) {
   Table clip;
   clip.Reset(2, 1);
   clip.Set(0, 0, "old");
+  clip.Set(1, 0, "older");  // beyond column 0: recoding it takes room
   Table ansi;
   FillNumbered(ansi, 3, 3);
   ansi.set_utf8(false);

@@ -237,6 +237,30 @@ TEST(Table, MoveColMovesDataAndKeepsColumnNumbers) {
   }
 }
 
+// Column 0 is kept apart from the rest of a row; a move that takes it along
+// (no grid offers one, the table allows it) carries its cells like any other,
+// and dropping every column drops it too.
+TEST(Table, ColumnZeroMovesAndGoesLikeTheOthers) {
+  Table t;
+  FillNumbered(t, 4, 3);
+  t.MoveCol(0, 2);
+  for (int r = 1; r < 3; ++r) {
+    EXPECT_EQ(t.Get(0, r), CellText(1, r));
+    EXPECT_EQ(t.Get(1, r), CellText(2, r));
+    EXPECT_EQ(t.Get(2, r), std::to_string(r));
+    EXPECT_EQ(t.Get(3, r), CellText(3, r));
+  }
+  t.MoveCol(2, 0);
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(t.Get(c, r), Numbered(c, r)) << c << "," << r;
+  }
+  t.SetColCount(0);
+  t.SetColCount(4);
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(t.Get(c, r), "") << c << "," << r;
+  }
+}
+
 TEST(Table, MoveColInShortRowsMovesEmptyCells) {
   Table t;
   t.Reset(5, 3);
@@ -276,11 +300,13 @@ TEST(TableBuilder, RowsBuiltWithBlocksTakenAheadKeepTheirCells) {
       row = build.GrowOpenRow(0, kCells + 1, /*ahead=*/true);
       room = build.OpenRowRoom();
     }
-    for (size_t c = 0; c <= kCells; ++c) {
+    for (size_t c = 1; c <= kCells; ++c) {
       const int n = std::snprintf(text, sizeof text, "%d.%zu", r, c);
       row[c] = Cell::Inline(text, static_cast<size_t>(n));
     }
     if (table.RowCount() < r + 1) build.AppendRow();
+    build.MutableHead(r) =
+        Cell::Inline(text, static_cast<size_t>(std::snprintf(text, sizeof text, "%d.0", r)));
     build.CommitOpenRow(r, kCells + 1);
     row = build.OpenRow();
     room = build.OpenRowRoom();

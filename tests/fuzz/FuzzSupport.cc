@@ -98,7 +98,7 @@ Snapshot TakeSnapshot(const core::LoadResult& r, const core::Table& t, const Qui
   s.rows = t.RowCount();
   s.progress = obs.progress();
   for (int row = 0; row < t.RowCount(); ++row) {
-    int used = std::min(static_cast<int>(t.StoredLength(row)), t.ColCount());
+    int used = std::min(std::max(static_cast<int>(t.StoredLength(row)), 1), t.ColCount());
     while (used > 0 && t.Get(used - 1, row).empty()) --used;
     for (int col = 0; col < used; ++col) {
       const std::string_view cell = t.Get(col, row);
