@@ -22,9 +22,11 @@ constexpr size_t kStripe = 16;
 constexpr int kPrefetchRows = 8;
 
 // Source columns [first, last) (first >= 1) of the source rows
-// [row_begin, row_end) (row_begin >= 1) into the target rows out[first..last).
+// [row_begin, row_end) (row_begin >= 1) into the target rows out[first..last),
+// and the column 0 of the rows below `heads_end` into the target row out[0]:
+// the tables keep column 0 apart from the rows, so it is read beside them.
 void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last, int row_begin,
-                int row_end) {
+                int row_end, int heads_end) {
   const int src_rows = row_end;
   Cell* const* rows = out + first;
   for (int r = row_begin; r < src_rows; ++r) {
@@ -39,6 +41,7 @@ void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last
       }
     }
 #endif
+    if (r < heads_end) out[0][r] = source.Head(r);
     const size_t stored = std::min(source.StoredLength(r), last);
     if (stored <= first) continue;
     const Cell* cells = source.StoredCells(r) + first;
@@ -105,19 +108,19 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
   // two halves of the source rows fill disjoint halves of every target row:
   // the second core takes the lower half (and the first touch of its pages)
   // while this thread copies the upper one and reports the progress.
-  // The source's column 0, kept apart from its rows, becomes the target's
-  // row 0, which takes every cell of it up to its length.
+  // The source's column 0 becomes the target's row 0, with the first
+  // stripe; that row takes every cell of it up to its length.
   const int row0_end = src_cols > 0 ? static_cast<int>(length[0]) : 0;
   auto copy = [&](int row_begin, int row_end, bool report) {
-    for (int r = row_begin; r < std::min(row_end, row0_end); ++r) out[0][r] = source.Head(r);
     for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
       if (report && observer) observer->Progress(c0);
       const size_t first = static_cast<size_t>(std::max(c0, 1));
       const size_t last =
           std::min(static_cast<size_t>(c0) + kColumnBlock, static_cast<size_t>(src_cols));
-      for (size_t stripe = first; stripe < last; stripe += kStripe) {
+      // A table of column 0 alone still has it copied, in a stripe of no cells.
+      for (size_t stripe = first; stripe < last || (c0 == 0 && stripe == first); stripe += kStripe) {
         CopyStripe(source, out.data(), stripe, std::min(stripe + kStripe, last), row_begin,
-                   row_end);
+                   row_end, c0 == 0 && stripe == first ? row0_end : 0);
       }
     }
   };
