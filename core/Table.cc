@@ -76,13 +76,17 @@ void CellColumn::reserve(size_t n) {
   FreeColumn(cells_, capacity_);
   cells_ = fresh;
   capacity_ = n;
+  used_ = size_;
 }
 
 void CellColumn::resize(size_t n) {
   if (n > capacity_) reserve(n);
-  // What is dropped is emptied, so unused room always reads empty.
-  if (n < size_) std::memset(static_cast<void*>(cells_ + n), 0, (size_ - n) * sizeof(Cell));
+  // Cells used before (and dropped since) are emptied; the rest are zero.
+  if (n > size_ && used_ > size_) {
+    std::memset(static_cast<void*>(cells_ + size_), 0, (std::min(n, used_) - size_) * sizeof(Cell));
+  }
   size_ = n;
+  if (size_ > used_) used_ = size_;
 }
 
 void CellColumn::EmptyAll() {
@@ -92,13 +96,14 @@ void CellColumn::EmptyAll() {
 void CellColumn::Release() {
   FreeColumn(cells_, capacity_);
   cells_ = nullptr;
-  size_ = capacity_ = 0;
+  size_ = capacity_ = used_ = 0;
 }
 
 void CellColumn::swap(CellColumn& other) noexcept {
   std::swap(cells_, other.cells_);
   std::swap(size_, other.size_);
   std::swap(capacity_, other.capacity_);
+  std::swap(used_, other.used_);
 }
 
 Table::Table() {
@@ -142,7 +147,14 @@ void Table::ResetKeepingStorage(int col_count, int row_count) {
   if (spare_.cells) keep.push_back(spare_);
   blocks_.clear();
   spare_ = Block{nullptr, 0};
-  Reset(col_count, row_count);
+  // Column 0 keeps its room too, emptied.
+  CellColumn heads;
+  heads.swap(heads_);
+  Reset(col_count, 0);
+  heads.resize(0);
+  heads.resize(static_cast<size_t>(std::max(row_count, 0)));
+  heads_.swap(heads);
+  rows_.resize(heads_.size(), RowRef{nullptr, 0, 0});
   // In the order they were taken: a load asks for the same sizes again.
   kept_.swap(keep);
 }

@@ -87,11 +87,12 @@ class Cell {
 };
 static_assert(sizeof(Cell) == 16);
 
-// A column of cells in one array. Its room comes from calloc and is kept
-// empty while unused, so room taken anew reads as empty cells without a pass
-// over it (a big table's column asks the kernel for its pages only as they
-// are written, huge ones where it can). Allocation failures throw
-// std::bad_alloc.
+// A column of cells in one array. Its room comes zero-filled from the system
+// and the column knows how far it has been used, so room never used reads
+// as empty cells without a pass over it (a big table's column asks the
+// kernel for its pages only as they are written, huge ones where it can),
+// and room used before is emptied only when it is taken again. Allocation
+// failures throw std::bad_alloc.
 class CellColumn {
  public:
   CellColumn() = default;
@@ -109,6 +110,7 @@ class CellColumn {
   void push_back(const Cell& cell) {
     if (size_ == capacity_) reserve(capacity_ < 8 ? 16 : capacity_ * 2);
     cells_[size_++] = cell;
+    if (size_ > used_) used_ = size_;
   }
   // Every cell reads empty; the size stays.
   void EmptyAll();
@@ -120,6 +122,7 @@ class CellColumn {
   Cell* cells_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  size_t used_ = 0;  // the cells from here on were never used: they are zero
 };
 
 // Append-only store of cell texts longer than Cell::kInlineMax.

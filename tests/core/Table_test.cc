@@ -239,7 +239,7 @@ TEST(Table, MoveColMovesDataAndKeepsColumnNumbers) {
 
 // Column 0 is kept apart from the rest of a row; a move that takes it along
 // (no grid offers one, the table allows it) carries its cells like any other,
-// and dropping every column drops it too.
+// and rows or columns that go take their cells of it along.
 TEST(Table, ColumnZeroMovesAndGoesLikeTheOthers) {
   Table t;
   FillNumbered(t, 4, 3);
@@ -254,6 +254,14 @@ TEST(Table, ColumnZeroMovesAndGoesLikeTheOthers) {
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 4; ++c) EXPECT_EQ(t.Get(c, r), Numbered(c, r)) << c << "," << r;
   }
+  t.SetRowCount(1);
+  t.SetRowCount(3);
+  EXPECT_EQ(t.Get(0, 1), "");
+  EXPECT_EQ(t.Get(0, 2), "");
+  t.Set(0, 2, "2");
+  t.ResetKeepingStorage(4, 3);
+  EXPECT_EQ(t.Get(0, 2), "");
+  t.Set(0, 1, "1");
   t.SetColCount(0);
   t.SetColCount(4);
   for (int r = 0; r < 3; ++r) {
