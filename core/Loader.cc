@@ -618,9 +618,21 @@ class Loader {
     return true;
   }
 
-  static Cell RowNumber(int64_t k) {
-    char num[24];
-    return Cell::Inline(num, FormatNumber(k, num));
+  // The number of row k as a cell. Rows come in order, so the text is
+  // counted up from the one before instead of being divided down anew.
+  Cell RowNumber(int64_t k) {
+    if (k != number_) number_len_ = FormatNumber(number_ = k, number_text_);
+    const Cell cell = Cell::InlineFromPadded(number_text_, number_len_);
+    size_t i = number_len_;
+    while (i > 0 && number_text_[i - 1] == '9') number_text_[--i] = '0';
+    if (i > 0) {
+      ++number_text_[i - 1];
+    } else {  // 9...9 + 1
+      number_text_[0] = '1';
+      number_text_[number_len_++] = '0';
+    }
+    ++number_;
+    return cell;
   }
 
   // The helper's EndLine: the line goes into the log, its cells stay where
@@ -1136,6 +1148,10 @@ class Loader {
   size_t room_ = 0;
   size_t nfields_ = 0;
   bool utf8_bad_ = false;
+  // The text of row number number_, readable 16 bytes from its start.
+  char number_text_[24] = {'1'};
+  size_t number_len_ = 1;
+  int64_t number_ = 1;
   // The helper's side.
   bool helping_ = false;
   bool much_to_come_ = false;  // the helper takes its blocks ahead
