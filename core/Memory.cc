@@ -252,6 +252,15 @@ void PopulateInBackground(void* p, size_t bytes) {
 #endif
 }
 
+void GiveBackPages(const void* p, size_t bytes) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  const uintptr_t mask = static_cast<uintptr_t>(page) - 1;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + mask) & ~mask;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~mask;
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
+
 void AdviseHugePages(void* p, size_t bytes) {
 #if defined(MADV_HUGEPAGE)
   if (bytes < 2 * (size_t{2} << 20)) return;

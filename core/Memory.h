@@ -63,6 +63,11 @@ void AdviseHugePages(void* p, size_t bytes);
 // they are; the range may be written or freed meanwhile.
 void PopulateInBackground(void* p, size_t bytes);
 
+// Gives the whole pages inside [p, p + bytes) back to the system; they then
+// read as zeros (empty cells, rows without cells). For memory that is dead
+// but not yet freed, such as a table being copied away.
+void GiveBackPages(const void* p, size_t bytes);
+
 // Line buffers up to this size are taken without asking the headroom: the
 // check reads files of the system, and lines are rarely longer.
 inline constexpr uint64_t kUncheckedLineBytes = uint64_t{1} << 20;

@@ -104,6 +104,7 @@ class CellColumn {
   size_t capacity() const { return capacity_; }
   Cell& operator[](size_t i) { return cells_[i]; }
   const Cell& operator[](size_t i) const { return cells_[i]; }
+  const Cell* data() const { return cells_; }
   // The cells past the old size read empty.
   void resize(size_t n);
   void reserve(size_t n);
@@ -298,6 +299,22 @@ class Table {
   // Takes one pool block for n more cells, so that the rows sized next (by
   // ResizeRow of empty rows) share a single allocation without slack.
   void ReserveCells(size_t n);
+  // The pool blocks, for a copy that frees them as it passes their rows:
+  // block i holds the cells [PoolBlock(i).first, + .second). FreePoolBlock
+  // gives one back to the system; no row may read it afterwards. Two
+  // threads may free different blocks at once.
+  size_t PoolBlockCount() const { return blocks_.size(); }
+  std::pair<const Cell*, size_t> PoolBlock(size_t i) const {
+    return {blocks_[i].cells, blocks_[i].count};
+  }
+  void FreePoolBlock(size_t i) {
+    std::free(blocks_[i].cells);
+    blocks_[i].cells = nullptr;
+  }
+  // Where the directory entry and the column-0 cell of `row` lie
+  // (row <= RowCount), for giving their pages back (see GiveBackPages).
+  const void* RowEntry(int row) const { return rows_.data() + row; }
+  const void* HeadEntry(int row) const { return heads_.data() + row; }
 
   // `cells` points one cell before the row's array, at the place column 0
   // would have (every pool block keeps its first cell unused, so that place

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 #include "core/Table.h"
 
@@ -79,6 +80,13 @@ class TableBuilder {
   void EraseRows(int from, int n) { t_.EraseRows(from, n); }
   // Lets the table hold cells whose texts live in `other`'s arenas.
   void ShareArenasOf(const Table& other) { t_.ShareArenasOf(other); }
+  // The pool blocks and the places of the row entries, for a copy that
+  // gives the table's memory back as it goes (see Table).
+  size_t PoolBlockCount() const { return t_.PoolBlockCount(); }
+  std::pair<const Cell*, size_t> PoolBlock(size_t i) const { return t_.PoolBlock(i); }
+  void FreePoolBlock(size_t i) { t_.FreePoolBlock(i); }
+  const void* RowEntry(int row) const { return t_.RowEntry(row); }
+  const void* HeadEntry(int row) const { return t_.HeadEntry(row); }
 
  private:
   Table& t_;

@@ -1,10 +1,12 @@
 #include "core/Transpose.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <new>
 #include <vector>
 
+#include "core/Memory.h"
 #include "core/RowHalves.h"
 #include "core/TableBuilder.h"
 
@@ -51,6 +53,118 @@ void CopyStripe(const Table& source, Cell* const* out, size_t first, size_t last
   }
 }
 
+// A copy that frees its source goes through the rows in steps of about this
+// many cells, and gives back what each step has passed.
+constexpr uint64_t kFreeStepCells = uint64_t{1} << 19;
+// The row entries go back in pieces of a huge page: giving back part of one
+// would only split it.
+constexpr uintptr_t kGiveBackBytes = uintptr_t{2} << 20;
+
+uintptr_t Address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+
+// The pages of an array that a thread has passed, from `begin` on, go back
+// in whole pieces; a piece it shares with the elements of another thread
+// stays.
+class PassedPages {
+ public:
+  explicit PassedPages(const void* begin)
+      : done_((Address(begin) + kGiveBackBytes - 1) & ~(kGiveBackBytes - 1)) {}
+  void UpTo(const void* end) {
+    const uintptr_t upto = Address(end) & ~(kGiveBackBytes - 1);
+    if (upto <= done_) return;
+    GiveBackPages(reinterpret_cast<const void*>(done_), upto - done_);
+    done_ = upto;
+  }
+
+ private:
+  uintptr_t done_;
+};
+
+// A pool block of the source with the first and the last row whose cells
+// lie in it (last_row -1: none).
+struct BlockUse {
+  size_t block;
+  int first_row;
+  int last_row;
+};
+
+// The source's pool blocks in the order the rows are done with them.
+std::vector<BlockUse> PlanBlockUse(const Table& source, const TableBuilder& src) {
+  struct Span {
+    uintptr_t begin, end;
+    size_t block;
+  };
+  std::vector<Span> spans;
+  for (size_t i = 0; i < src.PoolBlockCount(); ++i) {
+    const auto [cells, count] = src.PoolBlock(i);
+    if (cells) spans.push_back(Span{Address(cells), Address(cells + count), i});
+  }
+  std::sort(spans.begin(), spans.end(),
+            [](const Span& a, const Span& b) { return a.begin < b.begin; });
+  std::vector<BlockUse> use(spans.size());
+  for (size_t i = 0; i < spans.size(); ++i) use[i] = BlockUse{spans[i].block, INT_MAX, -1};
+  size_t hit = 0;  // rows mostly follow each other in one block
+  for (int r = 0; r < source.RowCount(); ++r) {
+    if (source.StoredLength(r) <= 1) continue;
+    const uintptr_t p = Address(source.StoredCells(r) + 1);
+    if (hit >= spans.size() || p < spans[hit].begin || p >= spans[hit].end) {
+      auto it = std::upper_bound(spans.begin(), spans.end(), p,
+                                 [](uintptr_t a, const Span& s) { return a < s.begin; });
+      if (it == spans.begin() || p >= (it - 1)->end) continue;  // not the pool's: not freed
+      hit = static_cast<size_t>(it - 1 - spans.begin());
+    }
+    use[hit].first_row = std::min(use[hit].first_row, r);
+    use[hit].last_row = r;
+  }
+  std::stable_sort(use.begin(), use.end(),
+                   [](const BlockUse& a, const BlockUse& b) { return a.last_row < b.last_row; });
+  return use;
+}
+
+// The source's column 0 and its rows [1, row0_end) go into the target's row
+// out[0], columns [1, src_cols) into out[1..]: the rows of [row_begin,
+// row_end) in steps, each step's source memory given back once it is passed
+// where no other rows need it. `plan` (PlanBlockUse) is shared with the
+// thread that does the other rows; `pace` as OnRowHalves gives it (0: this
+// thread reports no progress).
+void CopyFreeing(const Table& source, TableBuilder& src, const std::vector<BlockUse>& plan,
+                 Cell* const* out, int src_cols, int row0_end, int row_begin, int row_end, int pace,
+                 ProgressObserver* observer) {
+  const int own_from = row_begin == 1 ? 0 : row_begin;  // row 0 went first
+  const int step = static_cast<int>(
+      std::max<uint64_t>(1, kFreeStepCells / static_cast<uint64_t>(std::max(src_cols, 1))));
+  const int src_rows = source.RowCount();
+  PassedPages entries(src.RowEntry(own_from));
+  PassedPages heads(src.HeadEntry(own_from));
+  size_t next_block = 0;
+  int mark = 0;  // the next progress position, a multiple of kColumnBlock
+  auto report = [&](int done) {
+    if (pace == 0 || !observer) return;
+    const int64_t at = static_cast<int64_t>(src_cols - 1) * RowsDone(1, src_rows - 1, done, pace) /
+                       std::max(src_rows - 1, 1);
+    for (; mark < src_cols && mark <= at; mark += kColumnBlock) observer->Progress(mark);
+  };
+  report(0);
+  const size_t cols = static_cast<size_t>(src_cols);
+  for (int top = row_begin; top < row_end && cols > 0; top += step) {
+    const int end = std::min(row_end, top + step);
+    // A table of column 0 alone still has it copied, in a stripe of no cells.
+    for (size_t first = 1; first == 1 || first < cols; first += kStripe) {
+      CopyStripe(source, out, first, std::min(first + kStripe, cols), top, end,
+                 first == 1 ? row0_end : 0);
+    }
+    for (; next_block < plan.size() && plan[next_block].last_row < end; ++next_block) {
+      const BlockUse& use = plan[next_block];
+      if (use.first_row >= own_from && use.last_row >= 0) src.FreePoolBlock(use.block);
+    }
+    entries.UpTo(src.RowEntry(end));
+    heads.UpTo(src.HeadEntry(end));
+    report(end - 1);
+  }
+  if (pace == 0 || !observer) return;
+  for (; mark < src_cols; mark += kColumnBlock) observer->Progress(mark);
+}
+
 // The source's row 0 becomes the target's column 0, which the tables keep
 // apart from their rows.
 void CopyHeaderRow(const Table& source, Table& target, TableBuilder& build) {
@@ -60,7 +174,9 @@ void CopyHeaderRow(const Table& source, Table& target, TableBuilder& build) {
   for (int c = 1; c < stored; ++c) build.MutableHead(c) = source.StoredCells(0)[c];
 }
 
-void Copy(const Table& source, Table& target, ProgressObserver* observer) {
+// `freeing`: the source itself, when its memory is to go back as the copy
+// passes it (else null).
+void Copy(const Table& source, Table& target, ProgressObserver* observer, Table* freeing) {
   const int src_rows = source.RowCount();
   const int src_cols = source.ColCount();
   // The target's blocks (the view's table before) serve again.
@@ -124,22 +240,48 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer) {
       }
     }
   };
+  if (!freeing) {
+    OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
+                [&](int top, int bottom, int pace) { copy(top, bottom + 1, pace != 0); });
+    return;
+  }
+  TableBuilder src(*freeing);
+  const std::vector<BlockUse> plan = PlanBlockUse(source, src);
+  // Nothing below throws: the source is whole until here.
+  src.Finish();  // its blocks kept for more rows
+  for (const BlockUse& use : plan) {
+    if (use.last_row < 0) src.FreePoolBlock(use.block);
+  }
   OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
-              [&](int top, int bottom, int pace) { copy(top, bottom + 1, pace != 0); });
+              [&](int top, int bottom, int pace) {
+                CopyFreeing(source, src, plan, out.data(), src_cols, row0_end, top, bottom + 1,
+                            pace, observer);
+              });
+}
+
+Result Transpose(const Table& source, Table& target, ProgressObserver* observer, Table* freeing) {
+  if (observer) observer->Started(source.ColCount() - 1);
+  Result result = CatchOutOfMemory([&] {
+    Copy(source, target, observer, freeing);
+    // The cells are the same bytes, so they are read the same way.
+    target.set_utf8(source.utf8());
+  });
+  if (!result.ok()) target.Reset(2, 2);
+  if (result.ok() && freeing) ClearGrid(*freeing);
+  if (observer) observer->Finished();
+  return result;
 }
 
 }  // namespace
 
 Result TransposeGrid(const Table& source, Table& target, ProgressObserver* observer) {
-  if (observer) observer->Started(source.ColCount() - 1);
-  Result result = CatchOutOfMemory([&] {
-    Copy(source, target, observer);
-    // The cells are the same bytes, so they are read the same way.
-    target.set_utf8(source.utf8());
-  });
-  if (!result.ok()) target.Reset(2, 2);
-  if (observer) observer->Finished();
-  return result;
+  return Transpose(source, target, observer, nullptr);
+}
+
+Result TransposeGridFreeingSource(Table& source, Table& target, ProgressObserver* observer,
+                                  uint64_t free_from) {
+  const bool big = source.StorageBytes() >= free_from;
+  return Transpose(source, target, observer, big ? &source : nullptr);
 }
 
 }  // namespace core

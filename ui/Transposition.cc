@@ -43,9 +43,13 @@ void Transposition::tbRow_ColClick() {
   views_.ShowOnly(target);
   // No other window events run during the copy: the bar is painted directly.
   ProgressReport progress(bar_, window_, nullptr, kShowAfterMs);
+  // The view left is made anew at the next switch: a big one gives its
+  // memory back during the copy, so the grid leaving lets go of its table.
+  source.BeginUpdate();
   const core::Result result = edits_.Replace(target, [&](core::Table& table) {
-    return core::TransposeGrid(source.table(), table, &progress);
+    return core::TransposeGridFreeingSource(source.table(), table, &progress);
   });
+  source.EndUpdate();
   if (!result.ok()) {
     // The copy did not fit: stay with the table that was shown, unchanged.
     views_.SetTransposed(!transposed);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -287,6 +288,68 @@ TEST(TransposeGrid, CarriesTheTextEncodingBothWays) {
   }
 }
 
+// A table whose rows lie all over its pool: ragged rows, some grown later
+// (their cells move behind all the others), long texts, rows moved far.
+void FillScattered(Table& t, int cols, int rows) {
+  t.Reset(cols, rows);
+  for (int c = 1; c < cols; ++c) t.Set(c, 0, std::to_string(c));
+  for (int r = 1; r < rows; ++r) {
+    t.Set(0, r, std::to_string(r));
+    for (int c = 1; c < 1 + r % std::max(cols, 1); ++c) {
+      t.Set(c, r, r % 89 == 0 ? Name(c, r) + " and a text too long for a cell" : Name(c, r));
+    }
+  }
+  for (int r = 3; r < rows; r += 7) t.Set(cols - 1, r, "grown");
+  if (rows > 20) {
+    t.MoveRow(2, rows - 3);
+    t.MoveRow(rows / 2 + 1, 5);
+  }
+}
+
+// The view switch frees a big source as the copy passes it: the copy must
+// still be the one TransposeGrid makes of the same table, in one thread or
+// two, whatever rows share the pool's blocks, and the source is left as a
+// cleared grid.
+TEST(TransposeGridFreeingSource, GivesWhatTheCopyGivesAndLeavesTheSourceCleared) {
+  struct Case {
+    int cols, rows;
+  };
+  for (const Case k :
+       {Case{6, 300000}, Case{240, 150}, Case{6, 40}, Case{1, 30}, Case{0, 5}, Case{7, 1}}) {
+    SCOPED_TRACE(testing::Message() << k.cols << " x " << k.rows);
+    Table plain;
+    FillScattered(plain, k.cols, k.rows);
+    Table expected;
+    RecordingObserver expected_progress;
+    ASSERT_TRUE(TransposeGrid(plain, expected, &expected_progress).ok());
+
+    Table source;
+    FillScattered(source, k.cols, k.rows);
+    Table target;
+    FillNumbered(target, 9, 9, Name);  // an earlier table
+    RecordingObserver progress;
+    ASSERT_TRUE(TransposeGridFreeingSource(source, target, &progress, /*free_from=*/0).ok());
+    ASSERT_EQ(target.ColCount(), expected.ColCount());
+    ASSERT_EQ(target.RowCount(), expected.RowCount());
+    EXPECT_EQ(Snapshot(target), Snapshot(expected));
+    EXPECT_EQ(progress.events, expected_progress.events);
+    EXPECT_EQ(progress.positions, expected_progress.positions);
+    EXPECT_EQ(source.ColCount(), k.cols);
+    EXPECT_EQ(source.RowCount(), 2);
+    for (int c = 0; c < k.cols; ++c) EXPECT_EQ(source.Get(c, 1), "");
+  }
+}
+
+TEST(TransposeGridFreeingSource, KeepsASourceBelowTheSize) {
+  Table source;
+  FillScattered(source, 8, 100);
+  const auto before = Snapshot(source);
+  Table target;
+  ASSERT_TRUE(TransposeGridFreeingSource(source, target, nullptr, source.StorageBytes() + 1).ok());
+  EXPECT_EQ(Snapshot(source), before);
+  ExpectTransposed(source, target);
+}
+
 TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
   Table source;
   FillNumbered(source, 11, 3000, [](int c, int r) {
@@ -301,9 +364,10 @@ TEST(TransposeGrid, OutOfMemoryLeavesAnEmptyTargetAndTheSourceAsItWas) {
     Table target;
     FillNumbered(target, 30, 30, Name);  // an earlier table
     RecordingObserver observer;
-    {
+    for (const bool freeing : {false, true}) {
       ScopedMemoryProbe limit(BudgetProbe(budget));
-      const Result result = TransposeGrid(source, target, &observer);
+      const Result result = freeing ? TransposeGridFreeingSource(source, target, &observer, 0)
+                                    : TransposeGrid(source, target, &observer);
       EXPECT_EQ(result.code(), Code::kOutOfMemory);
       EXPECT_EQ(result.message(), "Speicherplatz zu klein");
     }

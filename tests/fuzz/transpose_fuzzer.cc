@@ -1,6 +1,7 @@
 // Random table operations (Set, SetColCount, SetRowCount, MoveRow, MoveCol,
 // ClearGrid, Reset) applied to a core::Table and to a plain model of it; the
-// table must match the model, and TransposeGrid twice must give it back. Each
+// table must match the model, and TransposeGrid twice (the second time
+// freeing its source as the view switch does) must give it back. Each
 // source is destroyed once it has been transposed, so the shared long texts
 // must outlive it. One transposition may run under a memory budget: it then
 // either succeeds or leaves the empty 2 x 2 target and the source untouched.
@@ -172,15 +173,23 @@ class CheckingObserver : public core::ProgressObserver {
   int maximum_ = 0, next_ = 0;
 };
 
-// Transposes `source` into a new table holding leftovers of earlier work.
-std::unique_ptr<core::Table> Transpose(const core::Table& source) {
+// Transposes `source` into a new table holding leftovers of earlier work;
+// `freeing`: as the view switch does it, the source's memory going back as
+// the copy passes it, which leaves the source cleared.
+std::unique_ptr<core::Table> Transpose(core::Table& source, bool freeing) {
   auto target = std::make_unique<core::Table>();
   target->Reset(3, 3);
   target->Set(2, 2, "a leftover longer than fifteen bytes");
   CheckingObserver observer;
-  const core::Result r = core::TransposeGrid(source, *target, &observer);
+  const int cols = source.ColCount();
+  const core::Result r = freeing ? core::TransposeGridFreeingSource(source, *target, &observer, 0)
+                                 : core::TransposeGrid(source, *target, &observer);
   FUZZ_CHECK(r.ok(), "TransposeGrid failed: " + r.message());
-  observer.CheckDone(source.ColCount());
+  observer.CheckDone(cols);
+  if (freeing) {
+    FUZZ_CHECK(source.ColCount() == cols && source.RowCount() == 2, "freed source not cleared");
+    for (int c = 0; c < cols; ++c) FUZZ_CHECK(source.Get(c, 1).empty(), "freed source not empty");
+  }
   return target;
 }
 
@@ -218,10 +227,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckTable(*table, model, false, "operations");
   if (budget > 0) TransposeWithBudget(*table, model, budget);
 
-  auto once = Transpose(*table);
+  auto once = Transpose(*table, false);
   table.reset();  // the long texts now live on in `once` alone
   CheckTable(*once, model, true, "transposed");
-  auto twice = Transpose(*once);
+  auto twice = Transpose(*once, true);
   once.reset();
   CheckTable(*twice, model, false, "transposed twice");
   return 0;
