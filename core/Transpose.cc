@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "core/Memory.h"
@@ -80,63 +81,193 @@ class PassedPages {
   uintptr_t done_;
 };
 
-// A pool block of the source with the first and the last row whose cells
-// lie in it (last_row -1: none).
-struct BlockUse {
-  size_t block;
-  int first_row;
-  int last_row;
+uintptr_t PieceBelow(uintptr_t a) { return a & ~(kGiveBackBytes - 1); }
+uintptr_t PieceAbove(uintptr_t a) { return PieceBelow(a + kGiveBackBytes - 1); }
+
+// The source's pool blocks and which rows keep their cells in them.
+class PoolPlan {
+ public:
+  static constexpr size_t kNone = SIZE_MAX;
+
+  struct Span {
+    uintptr_t begin, end;                    // the block's cells
+    size_t block;                            // its index in the table
+    int first_row = INT_MAX, last_row = -1;  // last_row -1: no row's cells
+    // The rows' cells follow each other in the order of the rows, as a load
+    // or a transposition lays them out: the cells between the start of one
+    // row and the start of a later one then belong to the rows between them.
+    bool ordered = true;
+  };
+
+  PoolPlan(const Table& source, const TableBuilder& src) {
+    for (size_t i = 0; i < src.PoolBlockCount(); ++i) {
+      const auto [cells, count] = src.PoolBlock(i);
+      if (cells) spans_.push_back(Span{Address(cells), Address(cells + count), i});
+    }
+    std::sort(spans_.begin(), spans_.end(),
+              [](const Span& a, const Span& b) { return a.begin < b.begin; });
+    std::vector<uintptr_t> last_end(spans_.size(), 0);
+    size_t hit = 0;
+    for (int r = 0; r < source.RowCount(); ++r) {
+      const auto [begin, end] = Cells(source, r);
+      const size_t i = Find(begin, hit);
+      if (i == kNone) continue;  // not the pool's: never freed here
+      Span& span = spans_[i];
+      span.first_row = std::min(span.first_row, r);
+      span.last_row = r;
+      if (begin < last_end[i] || end > span.end) span.ordered = false;
+      last_end[i] = end;
+    }
+    by_last_row_.resize(spans_.size());
+    for (size_t i = 0; i < spans_.size(); ++i) by_last_row_[i] = i;
+    std::stable_sort(by_last_row_.begin(), by_last_row_.end(), [this](size_t a, size_t b) {
+      return spans_[a].last_row < spans_[b].last_row;
+    });
+  }
+
+  // The cells of row `r` as addresses ([0, 0) for a row without cells).
+  static std::pair<uintptr_t, uintptr_t> Cells(const Table& source, int r) {
+    const size_t n = source.StoredLength(r);
+    if (n <= 1) return {0, 0};
+    return {Address(source.StoredCells(r) + 1), Address(source.StoredCells(r) + n)};
+  }
+  // The span holding address p (kNone: none); `hit` remembers the last one
+  // found, since rows mostly follow each other.
+  size_t Find(uintptr_t p, size_t& hit) const {
+    if (p == 0) return kNone;
+    if (hit < spans_.size() && p >= spans_[hit].begin && p < spans_[hit].end) return hit;
+    auto it = std::upper_bound(spans_.begin(), spans_.end(), p,
+                               [](uintptr_t a, const Span& s) { return a < s.begin; });
+    if (it == spans_.begin() || p >= (it - 1)->end) return kNone;
+    hit = static_cast<size_t>(it - 1 - spans_.begin());
+    return hit;
+  }
+  const std::vector<Span>& spans() const { return spans_; }
+  // Span indices by the last row that needs them.
+  const std::vector<size_t>& by_last_row() const { return by_last_row_; }
+
+ private:
+  std::vector<Span> spans_;
+  std::vector<size_t> by_last_row_;
 };
 
-// The source's pool blocks in the order the rows are done with them.
-std::vector<BlockUse> PlanBlockUse(const Table& source, const TableBuilder& src) {
-  struct Span {
-    uintptr_t begin, end;
-    size_t block;
-  };
-  std::vector<Span> spans;
-  for (size_t i = 0; i < src.PoolBlockCount(); ++i) {
-    const auto [cells, count] = src.PoolBlock(i);
-    if (cells) spans.push_back(Span{Address(cells), Address(cells + count), i});
-  }
-  std::sort(spans.begin(), spans.end(),
-            [](const Span& a, const Span& b) { return a.begin < b.begin; });
-  std::vector<BlockUse> use(spans.size());
-  for (size_t i = 0; i < spans.size(); ++i) use[i] = BlockUse{spans[i].block, INT_MAX, -1};
-  size_t hit = 0;  // rows mostly follow each other in one block
-  for (int r = 0; r < source.RowCount(); ++r) {
-    if (source.StoredLength(r) <= 1) continue;
-    const uintptr_t p = Address(source.StoredCells(r) + 1);
-    if (hit >= spans.size() || p < spans[hit].begin || p >= spans[hit].end) {
-      auto it = std::upper_bound(spans.begin(), spans.end(), p,
-                                 [](uintptr_t a, const Span& s) { return a < s.begin; });
-      if (it == spans.begin() || p >= (it - 1)->end) continue;  // not the pool's: not freed
-      hit = static_cast<size_t>(it - 1 - spans.begin());
+// What one thread of a freeing copy has given back of the source: blocks
+// whose rows are all its own go once the last of them is copied; of an
+// ordered block shared with other rows, the pages behind the rows it has
+// copied go as it passes them.
+class PassedRows {
+ public:
+  PassedRows(const Table& source, TableBuilder& src, const PoolPlan& plan, int own_from,
+             int own_end)
+      : source_(source),
+        src_(src),
+        plan_(plan),
+        own_from_(own_from),
+        own_end_(own_end),
+        entries_(src.RowEntry(own_from)),
+        heads_(src.HeadEntry(own_from)),
+        from_(plan.spans().size(), 0),
+        upto_(plan.spans().size(), 0),
+        freed_(plan.spans().size(), false) {}
+
+  // Rows [top, end) are copied.
+  void Passed(int top, int end) {
+    for (int r = top; r < end; ++r) {
+      const auto [begin, stop] = PoolPlan::Cells(source_, r);
+      const size_t i = plan_.Find(begin, hit_);
+      if (i == PoolPlan::kNone || !plan_.spans()[i].ordered) continue;
+      if (from_[i] == 0) from_[i] = PieceAbove(begin);  // below: rows of other threads
+      upto_[i] = stop;
     }
-    use[hit].first_row = std::min(use[hit].first_row, r);
-    use[hit].last_row = r;
+    const auto& spans = plan_.spans();
+    for (; next_ < spans.size(); ++next_) {
+      const size_t i = plan_.by_last_row()[next_];
+      const PoolPlan::Span& span = spans[i];
+      if (span.last_row >= end) break;
+      if (span.last_row < 0 || span.first_row < own_from_ || span.last_row >= own_end_) continue;
+      src_.FreePoolBlock(span.block);
+      freed_[i] = true;
+    }
+    for (size_t i = 0; i < spans.size(); ++i) {
+      const uintptr_t upto = PieceBelow(upto_[i]);
+      if (freed_[i] || from_[i] == 0 || upto <= from_[i]) continue;
+      GiveBackPages(reinterpret_cast<const void*>(from_[i]), upto - from_[i]);
+      from_[i] = upto;
+    }
+    entries_.UpTo(src_.RowEntry(end));
+    heads_.UpTo(src_.HeadEntry(end));
   }
-  std::stable_sort(use.begin(), use.end(),
-                   [](const BlockUse& a, const BlockUse& b) { return a.last_row < b.last_row; });
-  return use;
+
+ private:
+  const Table& source_;
+  TableBuilder& src_;
+  const PoolPlan& plan_;
+  const int own_from_, own_end_;
+  PassedPages entries_, heads_;
+  std::vector<uintptr_t> from_, upto_;  // per span: given back up to from_
+  std::vector<bool> freed_;
+  size_t next_ = 0;  // in plan_.by_last_row()
+  size_t hit_ = 0;
+};
+
+// Wider sources than this are copied column block by column block: each
+// step of a few rows would touch a page of every target row, and the rows
+// are long enough to give back their own pages.
+constexpr int kFreeByRowsMaxCols = 2048;
+
+// The source's column 0 and its rows [1, row0_end) go into the target's row
+// out[0], columns [1, src_cols) into out[1..], for the long rows [row_begin,
+// row_end) of a wide source: in column blocks, as TransposeGrid does, each
+// row giving back the pages of its cells copied so far. The pages lie inside
+// the row's own cells, so nothing another row needs goes.
+void CopyFreeingByColumns(const Table& source, Cell* const* out, int src_cols, int row0_end,
+                          int row_begin, int row_end, bool report, ProgressObserver* observer) {
+  const uintptr_t page = kGiveBackBytes / 512;  // at least the system's page
+  std::vector<uintptr_t> from(static_cast<size_t>(std::max(row_end - row_begin, 0)));
+  std::vector<uintptr_t> piece(from.size());
+  for (int r = row_begin; r < row_end; ++r) {
+    const auto [begin, end] = PoolPlan::Cells(source, r);
+    const size_t i = static_cast<size_t>(r - row_begin);
+    from[i] = (begin + page - 1) & ~(page - 1);
+    // A few calls per row, in whole huge pages where the row is long.
+    piece[i] = std::clamp<uintptr_t>(((end - begin) / 16) & ~(page - 1), page, kGiveBackBytes);
+  }
+  for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
+    if (report && observer) observer->Progress(c0);
+    const size_t first = static_cast<size_t>(std::max(c0, 1));
+    const size_t last =
+        std::min(static_cast<size_t>(c0) + kColumnBlock, static_cast<size_t>(src_cols));
+    for (size_t stripe = first; stripe < last || (c0 == 0 && stripe == first); stripe += kStripe) {
+      CopyStripe(source, out, stripe, std::min(stripe + kStripe, last), row_begin, row_end,
+                 c0 == 0 && stripe == first ? row0_end : 0);
+    }
+    for (int r = row_begin; r < row_end; ++r) {
+      const size_t stored = std::min(source.StoredLength(r), last);
+      if (stored <= 1) continue;
+      const size_t i = static_cast<size_t>(r - row_begin);
+      const uintptr_t upto = Address(source.StoredCells(r) + stored) & ~(page - 1);
+      if (upto < from[i] + piece[i] && stored < source.StoredLength(r)) continue;
+      if (upto <= from[i]) continue;
+      GiveBackPages(reinterpret_cast<const void*>(from[i]), upto - from[i]);
+      from[i] = upto;
+    }
+  }
 }
 
 // The source's column 0 and its rows [1, row0_end) go into the target's row
 // out[0], columns [1, src_cols) into out[1..]: the rows of [row_begin,
 // row_end) in steps, each step's source memory given back once it is passed
-// where no other rows need it. `plan` (PlanBlockUse) is shared with the
-// thread that does the other rows; `pace` as OnRowHalves gives it (0: this
-// thread reports no progress).
-void CopyFreeing(const Table& source, TableBuilder& src, const std::vector<BlockUse>& plan,
-                 Cell* const* out, int src_cols, int row0_end, int row_begin, int row_end, int pace,
+// where no other rows need it. `plan` is shared with the thread that does
+// the other rows; `pace` as OnRowHalves gives it (0: this thread reports no
+// progress).
+void CopyFreeing(const Table& source, TableBuilder& src, const PoolPlan& plan, Cell* const* out,
+                 int src_cols, int row0_end, int row_begin, int row_end, int pace,
                  ProgressObserver* observer) {
   const int own_from = row_begin == 1 ? 0 : row_begin;  // row 0 went first
   const int step = static_cast<int>(
       std::max<uint64_t>(1, kFreeStepCells / static_cast<uint64_t>(std::max(src_cols, 1))));
   const int src_rows = source.RowCount();
-  PassedPages entries(src.RowEntry(own_from));
-  PassedPages heads(src.HeadEntry(own_from));
-  size_t next_block = 0;
+  PassedRows passed(source, src, plan, own_from, row_end);
   int mark = 0;  // the next progress position, a multiple of kColumnBlock
   auto report = [&](int done) {
     if (pace == 0 || !observer) return;
@@ -153,12 +284,7 @@ void CopyFreeing(const Table& source, TableBuilder& src, const std::vector<Block
       CopyStripe(source, out, first, std::min(first + kStripe, cols), top, end,
                  first == 1 ? row0_end : 0);
     }
-    for (; next_block < plan.size() && plan[next_block].last_row < end; ++next_block) {
-      const BlockUse& use = plan[next_block];
-      if (use.first_row >= own_from && use.last_row >= 0) src.FreePoolBlock(use.block);
-    }
-    entries.UpTo(src.RowEntry(end));
-    heads.UpTo(src.HeadEntry(end));
+    passed.Passed(top == row_begin ? own_from : top, end);
     report(end - 1);
   }
   if (pace == 0 || !observer) return;
@@ -246,16 +372,21 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
     return;
   }
   TableBuilder src(*freeing);
-  const std::vector<BlockUse> plan = PlanBlockUse(source, src);
+  const PoolPlan plan(source, src);
   // Nothing below throws: the source is whole until here.
   src.Finish();  // its blocks kept for more rows
-  for (const BlockUse& use : plan) {
-    if (use.last_row < 0) src.FreePoolBlock(use.block);
+  for (const PoolPlan::Span& span : plan.spans()) {
+    if (span.last_row < 0) src.FreePoolBlock(span.block);
   }
   OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
               [&](int top, int bottom, int pace) {
-                CopyFreeing(source, src, plan, out.data(), src_cols, row0_end, top, bottom + 1,
-                            pace, observer);
+                if (src_cols > kFreeByRowsMaxCols) {
+                  CopyFreeingByColumns(source, out.data(), src_cols, row0_end, top, bottom + 1,
+                                       pace != 0, observer);
+                } else {
+                  CopyFreeing(source, src, plan, out.data(), src_cols, row0_end, top, bottom + 1,
+                              pace, observer);
+                }
               });
 }
 

@@ -306,37 +306,44 @@ void FillScattered(Table& t, int cols, int rows) {
   }
 }
 
-// The view switch frees a big source as the copy passes it: the copy must
-// still be the one TransposeGrid makes of the same table, in one thread or
-// two, whatever rows share the pool's blocks, and the source is left as a
-// cleared grid.
-TEST(TransposeGridFreeingSource, GivesWhatTheCopyGivesAndLeavesTheSourceCleared) {
+// The view switch frees a big source as the copy passes it: switched three
+// times, the views must be the ones TransposeGrid makes, in one thread or
+// two, for rows spread over the pool as edits leave them and for rows laid
+// out by a transposition, tall and wide; each source is left as a cleared
+// grid.
+TEST(TransposeGridFreeingSource, SwitchesGiveWhatTheCopyGivesAndLeaveTheSourceCleared) {
   struct Case {
     int cols, rows;
   };
-  for (const Case k :
-       {Case{6, 300000}, Case{240, 150}, Case{6, 40}, Case{1, 30}, Case{0, 5}, Case{7, 1}}) {
+  for (const Case k : {Case{6, 300000}, Case{240, 150}, Case{3000, 40}, Case{6000, 200},
+                       Case{6, 40}, Case{1, 30}, Case{0, 5}, Case{7, 1}}) {
     SCOPED_TRACE(testing::Message() << k.cols << " x " << k.rows);
     Table plain;
     FillScattered(plain, k.cols, k.rows);
     Table expected;
     RecordingObserver expected_progress;
     ASSERT_TRUE(TransposeGrid(plain, expected, &expected_progress).ok());
+    const auto views = std::vector{Snapshot(expected), Snapshot(plain)};
 
-    Table source;
-    FillScattered(source, k.cols, k.rows);
-    Table target;
-    FillNumbered(target, 9, 9, Name);  // an earlier table
-    RecordingObserver progress;
-    ASSERT_TRUE(TransposeGridFreeingSource(source, target, &progress, /*free_from=*/0).ok());
-    ASSERT_EQ(target.ColCount(), expected.ColCount());
-    ASSERT_EQ(target.RowCount(), expected.RowCount());
-    EXPECT_EQ(Snapshot(target), Snapshot(expected));
-    EXPECT_EQ(progress.events, expected_progress.events);
-    EXPECT_EQ(progress.positions, expected_progress.positions);
-    EXPECT_EQ(source.ColCount(), k.cols);
-    EXPECT_EQ(source.RowCount(), 2);
-    for (int c = 0; c < k.cols; ++c) EXPECT_EQ(source.Get(c, 1), "");
+    Table view[2];
+    FillScattered(view[0], k.cols, k.rows);
+    FillNumbered(view[1], 9, 9, Name);  // an earlier table
+    for (int i = 0; i < 3; ++i) {
+      SCOPED_TRACE(testing::Message() << "switch " << i + 1);
+      Table& source = view[i % 2];
+      Table& target = view[(i + 1) % 2];
+      const int cols = source.ColCount();
+      RecordingObserver progress;
+      ASSERT_TRUE(TransposeGridFreeingSource(source, target, &progress, /*free_from=*/0).ok());
+      EXPECT_EQ(Snapshot(target), views[static_cast<size_t>(i % 2)]);
+      if (i == 0) {
+        EXPECT_EQ(progress.positions, expected_progress.positions);
+      }
+      EXPECT_EQ(progress.events.size(), progress.positions.size() + 2);
+      EXPECT_EQ(source.ColCount(), cols);
+      EXPECT_EQ(source.RowCount(), 2);
+      for (int c = 0; c < cols; ++c) EXPECT_EQ(source.Get(c, 1), "");
+    }
   }
 }
 

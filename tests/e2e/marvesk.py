@@ -316,10 +316,16 @@ class Marvesk:
         typing opens the field's completion list now and then, and a Return
         that meets that list only closes it."""
         self.wait_dialog(title)
+        field = None
         for _ in range(3):
             self.x.own_clipboard(path)
             self.x.key("ctrl+a", "ctrl+v")
-            field = self.clipboard_after("ctrl+a", "ctrl+c")
+            # Keys pressed while the dialog is still settling can get lost;
+            # the field's text tells, and the keys go again.
+            try:
+                field = self.clipboard_after("ctrl+a", "ctrl+c", timeout=10)
+            except E2EError:
+                continue
             if field == path:
                 break
         else:
@@ -387,7 +393,7 @@ class Marvesk:
         poll(lambda: not popup & self.x.visible_of_class(WINDOW_CLASS),
              what="the list of separators to close")
 
-    def clipboard_after(self, *keys):
+    def clipboard_after(self, *keys, timeout=TIMEOUT):
         """Presses keys in the focused window and returns what another X
         client then reads from the CLIPBOARD. A stand-in owner holds it first,
         so the program's own copy is seen the moment it arrives."""
@@ -398,7 +404,7 @@ class Marvesk:
         def changed():
             got[:] = [self.x.clipboard()]
             return got[0] is not None and got[0] != CLIPBOARD_SENTINEL
-        poll(changed, what="the program to fill the clipboard")
+        poll(changed, timeout=timeout, what="the program to fill the clipboard")
         return got[0]
 
     def copy_table(self):
