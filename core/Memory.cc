@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -261,15 +262,59 @@ void GiveBackPages(const void* p, size_t bytes) {
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 }
 
+void HugePageWatch::Touched(double seconds, double now) {
+  if (seconds > kSlowSeconds) quiet_until_.store(now + kQuietSeconds);
+}
+
+namespace {
+
+// Huge pages tried in each advised block of this size or more: the memory
+// the system hands out may change from ready to slow within one. Smaller
+// blocks are not tried: a slow first touch of one costs less than the small
+// pages would cost the table if a touch were slow for another reason.
+constexpr uintptr_t kHugeProbes = 4;
+constexpr size_t kHugeProbedBytes = size_t{256} << 20;
+
+HugePageWatch& ProcessHugePages() {
+  static HugePageWatch watch;
+  return watch;
+}
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 void AdviseHugePages(void* p, size_t bytes) {
 #if defined(MADV_HUGEPAGE)
-  if (bytes < 2 * (size_t{2} << 20)) return;
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (bytes < 2 * kHuge || !ProcessHugePages().WorthAsking(SteadySeconds())) return;
   const long page = ::sysconf(_SC_PAGESIZE);
   if (page <= 0) return;
   const uintptr_t mask = static_cast<uintptr_t>(page) - 1;
   const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + mask) & ~mask;
   const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~mask;
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  if (end <= begin) return;
+  void* range = reinterpret_cast<void*>(begin);
+  if (::madvise(range, end - begin, MADV_HUGEPAGE) != 0 || bytes < kHugeProbedBytes) return;
+  // A few whole huge pages spread over the block, each written with what it
+  // holds (untouched, it is zero; touched before, it faults no more).
+  const uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t span = end - first;
+  for (uintptr_t k = 0; k < kHugeProbes; ++k) {
+    const uintptr_t at = (first + span / kHugeProbes * k) & ~(kHuge - 1);
+    if (at < first || at + kHuge > end) continue;
+    auto* byte = reinterpret_cast<volatile char*>(at);
+    const double t0 = SteadySeconds();
+    *byte = *byte;
+    const double t1 = SteadySeconds();
+    ProcessHugePages().Touched(t1 - t0, t1);
+    if (t1 - t0 <= HugePageWatch::kSlowSeconds) continue;
+    // What the block has not touched yet goes on in small pages.
+    ::madvise(range, end - begin, MADV_NOHUGEPAGE);
+    return;
+  }
 #else
   (void)p;
   (void)bytes;

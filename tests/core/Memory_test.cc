@@ -1,11 +1,15 @@
 #include "core/Memory.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 
@@ -86,6 +90,55 @@ TEST(ScopedMemoryProbe, NestsAndABudgetCountsWhatItGave) {
     EXPECT_THROW(ReserveMemory(1), std::bad_alloc);
   }
   EXPECT_NO_THROW(ReserveMemory(1));
+}
+
+// Huge pages are tried by writing into big blocks: what a block holds must
+// stay, whether its pages were touched before or not, aligned or not.
+TEST(AdviseHugePages, LeavesTheBlockAsItWas) {
+  constexpr size_t kBytes = size_t{258} << 20;
+  for (const size_t offset : {size_t{4095}}) {
+    SCOPED_TRACE(offset);
+    void* mapped =
+        mmap(nullptr, kBytes + offset, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    auto* bytes = static_cast<unsigned char*>(mapped);
+    AdviseHugePages(bytes + offset, kBytes);  // untouched: zero
+    EXPECT_EQ(std::count(bytes, bytes + kBytes + offset, 0),
+              static_cast<std::ptrdiff_t>(kBytes + offset));
+    for (size_t i = 0; i < kBytes + offset; i += 4093)
+      bytes[i] = static_cast<unsigned char>(i % 251 + 1);
+    AdviseHugePages(bytes + offset, kBytes);  // touched: as written
+    for (size_t i = 0; i < kBytes + offset; ++i) {
+      ASSERT_EQ(bytes[i], i % 4093 == 0 ? i % 251 + 1 : 0) << i;
+    }
+    munmap(mapped, kBytes + offset);
+  }
+}
+
+// Slow touches stop huge pages for a while; fast ones change nothing.
+TEST(HugePageWatch, ASlowTouchStopsThemForAWhile) {
+  struct Touch {
+    double took, at;
+    bool asking_after;  // at the same moment
+  };
+  constexpr double kQuiet = HugePageWatch::kQuietSeconds;
+  const std::vector<Touch> touches = {
+      {0.0003, 10, true},
+      {HugePageWatch::kSlowSeconds, 11, true},
+      {0.030, 12, false},
+      {0.0001, 12 + kQuiet / 2, false},  // a fast one meanwhile does not end the pause
+      {0.0001, 12 + kQuiet, true},
+      {0.025, 20, false},
+      {0.025, 20 + kQuiet / 2, false},  // another slow one makes it longer
+      {0.0001, 20 + kQuiet, false},
+      {0.0001, 20 + kQuiet * 2, true},
+  };
+  HugePageWatch watch;
+  for (const Touch& t : touches) {
+    SCOPED_TRACE(testing::Message() << t.took << " s at " << t.at);
+    watch.Touched(t.took, t.at);
+    EXPECT_EQ(watch.WorthAsking(t.at), t.asking_after);
+  }
 }
 
 }  // namespace
