@@ -210,6 +210,28 @@ class PassedRows {
   size_t hit_ = 0;
 };
 
+// Columns [1, src_cols) of the source rows [row_begin, row_end) into the
+// target rows out[1..], and their column 0 below row0_end into out[0]: in
+// blocks of kColumnBlock columns (progress before each when `report`), then
+// done(last) once columns below `last` are copied.
+template <typename Done>
+void CopyColumnBlocks(const Table& source, Cell* const* out, int src_cols, int row0_end,
+                      int row_begin, int row_end, bool report, ProgressObserver* observer,
+                      const Done& done) {
+  for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
+    if (report && observer) observer->Progress(c0);
+    const size_t first = static_cast<size_t>(std::max(c0, 1));
+    const size_t last =
+        std::min(static_cast<size_t>(c0) + kColumnBlock, static_cast<size_t>(src_cols));
+    // A table of column 0 alone still has it copied, in a stripe of no cells.
+    for (size_t stripe = first; stripe < last || (c0 == 0 && stripe == first); stripe += kStripe) {
+      CopyStripe(source, out, stripe, std::min(stripe + kStripe, last), row_begin, row_end,
+                 c0 == 0 && stripe == first ? row0_end : 0);
+    }
+    done(last);
+  }
+}
+
 // Wider sources than this are copied column block by column block: each
 // step of a few rows would touch a page of every target row, and the rows
 // are long enough to give back their own pages.
@@ -232,26 +254,19 @@ void CopyFreeingByColumns(const Table& source, Cell* const* out, int src_cols, i
     // A few calls per row, in whole huge pages where the row is long.
     piece[i] = std::clamp<uintptr_t>(((end - begin) / 16) & ~(page - 1), page, kGiveBackBytes);
   }
-  for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
-    if (report && observer) observer->Progress(c0);
-    const size_t first = static_cast<size_t>(std::max(c0, 1));
-    const size_t last =
-        std::min(static_cast<size_t>(c0) + kColumnBlock, static_cast<size_t>(src_cols));
-    for (size_t stripe = first; stripe < last || (c0 == 0 && stripe == first); stripe += kStripe) {
-      CopyStripe(source, out, stripe, std::min(stripe + kStripe, last), row_begin, row_end,
-                 c0 == 0 && stripe == first ? row0_end : 0);
-    }
-    for (int r = row_begin; r < row_end; ++r) {
-      const size_t stored = std::min(source.StoredLength(r), last);
-      if (stored <= 1) continue;
-      const size_t i = static_cast<size_t>(r - row_begin);
-      const uintptr_t upto = Address(source.StoredCells(r) + stored) & ~(page - 1);
-      if (upto < from[i] + piece[i] && stored < source.StoredLength(r)) continue;
-      if (upto <= from[i]) continue;
-      GiveBackPages(reinterpret_cast<const void*>(from[i]), upto - from[i]);
-      from[i] = upto;
-    }
-  }
+  CopyColumnBlocks(source, out, src_cols, row0_end, row_begin, row_end, report, observer,
+                   [&](size_t last) {
+                     for (int r = row_begin; r < row_end; ++r) {
+                       const size_t stored = std::min(source.StoredLength(r), last);
+                       if (stored <= 1) continue;
+                       const size_t i = static_cast<size_t>(r - row_begin);
+                       const uintptr_t upto = Address(source.StoredCells(r) + stored) & ~(page - 1);
+                       if (upto < from[i] + piece[i] && stored < source.StoredLength(r)) continue;
+                       if (upto <= from[i]) continue;
+                       GiveBackPages(reinterpret_cast<const void*>(from[i]), upto - from[i]);
+                       from[i] = upto;
+                     }
+                   });
 }
 
 // The source's column 0 and its rows [1, row0_end) go into the target's row
@@ -354,17 +369,8 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   // stripe; that row takes every cell of it up to its length.
   const int row0_end = src_cols > 0 ? static_cast<int>(length[0]) : 0;
   auto copy = [&](int row_begin, int row_end, bool report) {
-    for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
-      if (report && observer) observer->Progress(c0);
-      const size_t first = static_cast<size_t>(std::max(c0, 1));
-      const size_t last =
-          std::min(static_cast<size_t>(c0) + kColumnBlock, static_cast<size_t>(src_cols));
-      // A table of column 0 alone still has it copied, in a stripe of no cells.
-      for (size_t stripe = first; stripe < last || (c0 == 0 && stripe == first); stripe += kStripe) {
-        CopyStripe(source, out.data(), stripe, std::min(stripe + kStripe, last), row_begin,
-                   row_end, c0 == 0 && stripe == first ? row0_end : 0);
-      }
-    }
+    CopyColumnBlocks(source, out.data(), src_cols, row0_end, row_begin, row_end, report, observer,
+                     [](size_t) {});
   };
   if (!freeing) {
     OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
