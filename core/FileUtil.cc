@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,20 +19,6 @@ namespace {
 constexpr size_t kWriteBuffer = size_t{1} << 20;
 
 bool IsDelimiter(char c) { return c == '/' || c == '\\'; }
-
-bool WriteAll(int fd, const char* p, size_t n, int* err) {
-  while (n > 0) {
-    const ssize_t w = SysWrite(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      *err = errno;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
 
 Result SystemError(Code code, int err) {
   const std::string text = std::strerror(err ? err : EIO);
@@ -104,11 +91,17 @@ std::string TempPattern(const std::string& target, size_t name_max) {
   return (dir == "/" ? std::string("/") : dir + "/") + "." + name + std::string(kSuffix);
 }
 
-Result AtomicFileWriter::Open(const std::string& target) {
+Result AtomicFileWriter::Open(const std::string& target, bool direct) {
   Abort();
   failed_ = false;
+  direct_ = false;
   error_ = 0;
   used_ = 0;
+  if (!buffer_) {
+    buffer_.reset(static_cast<char*>(std::aligned_alloc(kDirectAlign, kWriteBuffer)));
+    if (!buffer_) return SystemError(Code::kCreateFailed, ENOMEM);
+    capacity_ = kWriteBuffer;
+  }
   target_ = target;
   std::string real = target;
   struct stat st {};
@@ -119,7 +112,6 @@ Result AtomicFileWriter::Open(const std::string& target) {
     fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) return SystemError(Code::kCreateFailed, errno);
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    buffer_.resize(kWriteBuffer);
     return Result::Ok();
   }
   if (exists) {
@@ -150,31 +142,79 @@ Result AtomicFileWriter::Open(const std::string& target) {
   }
   ::fchmod(fd_, mode);
   target_ = real;
-  buffer_.resize(kWriteBuffer);
+  if (direct) {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    direct_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+  }
   return Result::Ok();
+}
+
+bool AtomicFileWriter::LeaveDirect() {
+  direct_ = false;
+  const int flags = ::fcntl(fd_, F_GETFL);
+  if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_DIRECT) != 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool AtomicFileWriter::Put(const char* p, size_t n) {
+  while (n > 0) {
+    const ssize_t w = SysWrite(fd_, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      // Refused past the cache (alignment the device wants bigger, or a
+      // short write before that left an odd offset): through the cache.
+      if (errno == EINVAL && direct_ && LeaveDirect()) continue;
+      error_ = errno;
+      failed_ = true;
+      return false;
+    }
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
 }
 
 bool AtomicFileWriter::Flush() {
   if (failed_) return false;
-  if (used_ && !WriteAll(fd_, buffer_.data(), used_, &error_)) failed_ = true;
+  if (used_ && !Put(buffer_.get(), used_)) return false;
   used_ = 0;
-  return !failed_;
+  return true;
 }
 
 bool AtomicFileWriter::WriteSlow(const char* data, size_t n) {
   if (fd_ < 0) return false;
-  if (!Flush()) return false;
-  if (n >= buffer_.size()) {
-    if (!WriteAll(fd_, data, n, &error_)) failed_ = true;
-    return !failed_;
+  if (!direct_) {
+    if (!Flush()) return false;
+    if (n >= capacity_) return Put(data, n);
+    std::memcpy(buffer_.get(), data, n);
+    used_ = n;
+    return true;
   }
-  std::memcpy(buffer_.data(), data, n);
-  used_ = n;
+  while (n > 0) {
+    if (used_ == 0 && n >= kDirectAlign && reinterpret_cast<uintptr_t>(data) % kDirectAlign == 0) {
+      const size_t whole = n & ~(kDirectAlign - 1);
+      if (!Put(data, whole)) return false;
+      data += whole;
+      n -= whole;
+      continue;
+    }
+    const size_t take = std::min(n, capacity_ - used_);
+    std::memcpy(buffer_.get() + used_, data, take);
+    used_ += take;
+    data += take;
+    n -= take;
+    if (used_ == capacity_ && !Flush()) return false;
+  }
   return true;
 }
 
 Result AtomicFileWriter::Commit(bool sync) {
   if (fd_ < 0) return SystemError(Code::kWriteFailed, EBADF);
+  // The last piece is rarely whole: it goes through the cache.
+  if (direct_ && !failed_ && !LeaveDirect()) failed_ = true;
   bool ok = Flush();
   if (ok && sync && !in_place_ && SysFsync(fd_) != 0) {
     error_ = errno;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -118,8 +119,12 @@ class RowFormatter {
  public:
   RowFormatter(AtomicFileWriter& out, char separator, bool quoted)
       : out_(out), writer_(out), sep_(separator), quoted_(quoted) {
-    buffers_[0].reset(new char[kChunk]);
-    buffers_[1].reset(new char[kChunk]);
+    // Aligned, so that a save straight to the disk takes full chunks as
+    // they are.
+    for (auto& buffer : buffers_) {
+      buffer.reset(static_cast<char*>(std::aligned_alloc(AtomicFileWriter::kDirectAlign, kChunk)));
+      if (!buffer) throw std::bad_alloc();
+    }
     buf_ = buffers_[0].get();
     pos_ = buf_;
     end_ = buf_ + kChunk;
@@ -286,7 +291,10 @@ class RowFormatter {
   }
 
   AtomicFileWriter& out_;
-  std::unique_ptr<char[]> buffers_[2];
+  struct FreeDelete {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::unique_ptr<char, FreeDelete> buffers_[2];
   ChunkWriter writer_;  // after the buffers: it may write from them until it ends
   int turn_ = 0;
   char* buf_;  // the buffer being filled
@@ -349,7 +357,8 @@ WriteResult WriteTable(const Table& table, const std::string& path, char separat
                              "Namens bleibt unverändert";
   WriteResult result;
   AtomicFileWriter out;
-  if (const Result opened = out.Open(path); !opened.ok()) {
+  // A synced save has to reach the disk anyway: it goes there straight.
+  if (const Result opened = out.Open(path, /*direct=*/sync); !opened.ok()) {
     result.status = Result::Error(Code::kCreateFailed, failed, opened.reason());
     return result;
   }

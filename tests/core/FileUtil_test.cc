@@ -1,10 +1,14 @@
 #include "core/FileUtil.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "core/FileIo.h"
@@ -243,6 +247,68 @@ TEST_F(AtomicFileWriterTest, FolderThatVanishesBeforeCommitFailsCleanly) {
   std::filesystem::remove_all(PathOf("sub"));
   EXPECT_EQ(w.Commit(true).code(), Code::kWriteFailed);
   EXPECT_FALSE(std::filesystem::exists(PathOf("sub")));
+}
+
+// A save straight to the disk gives the file a save through the cache
+// gives, whatever the pieces handed over, also where the file system
+// refuses writes past the cache.
+TEST_F(AtomicFileWriterTest, StraightToTheDiskWritesWhatTheCacheWrites) {
+  constexpr size_t kAlign = AtomicFileWriter::kDirectAlign;
+  constexpr size_t kBig = (size_t{2} << 20) + 1000;
+  std::unique_ptr<char, void (*)(void*)> source(
+      static_cast<char*>(std::aligned_alloc(kAlign, 4 * kBig)), std::free);
+  for (size_t i = 0; i < 4 * kBig; ++i) source.get()[i] = static_cast<char>('a' + i % 23);
+  struct Piece {
+    size_t at, n;  // from source.get() + at
+  };
+  struct Case {
+    const char* what;
+    std::vector<Piece> pieces;
+  };
+  std::vector<Piece> small;
+  for (size_t at = 0; at < (size_t{3} << 20); at += 3) small.push_back({at, 3});
+  const std::vector<Case> cases = {
+      {"nothing", {}},
+      {"a few bytes", {{0, 10}}},
+      {"one aligned piece and a tail", {{0, kBig}}},
+      {"exactly whole pieces", {{0, 4 * kAlign}, {4 * kAlign, kAlign}}},
+      {"from unaligned memory", {{1, kBig}}},
+      {"aligned pieces behind a buffered start", {{0, 1000}, {kAlign, kBig}, {2 * kBig, kBig}}},
+      {"many small pieces", small},
+  };
+  const WriteFn refuse_direct = [](int fd, const void* buf, size_t n) -> ssize_t {
+    if (::fcntl(fd, F_GETFL) & O_DIRECT) {
+      errno = EINVAL;
+      return -1;
+    }
+    return ::write(fd, buf, n);
+  };
+  for (const bool refused : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << (refused ? ", refused" : ""));
+      ScopedFileIo io({}, refused ? refuse_direct : WriteFn{});
+      std::string expected;
+      AtomicFileWriter w;
+      const std::string path = PathOf("t.csv");
+      ASSERT_TRUE(w.Open(path, /*direct=*/true).ok());
+      const bool direct_at_open = w.direct();
+      for (const Piece& p : c.pieces) {
+        ASSERT_TRUE(w.Write(source.get() + p.at, p.n));
+        expected.append(source.get() + p.at, p.n);
+      }
+      // A file system that takes writes past the cache keeps taking them;
+      // one that refuses them gets everything through the cache.
+      if (refused && expected.size() >= (size_t{1} << 20)) {
+        EXPECT_FALSE(w.direct());
+      }
+      if (!refused) {
+        EXPECT_EQ(w.direct(), direct_at_open);
+      }
+      ASSERT_TRUE(w.Commit(true).ok());
+      EXPECT_EQ(ReadFile(path), expected);
+      EXPECT_EQ(StrayFiles("t.csv"), 0);
+    }
+  }
 }
 
 }  // namespace
