@@ -42,6 +42,7 @@
 #include "core/FileUtil.h"
 #include "core/History.h"
 #include "core/Loader.h"
+#include "core/Memory.h"
 #include "core/Table.h"
 #include "core/Transpose.h"
 #include "core/Writer.h"
@@ -233,8 +234,9 @@ bool MeasureLoadMemory(const InputFile& input, MemoryFigures* out) {
   if (pid == 0) {
     MemoryFigures m;
     core::Table table;
-    // Free heap memory inherited from the parent would otherwise be reused
-    // without raising the peak.
+    // Free heap memory and blocks kept from the parent would otherwise be
+    // reused without raising the peak.
+    core::FreeKeptBlocks();
     malloc_trim(0);
     const int fd = open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
     const bool reset = fd >= 0 && write(fd, "5", 1) == 1;

@@ -255,11 +255,15 @@ Result CopyBlock(const Table& source, const Block& block, Table& clip, ProgressO
     }
     build.ReserveCells(total);
     // The rows take their room here, one after the other from the pool; the
-    // cells are copied into them by both threads.
+    // cells are copied into them by both threads. A block from the data on
+    // fills its rows whole, so they need not be emptied first (the pool's
+    // memory may hold an earlier table's cells).
     std::vector<Cell*> out(static_cast<size_t>(height), nullptr);
     for (int r = first; r <= last; ++r) {
       const uint32_t n = length[static_cast<size_t>(r - block.top)];
-      if (n > 1) out[static_cast<size_t>(r - block.top)] = build.ResizeRow(r - block.top, n);
+      if (n <= 1) continue;
+      out[static_cast<size_t>(r - block.top)] =
+          left >= 0 ? build.SizeRowForWriting(r - block.top, n) : build.ResizeRow(r - block.top, n);
     }
     OnRowHalves(
         first, last, CellsOf(first, last, source.ColCount()), [&](int top, int bottom, int) {

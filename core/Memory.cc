@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -166,10 +168,17 @@ uint64_t AvailableMemoryBytes() {
   return avail;
 }
 
-void SetMemoryProbe(std::function<bool(uint64_t)> probe) { Probe() = std::move(probe); }
+// A probe stands for a machine with that much left: blocks kept from before
+// go back to the system first, so that they do not serve beyond it.
+void SetMemoryProbe(std::function<bool(uint64_t)> probe) {
+  FreeKeptBlocks();
+  Probe() = std::move(probe);
+}
 
 ScopedMemoryProbe::ScopedMemoryProbe(std::function<bool(uint64_t)> probe)
-    : saved_(std::exchange(Probe(), std::move(probe))) {}
+    : saved_(std::exchange(Probe(), std::move(probe))) {
+  FreeKeptBlocks();
+}
 
 ScopedMemoryProbe::~ScopedMemoryProbe() { Probe() = std::move(saved_); }
 
@@ -192,8 +201,11 @@ void ReserveMemory(uint64_t bytes) {
       return;
     }
   }
-  const uint64_t avail = AvailableMemoryBytes();
-  if (avail < kReserveBytes || avail - kReserveBytes < bytes) throw std::bad_alloc();
+  auto fits = [bytes] {
+    const uint64_t avail = AvailableMemoryBytes();
+    return avail >= kReserveBytes && avail - kReserveBytes >= bytes;
+  };
+  if (!fits() && !(FreeKeptBlocks() && fits())) throw std::bad_alloc();
 }
 
 namespace {
@@ -262,6 +274,126 @@ void GiveBackPages(const void* p, size_t bytes) {
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 }
 
+bool FreedBlocks::Keep(void* p, size_t bytes, double now) {
+  if (bytes < kMinBytes) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  kept_.push_back(Entry{p, bytes, now});
+  return true;
+}
+
+void* FreedBlocks::Take(size_t bytes, size_t* got) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto best = kept_.end();
+  for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+    if (it->bytes < bytes || it->bytes / 2 > bytes) continue;
+    if (best == kept_.end() || it->bytes < best->bytes) best = it;
+  }
+  if (best == kept_.end()) return nullptr;
+  void* p = best->p;
+  *got = best->bytes;
+  kept_.erase(best);
+  return p;
+}
+
+double FreedBlocks::FreeDue(double now) {
+  std::vector<void*> due;
+  double next = std::numeric_limits<double>::infinity();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto keep = kept_.begin();
+    for (const Entry& e : kept_) {
+      if (e.freed_at + kKeepSeconds <= now) {
+        due.push_back(e.p);
+      } else {
+        next = std::min(next, e.freed_at + kKeepSeconds);
+        *keep++ = e;
+      }
+    }
+    kept_.erase(keep, kept_.end());
+  }
+  for (void* p : due) std::free(p);
+  return next;
+}
+
+bool FreedBlocks::FreeAll() {
+  std::vector<Entry> all;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    all.swap(kept_);
+  }
+  for (const Entry& e : all) std::free(e.p);
+  return !all.empty();
+}
+
+size_t FreedBlocks::KeptBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t bytes = 0;
+  for (const Entry& e : kept_) bytes += e.bytes;
+  return bytes;
+}
+
+namespace {
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The process's kept blocks and the thread that frees them when due. Never
+// destroyed: the thread may still wait on them while the program ends.
+struct ProcessBlocks {
+  FreedBlocks blocks;
+  std::mutex mutex;
+  std::condition_variable kept;
+  bool started = false;
+};
+
+ProcessBlocks& Blocks() {
+  static ProcessBlocks* const blocks = new ProcessBlocks;
+  return *blocks;
+}
+
+void StartFreeing(ProcessBlocks& b) {
+  std::lock_guard<std::mutex> lock(b.mutex);
+  if (b.started) return;
+  try {
+    std::thread([&b] {
+      std::unique_lock<std::mutex> lock(b.mutex);
+      for (;;) {
+        const double next = b.blocks.FreeDue(SteadySeconds());
+        if (next == std::numeric_limits<double>::infinity()) {
+          b.kept.wait(lock);
+        } else {
+          b.kept.wait_for(lock, std::chrono::duration<double>(next - SteadySeconds()));
+        }
+      }
+    }).detach();
+    b.started = true;
+  } catch (const std::system_error&) {
+    // No thread to be had: blocks are freed at once instead (see below).
+  }
+}
+
+}  // namespace
+
+void FreeBlockLater(void* p, size_t bytes) {
+  ProcessBlocks& b = Blocks();
+  StartFreeing(b);
+  bool kept = false;
+  {
+    std::lock_guard<std::mutex> lock(b.mutex);
+    kept = b.started && b.blocks.Keep(p, bytes, SteadySeconds());
+  }
+  if (!kept) {
+    std::free(p);
+    return;
+  }
+  b.kept.notify_one();
+}
+
+void* TakeFreedBlock(size_t bytes, size_t* got) { return Blocks().blocks.Take(bytes, got); }
+
+bool FreeKeptBlocks() { return Blocks().blocks.FreeAll(); }
+
 void HugePageWatch::Touched(double seconds, double now) {
   if (seconds > kSlowSeconds) quiet_until_.store(now + kQuietSeconds);
 }
@@ -278,10 +410,6 @@ constexpr size_t kHugeProbedBytes = size_t{256} << 20;
 HugePageWatch& ProcessHugePages() {
   static HugePageWatch watch;
   return watch;
-}
-
-double SteadySeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace

@@ -47,7 +47,6 @@ Cell* NewColumn(size_t n) {
   if (bytes >= kMappedColumnBytes) {
     void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
-    AdviseHugePages(p, bytes);
     return static_cast<Cell*>(p);
   }
   auto* cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
@@ -111,19 +110,23 @@ Table::Table() {
   heads_.resize(2);
 }
 
+void Table::FreeBlock(const Block& b) {
+  if (b.cells) FreeBlockLater(b.cells, b.count * sizeof(Cell));
+}
+
 Table::~Table() {
-  for (const Block& b : blocks_) std::free(b.cells);
+  for (const Block& b : blocks_) FreeBlock(b);
   FreeSpare();
 }
 
 void Table::FreeSpare() {
-  std::free(spare_.cells);
+  FreeBlock(spare_);
   spare_ = Block{nullptr, 0};
   FreeKept();
 }
 
 void Table::FreeKept() {
-  for (const Block& b : kept_) std::free(b.cells);
+  for (const Block& b : kept_) FreeBlock(b);
   kept_.clear();
   kept_.shrink_to_fit();
 }
@@ -160,7 +163,7 @@ void Table::ResetKeepingStorage(int col_count, int row_count) {
 }
 
 void Table::Reset(int col_count, int row_count) {
-  for (const Block& b : blocks_) std::free(b.cells);
+  for (const Block& b : blocks_) FreeBlock(b);
   blocks_.clear();
   FreeSpare();
   pool_dirty_ = false;
@@ -207,7 +210,6 @@ void Table::ReserveRows(size_t n) {
   ReserveMemory(n * (sizeof(RowRef) + sizeof(Cell)));
   rows_.reserve(n);
   heads_.reserve(n);
-  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
 }
 
 void Table::GrowRows() {
@@ -215,7 +217,6 @@ void Table::GrowRows() {
   ReserveMemory((cap - rows_.size()) * (sizeof(RowRef) + sizeof(Cell)));
   rows_.reserve(cap);
   heads_.reserve(cap);
-  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(RowRef));
 }
 
 Cell* Table::GrowOpenRow(size_t used, size_t room, bool ahead) {
@@ -243,10 +244,18 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
   Cell* cells;
   const Block kept = kept_.empty() ? Block{nullptr, 0} : TakeKept(n);
-  pool_dirty_ = kept.cells != nullptr;
+  size_t freed_bytes = 0;
+  void* freed = kept.cells || (spare_.cells && spare_.count >= n)
+                    ? nullptr
+                    : TakeFreedBlock(n * sizeof(Cell), &freed_bytes);
+  // Cells of a block another table had still hold its texts.
+  pool_dirty_ = kept.cells != nullptr || freed != nullptr;
   if (kept.cells) {
     cells = kept.cells;
     n = kept.count;
+  } else if (freed) {
+    cells = static_cast<Cell*>(freed);
+    n = freed_bytes / sizeof(Cell);
   } else if (spare_.cells && spare_.count >= n) {
     cells = spare_.cells;
     n = spare_.count;
@@ -256,7 +265,6 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
     // calloc hands out fresh zero pages for large blocks: no initialising pass.
     cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
     if (!cells) throw std::bad_alloc();
-    AdviseHugePages(cells, n * sizeof(Cell));
   }
   blocks_.push_back(Block{cells, n});
   pool_bytes_ += n * sizeof(Cell);
@@ -266,7 +274,7 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   // (they must be found and cleared, on a virtual machine often provided by
   // the host on first touch); once the blocks are big, the other core does
   // that for the next block while this one is filled.
-  if (!ahead || n < kMaxPoolBlockCells / 2 || spare_.cells || !kept_.empty()) return;
+  if (!ahead || n < kMaxPoolBlockCells / 2 || spare_.cells || !kept_.empty() || freed) return;
   const size_t next = NextBlockCells(0) + 1;
   try {
     ReserveMemory(next * sizeof(Cell));
@@ -276,7 +284,6 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   spare_.cells = static_cast<Cell*>(std::calloc(next, sizeof(Cell)));
   if (!spare_.cells) return;
   spare_.count = next;
-  AdviseHugePages(spare_.cells, next * sizeof(Cell));
   PopulateInBackground(spare_.cells, next * sizeof(Cell));
 }
 

@@ -308,6 +308,8 @@ class Table {
     return {blocks_[i].cells, blocks_[i].count};
   }
   void FreePoolBlock(size_t i) {
+    // Straight back to the system, not kept (see FreedBlocks): the copy's
+    // own storage takes its pages from there.
     std::free(blocks_[i].cells);
     blocks_[i].cells = nullptr;
   }
@@ -350,6 +352,8 @@ class Table {
     Cell* cells;
     size_t count;
   };
+  // Big blocks are kept a moment for the next table (see FreedBlocks).
+  static void FreeBlock(const Block& b);
   std::vector<Block> blocks_;
   // The block a load will take next, taken ahead (see NewPoolBlock).
   Block spare_{nullptr, 0};

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <new>
@@ -139,6 +140,52 @@ TEST(HugePageWatch, ASlowTouchStopsThemForAWhile) {
     watch.Touched(t.took, t.at);
     EXPECT_EQ(watch.WorthAsking(t.at), t.asking_after);
   }
+}
+
+// Freed blocks go to the next one who asks for about as much, and back to
+// the system once due.
+TEST(FreedBlocks, KeepsBlocksForAMomentAndHandsOutFittingOnes) {
+  constexpr size_t kMB = size_t{1} << 20;
+  constexpr double kDue = FreedBlocks::kKeepSeconds;
+  struct Step {
+    char op;          // 'k' keep, 't' take, 'f' free the due ones
+    size_t bytes;     // kept, or asked for
+    double at;        // keep, free: when
+    size_t expected;  // keep: 1 kept, 0 refused; take: size got; free: bytes kept after
+  };
+  const Step steps[] = {
+      {'k', FreedBlocks::kMinBytes / 2, 0, 0},  // too small to keep
+      {'k', 4 * kMB, 0, 1},
+      {'k', 16 * kMB, kDue / 2, 1},
+      {'k', 8 * kMB, kDue / 2, 1},
+      {'t', 5 * kMB, 0, 8 * kMB},  // the smallest that fits
+      {'t', 3 * kMB, 0, 4 * kMB},
+      {'t', 4 * kMB, 0, 0},  // 16 MB would be kept for good
+      {'f', 0, kDue * 1.2, 16 * kMB},
+      {'k', 2 * kMB, kDue * 1.4, 1},
+      {'f', 0, kDue * 1.5, 2 * kMB},  // the 16 MB were due
+      {'t', 2 * kMB, 0, 2 * kMB},
+  };
+  FreedBlocks blocks;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(testing::Message() << s.op << " " << s.bytes << " at " << s.at);
+    if (s.op == 'k') {
+      void* p = std::malloc(s.bytes);
+      ASSERT_NE(p, nullptr);
+      const bool kept = blocks.Keep(p, s.bytes, s.at);
+      EXPECT_EQ(kept, s.expected == 1);
+      if (!kept) std::free(p);
+    } else if (s.op == 't') {
+      size_t got = 0;
+      void* p = blocks.Take(s.bytes, &got);
+      EXPECT_EQ(p != nullptr ? got : 0, s.expected);
+      std::free(p);
+    } else {
+      blocks.FreeDue(s.at);
+      EXPECT_EQ(blocks.KeptBytes(), s.expected);
+    }
+  }
+  EXPECT_FALSE(blocks.FreeAll());
 }
 
 }  // namespace
