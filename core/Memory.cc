@@ -342,9 +342,10 @@ double SteadySeconds() {
 // destroyed: the thread may still wait on them while the program ends.
 struct ProcessBlocks {
   FreedBlocks blocks;
-  std::mutex mutex;
+  std::mutex mutex;  // guards the two flags below
   std::condition_variable kept;
   bool started = false;
+  bool pending = false;  // a block was kept since the thread last looked
 };
 
 ProcessBlocks& Blocks() {
@@ -352,40 +353,50 @@ ProcessBlocks& Blocks() {
   return *blocks;
 }
 
-void StartFreeing(ProcessBlocks& b) {
-  std::lock_guard<std::mutex> lock(b.mutex);
-  if (b.started) return;
-  try {
-    std::thread([&b] {
-      std::unique_lock<std::mutex> lock(b.mutex);
-      for (;;) {
-        const double next = b.blocks.FreeDue(SteadySeconds());
-        if (next == std::numeric_limits<double>::infinity()) {
-          b.kept.wait(lock);
-        } else {
-          b.kept.wait_for(lock, std::chrono::duration<double>(next - SteadySeconds()));
-        }
-      }
-    }).detach();
-    b.started = true;
-  } catch (const std::system_error&) {
-    // No thread to be had: blocks are freed at once instead (see below).
+// Frees the kept blocks as they come due. It holds no lock while it frees,
+// so that nobody waits on a free of a big block.
+void FreeDueBlocks(ProcessBlocks& b) {
+  std::unique_lock<std::mutex> lock(b.mutex);
+  double next = std::numeric_limits<double>::infinity();
+  for (;;) {
+    const auto pending = [&b] { return b.pending; };
+    if (next == std::numeric_limits<double>::infinity()) {
+      b.kept.wait(lock, pending);
+    } else {
+      b.kept.wait_for(lock, std::chrono::duration<double>(next - SteadySeconds()), pending);
+    }
+    b.pending = false;
+    lock.unlock();
+    next = b.blocks.FreeDue(SteadySeconds());
+    lock.lock();
   }
+}
+
+// False when no thread could be had: blocks are then freed at once.
+bool StartFreeing(ProcessBlocks& b) {
+  std::lock_guard<std::mutex> lock(b.mutex);
+  if (!b.started) {
+    try {
+      std::thread([&b] { FreeDueBlocks(b); }).detach();
+      b.started = true;
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
 void FreeBlockLater(void* p, size_t bytes) {
   ProcessBlocks& b = Blocks();
-  StartFreeing(b);
-  bool kept = false;
-  {
-    std::lock_guard<std::mutex> lock(b.mutex);
-    kept = b.started && b.blocks.Keep(p, bytes, SteadySeconds());
-  }
-  if (!kept) {
+  if (!StartFreeing(b) || !b.blocks.Keep(p, bytes, SteadySeconds())) {
     std::free(p);
     return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(b.mutex);
+    b.pending = true;
   }
   b.kept.notify_one();
 }
@@ -393,6 +404,8 @@ void FreeBlockLater(void* p, size_t bytes) {
 void* TakeFreedBlock(size_t bytes, size_t* got) { return Blocks().blocks.Take(bytes, got); }
 
 bool FreeKeptBlocks() { return Blocks().blocks.FreeAll(); }
+
+size_t KeptBlockBytes() { return Blocks().blocks.KeptBytes(); }
 
 void HugePageWatch::Touched(double seconds, double now) {
   if (seconds > kSlowSeconds) quiet_until_.store(now + kQuietSeconds);

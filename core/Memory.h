@@ -114,6 +114,7 @@ class FreedBlocks {
 void FreeBlockLater(void* p, size_t bytes);
 void* TakeFreedBlock(size_t bytes, size_t* got);
 bool FreeKeptBlocks();
+size_t KeptBlockBytes();
 
 // Advice for a big buffer that is filled right after it is taken, such as
 // the clipboard text of a block (table storage is not advised, see

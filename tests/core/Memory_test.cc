@@ -4,12 +4,14 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -186,6 +188,23 @@ TEST(FreedBlocks, KeepsBlocksForAMomentAndHandsOutFittingOnes) {
     }
   }
   EXPECT_FALSE(blocks.FreeAll());
+}
+
+// The process's kept blocks go back to the system on their own.
+TEST(FreedBlocks, TheProcessFreesKeptBlocksWhenDue) {
+  constexpr size_t kBytes = FreedBlocks::kMinBytes * 2;
+  FreeKeptBlocks();
+  const auto now = [] { return std::chrono::steady_clock::now(); };
+  const auto t0 = now();
+  FreeBlockLater(std::malloc(kBytes), kBytes);
+  const size_t kept = KeptBlockBytes();
+  if (now() - t0 < std::chrono::duration<double>(FreedBlocks::kKeepSeconds)) {
+    EXPECT_EQ(kept, kBytes);
+  }
+  while (KeptBlockBytes() != 0 && now() - t0 < std::chrono::seconds(30)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(KeptBlockBytes(), 0u);
 }
 
 }  // namespace
