@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +33,23 @@ void SyncDirectory(const std::string& dir) {
   if (fd < 0) return;
   SysFsync(fd);
   ::close(fd);
+}
+
+// File systems on a local disk, where writing past the page cache is
+// plain: network ones send each such write on its own and wait for it,
+// FUSE ones may not take it at all.
+bool OnLocalDisk(int fd) {
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // XFS
+    case 0x9123683E:  // Btrfs
+    case 0xF2F52010:  // F2FS
+      return true;
+    default:
+      return false;
+  }
 }
 
 size_t NameMax(const std::string& dir) {
@@ -142,7 +160,7 @@ Result AtomicFileWriter::Open(const std::string& target, bool direct) {
   }
   ::fchmod(fd_, mode);
   target_ = real;
-  if (direct) {
+  if (direct && OnLocalDisk(fd_)) {
     const int flags = ::fcntl(fd_, F_GETFL);
     direct_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
   }

@@ -53,7 +53,8 @@ class AtomicFileWriter {
   // cache first needs as much fresh memory as the file is big, which a
   // virtual machine may have to get from its host page by page (a synced
   // 1 GB file took 6.7-10.9 s that way, against 0.6 s straight to the
-  // disk). Any write the file system refuses so goes on through the cache.
+  // disk). Only on local disk file systems (ext4, XFS, Btrfs, F2FS); any
+  // write the file system refuses so goes on through the cache.
   Result Open(const std::string& target, bool direct = false);
   // Buffered; false once any write has failed. Aligned data of whole
   // kDirectAlign pieces, handed over when nothing is buffered, goes to the
