@@ -390,7 +390,8 @@ bool StartFreeing(ProcessBlocks& b) {
 
 void FreeBlockLater(void* p, size_t bytes) {
   ProcessBlocks& b = Blocks();
-  if (!StartFreeing(b) || !b.blocks.Keep(p, bytes, SteadySeconds())) {
+  if (bytes < FreedBlocks::kMinBytes || !StartFreeing(b) ||
+      !b.blocks.Keep(p, bytes, SteadySeconds())) {
     std::free(p);
     return;
   }
