@@ -109,6 +109,11 @@ std::string TempPattern(const std::string& target, size_t name_max) {
   return (dir == "/" ? std::string("/") : dir + "/") + "." + name + std::string(kSuffix);
 }
 
+AlignedBytes NewAlignedBytes(size_t bytes) {
+  return AlignedBytes(
+      static_cast<char*>(std::aligned_alloc(AtomicFileWriter::kDirectAlign, bytes)));
+}
+
 Result AtomicFileWriter::Open(const std::string& target, bool direct) {
   Abort();
   failed_ = false;
@@ -116,7 +121,7 @@ Result AtomicFileWriter::Open(const std::string& target, bool direct) {
   error_ = 0;
   used_ = 0;
   if (!buffer_) {
-    buffer_.reset(static_cast<char*>(std::aligned_alloc(kDirectAlign, kWriteBuffer)));
+    buffer_ = NewAlignedBytes(kWriteBuffer);
     if (!buffer_) return SystemError(Code::kCreateFailed, ENOMEM);
     capacity_ = kWriteBuffer;
   }

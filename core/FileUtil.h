@@ -29,6 +29,15 @@ std::string NamePart(std::string_view path);
 // the last dot belongs to a directory name or there is none.
 std::string UpperExt(std::string_view path);
 
+// Memory that writes past the page cache can take as it is: aligned to
+// AtomicFileWriter::kDirectAlign. Null when there is none; `bytes` must be a
+// multiple of the alignment.
+struct FreeBytes {
+  void operator()(char* p) const { std::free(p); }
+};
+using AlignedBytes = std::unique_ptr<char, FreeBytes>;
+AlignedBytes NewAlignedBytes(size_t bytes);
+
 // Writes a file so that the old one survives any failure: the bytes go to a
 // temporary file beside the target, which replaces the target only in
 // Commit(). With `sync` the file is on the disk before it replaces the
@@ -80,9 +89,6 @@ class AtomicFileWriter {
   bool direct() const { return direct_; }
 
  private:
-  struct FreeDelete {
-    void operator()(char* p) const { std::free(p); }
-  };
   bool WriteSlow(const char* data, size_t n);
   // Writes the buffer: in direct mode it is full then, or direct mode left.
   bool Flush();
@@ -99,7 +105,7 @@ class AtomicFileWriter {
   std::string target_;
   std::string temp_;
   std::string dir_;  // the folder the file is put into
-  std::unique_ptr<char, FreeDelete> buffer_;
+  AlignedBytes buffer_;
   size_t capacity_ = 0;
   size_t used_ = 0;
 };

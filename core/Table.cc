@@ -245,27 +245,25 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   Cell* cells;
   const Block kept = kept_.empty() ? Block{nullptr, 0} : TakeKept(n);
   size_t freed_bytes = 0;
-  void* freed = kept.cells || (spare_.cells && spare_.count >= n)
-                    ? nullptr
-                    : TakeFreedBlock(n * sizeof(Cell), &freed_bytes);
-  // Cells of a block another table had still hold its texts.
-  pool_dirty_ = kept.cells != nullptr || freed != nullptr;
+  void* freed = nullptr;  // a block another table gave back
   if (kept.cells) {
     cells = kept.cells;
     n = kept.count;
-  } else if (freed) {
-    cells = static_cast<Cell*>(freed);
-    n = freed_bytes / sizeof(Cell);
   } else if (spare_.cells && spare_.count >= n) {
     cells = spare_.cells;
     n = spare_.count;
     spare_ = Block{nullptr, 0};
+  } else if ((freed = TakeFreedBlock(n * sizeof(Cell), &freed_bytes))) {
+    cells = static_cast<Cell*>(freed);
+    n = freed_bytes / sizeof(Cell);
   } else {
     ReserveMemory(n * sizeof(Cell));
     // calloc hands out fresh zero pages for large blocks: no initialising pass.
     cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
     if (!cells) throw std::bad_alloc();
   }
+  // Cells of a block an earlier table had still hold its texts.
+  pool_dirty_ = kept.cells != nullptr || freed != nullptr;
   blocks_.push_back(Block{cells, n});
   pool_bytes_ += n * sizeof(Cell);
   pool_next_ = cells + 1;

@@ -122,7 +122,7 @@ class RowFormatter {
     // Aligned, so that a save straight to the disk takes full chunks as
     // they are.
     for (auto& buffer : buffers_) {
-      buffer.reset(static_cast<char*>(std::aligned_alloc(AtomicFileWriter::kDirectAlign, kChunk)));
+      buffer = NewAlignedBytes(kChunk);
       if (!buffer) throw std::bad_alloc();
     }
     buf_ = buffers_[0].get();
@@ -291,10 +291,7 @@ class RowFormatter {
   }
 
   AtomicFileWriter& out_;
-  struct FreeDelete {
-    void operator()(char* p) const { std::free(p); }
-  };
-  std::unique_ptr<char, FreeDelete> buffers_[2];
+  AlignedBytes buffers_[2];
   ChunkWriter writer_;  // after the buffers: it may write from them until it ends
   int turn_ = 0;
   char* buf_;  // the buffer being filled

@@ -255,9 +255,7 @@ TEST_F(AtomicFileWriterTest, FolderThatVanishesBeforeCommitFailsCleanly) {
 TEST_F(AtomicFileWriterTest, StraightToTheDiskWritesWhatTheCacheWrites) {
   constexpr size_t kAlign = AtomicFileWriter::kDirectAlign;
   constexpr size_t kBig = (size_t{2} << 20) + 1000;
-  constexpr size_t kSource = (4 * kBig + kAlign - 1) / kAlign * kAlign;
-  std::unique_ptr<char, void (*)(void*)> source(
-      static_cast<char*>(std::aligned_alloc(kAlign, kSource)), std::free);
+  const AlignedBytes source = NewAlignedBytes((4 * kBig + kAlign - 1) / kAlign * kAlign);
   for (size_t i = 0; i < 4 * kBig; ++i) source.get()[i] = static_cast<char>('a' + i % 23);
   struct Piece {
     size_t at, n;  // from source.get() + at
