@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -274,6 +275,53 @@ void GiveBackPages(const void* p, size_t bytes) {
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 }
 
+void* NewCellBlock(size_t bytes) {
+  if (bytes < kMappedCellBytes) return std::calloc(bytes, 1);
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return p == MAP_FAILED ? nullptr : p;
+}
+
+void FreeCellBlock(void* p, size_t bytes) {
+  if (!p) return;
+  if (bytes < kMappedCellBytes) {
+    std::free(p);
+  } else {
+    ::munmap(p, bytes);
+  }
+}
+
+size_t PageBytes() {
+  static const size_t page = [] {
+    const long n = ::sysconf(_SC_PAGESIZE);
+    return n > 0 ? static_cast<size_t>(n) : size_t{4096};
+  }();
+  return page;
+}
+
+namespace {
+std::atomic<uint64_t> moved_cell_bytes{0};
+}  // namespace
+
+uint64_t MovedCellBytes() { return moved_cell_bytes.load(std::memory_order_relaxed); }
+
+bool MoveCellPages(void* from, void* to, size_t bytes) {
+#ifdef MREMAP_DONTUNMAP
+  // The mapping at `from` stays, empty: a hole there could be given to
+  // another mapping before the block is freed.
+  if (::mremap(from, bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED | MREMAP_DONTUNMAP, to) ==
+      MAP_FAILED) {
+    return false;
+  }
+  moved_cell_bytes.fetch_add(bytes, std::memory_order_relaxed);
+  return true;
+#else
+  (void)from;
+  (void)to;
+  (void)bytes;
+  return false;
+#endif
+}
+
 bool FreedBlocks::Keep(void* p, size_t bytes, double now) {
   if (bytes < kMinBytes) return false;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -296,14 +344,14 @@ void* FreedBlocks::Take(size_t bytes, size_t* got) {
 }
 
 double FreedBlocks::FreeDue(double now) {
-  std::vector<void*> due;
+  std::vector<Entry> due;
   double next = std::numeric_limits<double>::infinity();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto keep = kept_.begin();
     for (const Entry& e : kept_) {
       if (e.freed_at + kKeepSeconds <= now) {
-        due.push_back(e.p);
+        due.push_back(e);
       } else {
         next = std::min(next, e.freed_at + kKeepSeconds);
         *keep++ = e;
@@ -311,7 +359,7 @@ double FreedBlocks::FreeDue(double now) {
     }
     kept_.erase(keep, kept_.end());
   }
-  for (void* p : due) std::free(p);
+  for (const Entry& e : due) FreeCellBlock(e.p, e.bytes);
   return next;
 }
 
@@ -321,7 +369,7 @@ bool FreedBlocks::FreeAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     all.swap(kept_);
   }
-  for (const Entry& e : all) std::free(e.p);
+  for (const Entry& e : all) FreeCellBlock(e.p, e.bytes);
   return !all.empty();
 }
 
@@ -392,7 +440,7 @@ void FreeBlockLater(void* p, size_t bytes) {
   ProcessBlocks& b = Blocks();
   if (bytes < FreedBlocks::kMinBytes || !StartFreeing(b) ||
       !b.blocks.Keep(p, bytes, SteadySeconds())) {
-    std::free(p);
+    FreeCellBlock(p, bytes);
     return;
   }
   {

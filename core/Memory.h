@@ -58,6 +58,22 @@ std::function<bool(uint64_t bytes)> BudgetProbe(uint64_t budget);
 // Cheap enough to call once per allocated block, not per cell.
 void ReserveMemory(uint64_t bytes);
 
+// Zeroed memory for the cells of a table. Blocks of kMappedCellBytes and
+// more are mappings of their own, whole pages that MoveCellPages may hand on;
+// smaller ones come from the heap. Null when the system has none.
+inline constexpr size_t kMappedCellBytes = size_t{1} << 20;
+void* NewCellBlock(size_t bytes);
+void FreeCellBlock(void* p, size_t bytes);
+// Moves the pages of [from, from + bytes) to `to`, both inside blocks of
+// NewCellBlock of kMappedCellBytes or more, all three multiples of the
+// system's page size (PageBytes): `to` then holds what `from` held, without
+// a page fault or a copy, and `from` reads zero. What `to` held is dropped.
+// False when the system cannot move pages so; nothing has changed then.
+bool MoveCellPages(void* from, void* to, size_t bytes);
+size_t PageBytes();
+// The bytes MoveCellPages has moved in this process.
+uint64_t MovedCellBytes();
+
 // Big blocks a table gives back are kept for a moment before they go back
 // to the system, for the next table that asks: a load after a load, the
 // view a switch makes from the one it leaves, get memory whose pages are
@@ -83,7 +99,7 @@ class FreedBlocks {
   FreedBlocks& operator=(const FreedBlocks&) = delete;
   ~FreedBlocks() { FreeAll(); }
 
-  // Keeps the block p (from std::malloc or std::calloc) of `bytes`, freed at
+  // Keeps the block p (from NewCellBlock) of `bytes`, freed at
   // `now` (seconds on a steady clock); false when it is too small to keep,
   // and then the caller frees it.
   bool Keep(void* p, size_t bytes, double now);

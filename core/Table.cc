@@ -114,6 +114,13 @@ void Table::FreeBlock(const Block& b) {
   if (b.cells) FreeBlockLater(b.cells, b.count * sizeof(Cell));
 }
 
+void Table::FreePoolBlock(size_t i) {
+  // Straight back to the system, not kept (see FreedBlocks): the copy's
+  // own storage takes its pages from there.
+  FreeCellBlock(blocks_[i].cells, blocks_[i].count * sizeof(Cell));
+  blocks_[i].cells = nullptr;
+}
+
 Table::~Table() {
   for (const Block& b : blocks_) FreeBlock(b);
   FreeSpare();
@@ -241,7 +248,7 @@ void Table::CommitOpenRow(int row, size_t n) {
 void Table::NewPoolBlock(size_t n, bool ahead) {
   if (n >= SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
   ++n;                                  // the unused first cell
-  blocks_.reserve(blocks_.size() + 1);  // no throw between calloc and push_back
+  blocks_.reserve(blocks_.size() + 1);  // no throw between taking and push_back
   Cell* cells;
   const Block kept = kept_.empty() ? Block{nullptr, 0} : TakeKept(n);
   size_t freed_bytes = 0;
@@ -258,8 +265,8 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
     n = freed_bytes / sizeof(Cell);
   } else {
     ReserveMemory(n * sizeof(Cell));
-    // calloc hands out fresh zero pages for large blocks: no initialising pass.
-    cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
+    // Fresh zero pages for large blocks: no initialising pass.
+    cells = static_cast<Cell*>(NewCellBlock(n * sizeof(Cell)));
     if (!cells) throw std::bad_alloc();
   }
   // Cells of a block an earlier table had still hold its texts.
@@ -279,7 +286,7 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   } catch (const std::bad_alloc&) {
     return;  // no room to spare: the next block is taken when it is needed
   }
-  spare_.cells = static_cast<Cell*>(std::calloc(next, sizeof(Cell)));
+  spare_.cells = static_cast<Cell*>(NewCellBlock(next * sizeof(Cell)));
   if (!spare_.cells) return;
   spare_.count = next;
   PopulateInBackground(spare_.cells, next * sizeof(Cell));

@@ -299,6 +299,7 @@ class Table {
   // Takes one pool block for n more cells, so that the rows sized next (by
   // ResizeRow of empty rows) share a single allocation without slack.
   void ReserveCells(size_t n);
+  bool PoolBlockFresh() const { return !pool_dirty_; }
   // The pool blocks, for a copy that frees them as it passes their rows:
   // block i holds the cells [PoolBlock(i).first, + .second). FreePoolBlock
   // gives one back to the system; no row may read it afterwards. Two
@@ -307,12 +308,7 @@ class Table {
   std::pair<const Cell*, size_t> PoolBlock(size_t i) const {
     return {blocks_[i].cells, blocks_[i].count};
   }
-  void FreePoolBlock(size_t i) {
-    // Straight back to the system, not kept (see FreedBlocks): the copy's
-    // own storage takes its pages from there.
-    std::free(blocks_[i].cells);
-    blocks_[i].cells = nullptr;
-  }
+  void FreePoolBlock(size_t i);
   // Where the directory entry and the column-0 cell of `row` lie
   // (row <= RowCount), for giving their pages back (see GiveBackPages).
   const void* RowEntry(int row) const { return rows_.data() + row; }

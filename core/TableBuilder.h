@@ -59,6 +59,9 @@ class TableBuilder {
   // One pool block for n more cells, so that the rows sized next (by
   // ResizeRow of empty rows) share a single allocation without slack.
   void ReserveCells(size_t n) { t_.ReserveCells(n); }
+  // Whether the pool block taken last came fresh from the system: no table
+  // wrote into it before.
+  bool PoolBlockFresh() const { return t_.PoolBlockFresh(); }
   // Gives `row` room for n stored columns (n <= ColCount), the new ones
   // empty, and returns them for writing. Existing cells are kept.
   Cell* ResizeRow(int row, size_t n) { return t_.ResizeRow(row, n); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -151,6 +152,67 @@ class PoolPlan {
   std::vector<size_t> by_last_row_;
 };
 
+// The pages of the source blocks a freeing copy has passed, moved into the
+// target rows ahead of the copy instead of going back to the system: the
+// copy then writes into pages that are there, where fresh ones would cost a
+// page fault each, the dearest part of a big copy. Only for a fresh target
+// block whose every cell the copy writes, since the moved pages still hold
+// the source's cells.
+class PagesAhead {
+ public:
+  // This thread writes the source rows [row_begin, row_end) into the target
+  // rows out[c], which have length[c] cells.
+  PagesAhead(Cell* const* out, const std::vector<uint32_t>& length, int row_begin, int row_end)
+      : out_(out), page_(PageBytes()) {
+    rows_.resize(length.size());
+    for (size_t c = 0; c < length.size(); ++c) {
+      const int end = std::min(row_end, static_cast<int>(length[c]));
+      // The page shared with the other thread's rows stays where it is.
+      if (end > row_begin) rows_[c].stop = Address(out[c] + end) & ~(page_ - 1);
+    }
+  }
+
+  // Moves the whole pages of the source block [begin, end) into the target
+  // rows, in even shares, ahead of source row `next` (the rows before it
+  // are written).
+  void Land(uintptr_t begin, uintptr_t end, int next) {
+    if (failed_ || end - begin < kMappedCellBytes) return;
+    uintptr_t from = Above(begin);
+    const uintptr_t limit = end & ~(page_ - 1);
+    size_t open = 0;
+    for (size_t c = 0; c < rows_.size(); ++c) open += Start(c, next) < rows_[c].stop;
+    if (open == 0 || limit <= from) return;
+    const uintptr_t share = std::max<uintptr_t>((limit - from) / open & ~(page_ - 1), page_);
+    for (size_t c = 0; c < rows_.size() && from < limit; ++c) {
+      const uintptr_t at = Start(c, next);
+      if (at >= rows_[c].stop) continue;
+      const uintptr_t n = std::min({share, rows_[c].stop - at, limit - from});
+      if (!MoveCellPages(reinterpret_cast<void*>(from), reinterpret_cast<void*>(at), n)) {
+        failed_ = true;  // the copy faults its pages in as before
+        return;
+      }
+      from += n;
+      rows_[c].ready = at + n;
+    }
+  }
+
+ private:
+  struct Row {
+    uintptr_t ready = 0;  // pages moved in below here
+    uintptr_t stop = 0;   // this thread's whole pages end here
+  };
+  uintptr_t Above(uintptr_t a) const { return (a + page_ - 1) & ~(page_ - 1); }
+  // The first page of target row c that holds no written cell yet.
+  uintptr_t Start(size_t c, int next) const {
+    return std::max(rows_[c].ready, Above(Address(out_[c] + std::max(next, 1))));
+  }
+
+  Cell* const* out_;
+  const uintptr_t page_;
+  std::vector<Row> rows_;
+  bool failed_ = false;
+};
+
 // What one thread of a freeing copy has given back of the source: blocks
 // whose rows are all its own go once the last of them is copied; of an
 // ordered block shared with other rows, the pages behind the rows it has
@@ -158,10 +220,11 @@ class PoolPlan {
 class PassedRows {
  public:
   PassedRows(const Table& source, TableBuilder& src, const PoolPlan& plan, int own_from,
-             int own_end)
+             int own_end, PagesAhead* ahead)
       : source_(source),
         src_(src),
         plan_(plan),
+        ahead_(ahead),
         own_from_(own_from),
         own_end_(own_end),
         entries_(src.RowEntry(own_from)),
@@ -185,6 +248,7 @@ class PassedRows {
       const PoolPlan::Span& span = spans[i];
       if (span.last_row >= end) break;
       if (span.last_row < 0 || span.first_row < own_from_ || span.last_row >= own_end_) continue;
+      if (ahead_) ahead_->Land(span.begin, span.end, end);
       src_.FreePoolBlock(span.block);
       freed_[i] = true;
     }
@@ -202,6 +266,7 @@ class PassedRows {
   const Table& source_;
   TableBuilder& src_;
   const PoolPlan& plan_;
+  PagesAhead* const ahead_;  // null: the blocks go back to the system
   const int own_from_, own_end_;
   PassedPages entries_, heads_;
   std::vector<uintptr_t> from_, upto_;  // per span: given back up to from_
@@ -277,12 +342,12 @@ void CopyFreeingByColumns(const Table& source, Cell* const* out, int src_cols, i
 // progress).
 void CopyFreeing(const Table& source, TableBuilder& src, const PoolPlan& plan, Cell* const* out,
                  int src_cols, int row0_end, int row_begin, int row_end, int pace,
-                 ProgressObserver* observer) {
+                 ProgressObserver* observer, PagesAhead* ahead) {
   const int own_from = row_begin == 1 ? 0 : row_begin;  // row 0 went first
   const int step = static_cast<int>(
       std::max<uint64_t>(1, kFreeStepCells / static_cast<uint64_t>(std::max(src_cols, 1))));
   const int src_rows = source.RowCount();
-  PassedRows passed(source, src, plan, own_from, row_end);
+  PassedRows passed(source, src, plan, own_from, row_end, ahead);
   int mark = 0;  // the next progress position, a multiple of kColumnBlock
   auto report = [&](int done) {
     if (pace == 0 || !observer) return;
@@ -350,6 +415,10 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   }
   if (total > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
   build.ReserveCells(static_cast<size_t>(total));
+  // A freeing copy may move the source's pages into a fresh target whose
+  // every cell it writes.
+  const bool land =
+      freeing && full && build.PoolBlockFresh() && total * sizeof(Cell) >= kMappedCellBytes;
   std::vector<Cell*> out(static_cast<size_t>(src_cols));
   // Of a full table every target cell is copied, so none needs clearing
   // first; nor does row 0, which takes every cell of the source's column 0.
@@ -390,8 +459,11 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
                   CopyFreeingByColumns(source, out.data(), src_cols, row0_end, top, bottom + 1,
                                        pace != 0, observer);
                 } else {
+                  std::unique_ptr<PagesAhead> ahead;
+                  if (land)
+                    ahead = std::make_unique<PagesAhead>(out.data(), length, top, bottom + 1);
                   CopyFreeing(source, src, plan, out.data(), src_cols, row0_end, top, bottom + 1,
-                              pace, observer);
+                              pace, observer, ahead.get());
                 }
               });
 }

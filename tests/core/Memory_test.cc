@@ -172,16 +172,16 @@ TEST(FreedBlocks, KeepsBlocksForAMomentAndHandsOutFittingOnes) {
   for (const Step& s : steps) {
     SCOPED_TRACE(testing::Message() << s.op << " " << s.bytes << " at " << s.at);
     if (s.op == 'k') {
-      void* p = std::malloc(s.bytes);
+      void* p = NewCellBlock(s.bytes);
       ASSERT_NE(p, nullptr);
       const bool kept = blocks.Keep(p, s.bytes, s.at);
       EXPECT_EQ(kept, s.expected == 1);
-      if (!kept) std::free(p);
+      if (!kept) FreeCellBlock(p, s.bytes);
     } else if (s.op == 't') {
       size_t got = 0;
       void* p = blocks.Take(s.bytes, &got);
       EXPECT_EQ(p != nullptr ? got : 0, s.expected);
-      std::free(p);
+      FreeCellBlock(p, got);
     } else {
       blocks.FreeDue(s.at);
       EXPECT_EQ(blocks.KeptBytes(), s.expected);
@@ -196,7 +196,7 @@ TEST(FreedBlocks, TheProcessFreesKeptBlocksWhenDue) {
   FreeKeptBlocks();
   const auto now = [] { return std::chrono::steady_clock::now(); };
   const auto t0 = now();
-  FreeBlockLater(std::malloc(kBytes), kBytes);
+  FreeBlockLater(NewCellBlock(kBytes), kBytes);
   const size_t kept = KeptBlockBytes();
   if (now() - t0 < std::chrono::duration<double>(FreedBlocks::kKeepSeconds)) {
     EXPECT_EQ(kept, kBytes);

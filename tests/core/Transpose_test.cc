@@ -347,6 +347,34 @@ TEST(TransposeGridFreeingSource, SwitchesGiveWhatTheCopyGivesAndLeaveTheSourceCl
   }
 }
 
+// Of a big table whose rows store every column, the switch moves the pages
+// of the source blocks it has passed into the target ahead of the copy: the
+// moved pages still hold source cells, so every target cell must be written
+// over, and none the copy wrote may be moved over. There and back, with a
+// target that held nothing and one that held a small table.
+TEST(TransposeGridFreeingSource, MovesPassedPagesIntoAFullTarget) {
+  for (const bool earlier : {false, true}) {
+    SCOPED_TRACE(earlier ? "target held a table" : "empty target");
+    const auto cell = [](int c, int r) {
+      return r % 97 == 0 ? Name(c, r) + " longer than a cell" : Name(c, r);
+    };
+    Table plain;
+    FillNumbered(plain, 7, 200000, cell);
+    Table expected;
+    ASSERT_TRUE(TransposeGrid(plain, expected, nullptr).ok());
+    Table view[2];
+    FillNumbered(view[0], 7, 200000, cell);
+    if (earlier) FillNumbered(view[1], 9, 9, Name);
+    FreeKeptBlocks();  // else the target may get a block an earlier test gave back
+    const uint64_t moved = MovedCellBytes();
+    ASSERT_TRUE(TransposeGridFreeingSource(view[0], view[1], nullptr, 0).ok());
+    EXPECT_EQ(Snapshot(view[1]), Snapshot(expected));
+    ASSERT_TRUE(TransposeGridFreeingSource(view[1], view[0], nullptr, 0).ok());
+    EXPECT_EQ(Snapshot(view[0]), Snapshot(plain));
+    EXPECT_GT(MovedCellBytes(), moved);
+  }
+}
+
 TEST(TransposeGridFreeingSource, KeepsASourceBelowTheSize) {
   Table source;
   FillScattered(source, 8, 100);
