@@ -238,19 +238,24 @@ class RowFormatter {
   }
 
   // Hands the buffer's bytes to the file and goes on in the other buffer.
-  bool Flush() {
+  // Unless `all`, only whole pages go: the bytes after the last page boundary
+  // move to the front of the other buffer, so that a save straight to the
+  // disk gets every chunk as it is, without a copy into its own buffer.
+  bool Flush(bool all = false) {
     const size_t n = static_cast<size_t>(pos_ - buf_);
-    const bool ok = n == 0 || writer_.Hand(buf_, n);
-    if (n != 0) {
-      turn_ ^= 1;
-      buf_ = buffers_[turn_].get();
-      end_ = buf_ + kChunk;
-    }
-    pos_ = buf_;
+    const size_t whole = all ? n : n & ~(AtomicFileWriter::kDirectAlign - 1);
+    if (whole == 0) return true;
+    const bool ok = writer_.Hand(buf_, whole);  // the other buffer is free again
+    turn_ ^= 1;
+    char* const next = buffers_[turn_].get();
+    std::memcpy(next, buf_ + whole, n - whole);
+    buf_ = next;
+    end_ = buf_ + kChunk;
+    pos_ = buf_ + (n - whole);
     return ok;
   }
   // Everything formatted so far into the file; false once a write failed.
-  bool Finish() { return Flush() && writer_.Wait(); }
+  bool Finish() { return Flush(/*all=*/true) && writer_.Wait(); }
 
  private:
   bool Put(char c) {
@@ -282,8 +287,11 @@ class RowFormatter {
   // A long text; leaves room for the separator after it.
   bool Append(std::string_view text) {
     if (text.size() + 1 > static_cast<size_t>(end_ - pos_)) {
+      if (text.size() + 1 > kChunk - AtomicFileWriter::kDirectAlign) {
+        // Too long for a buffer: everything before it goes first.
+        return Flush(/*all=*/true) && writer_.Wait() && out_.Write(text);
+      }
       if (!Flush()) return false;
-      if (text.size() + 1 > kChunk) return writer_.Wait() && out_.Write(text);
     }
     std::memcpy(pos_, text.data(), text.size());
     pos_ += text.size();
