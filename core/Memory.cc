@@ -266,10 +266,16 @@ void PopulateInBackground(void* p, size_t bytes) {
 #endif
 }
 
+size_t PageBytes() {
+  static const size_t page = [] {
+    const long n = ::sysconf(_SC_PAGESIZE);
+    return n > 0 ? static_cast<size_t>(n) : size_t{4096};
+  }();
+  return page;
+}
+
 void GiveBackPages(const void* p, size_t bytes) {
-  const long page = ::sysconf(_SC_PAGESIZE);
-  if (page <= 0) return;
-  const uintptr_t mask = static_cast<uintptr_t>(page) - 1;
+  const uintptr_t mask = PageBytes() - 1;
   const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + mask) & ~mask;
   const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~mask;
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
@@ -288,14 +294,6 @@ void FreeCellBlock(void* p, size_t bytes) {
   } else {
     ::munmap(p, bytes);
   }
-}
-
-size_t PageBytes() {
-  static const size_t page = [] {
-    const long n = ::sysconf(_SC_PAGESIZE);
-    return n > 0 ? static_cast<size_t>(n) : size_t{4096};
-  }();
-  return page;
 }
 
 namespace {

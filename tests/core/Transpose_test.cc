@@ -353,6 +353,13 @@ TEST(TransposeGridFreeingSource, SwitchesGiveWhatTheCopyGivesAndLeaveTheSourceCl
 // over, and none the copy wrote may be moved over. There and back, with a
 // target that held nothing and one that held a small table.
 TEST(TransposeGridFreeingSource, MovesPassedPagesIntoAFullTarget) {
+  // Whether this system moves pages at all (else the copy faults them in).
+  void* a = NewCellBlock(kMappedCellBytes);
+  void* b = NewCellBlock(kMappedCellBytes);
+  ASSERT_TRUE(a && b);
+  const bool moves = MoveCellPages(a, b, PageBytes());
+  FreeCellBlock(a, kMappedCellBytes);
+  FreeCellBlock(b, kMappedCellBytes);
   for (const bool earlier : {false, true}) {
     SCOPED_TRACE(earlier ? "target held a table" : "empty target");
     const auto cell = [](int c, int r) {
@@ -371,7 +378,9 @@ TEST(TransposeGridFreeingSource, MovesPassedPagesIntoAFullTarget) {
     EXPECT_EQ(Snapshot(view[1]), Snapshot(expected));
     ASSERT_TRUE(TransposeGridFreeingSource(view[1], view[0], nullptr, 0).ok());
     EXPECT_EQ(Snapshot(view[0]), Snapshot(plain));
-    EXPECT_GT(MovedCellBytes(), moved);
+    if (moves) {
+      EXPECT_GT(MovedCellBytes(), moved);
+    }
   }
 }
 
