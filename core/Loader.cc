@@ -253,8 +253,6 @@ class Loader {
     }
   }
   const std::vector<HelperLine>& lines() const { return lines_; }
-  // Hands the logged lines over for `other`'s (the helper is idle).
-  void SwapLines(std::vector<HelperLine>& other) { lines_.swap(other); }
   // The block held a Ctrl-Z at the start of a line: the file ends there.
   bool ended() const { return ended_; }
   // A line of the block did not fit; the lines before it are logged.
@@ -655,10 +653,9 @@ class Loader {
   }
 
   // The lines the helper read, taken as if read here: the same rows, the
-  // same progress and the same Escape polls. `oom`, `ended`: how the
-  // helper's block ended. False when the reading ends.
-  bool TakeHelperLines(const std::vector<HelperLine>& lines, bool oom, bool ended) {
-    for (const HelperLine& line : lines) {
+  // same progress and the same Escape polls. False when the reading ends.
+  bool TakeHelperLines(const Loader& helper) {
+    for (const HelperLine& line : helper.lines()) {
       CountLine();
       if (line.utf8_bad) utf8_bad_ = true;
       if (line.n > 0) {
@@ -675,11 +672,11 @@ class Loader {
       }
       if (!ReportLine()) return false;
     }
-    if (oom) {
+    if (helper.oom()) {
       OutOfMemory();
       return false;
     }
-    return !ended;
+    return !helper.ended();
   }
 
   // Splits an already cleaned line text (no CR, no Ctrl-Z) into the open row.
@@ -865,9 +862,6 @@ class Loader {
   // Reads [b, e) (complete lines) with the helper taking the lines of its
   // second half, when it is big enough. False when the reading stops.
   bool ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e);
-  // The lines the idle helper read of the block before, if they are not
-  // taken yet. False when the reading ends.
-  bool TakePending(Helper* helper);
 
   void ReadFast() {
     OpenRow();
@@ -896,12 +890,11 @@ class Loader {
           e = reader_.end();
           final = true;
         }
-        const bool go_on = final ? TakePending(helper.get()) && ProcessRegion(buf, b, e, final)
-                                 : ProcessSplit(helper.get(), buf, b, e);
+        const bool go_on =
+            final ? ProcessRegion(buf, b, e, final) : ProcessSplit(helper.get(), buf, b, e);
         reader_.set_pos(e);
         if (!go_on) break;
       }
-      if (pending_) (void)TakePending(helper.get());
     });
     helper.reset();                 // waits for it: its cells are taken over below
     if (!read.ok()) OutOfMemory();  // a long field or the line buffer did not fit
@@ -1165,10 +1158,6 @@ class Loader {
   bool ended_ = false;
   bool oom_ = false;
   std::vector<HelperLine> lines_;
-  // The reader's side: the helper holds lines of the block before, not
-  // taken yet; taken_ holds them while they are stored.
-  bool pending_ = false;
-  std::vector<HelperLine> taken_;
   std::string text_;     // the record read byte-wise, as loaded
   std::string field_;    // its field being read
   std::string scratch_;  // a quoted field's text without its doubled quotes
@@ -1215,7 +1204,6 @@ class Helper {
   }
 
   const Loader& loader() const { return loader_; }
-  Loader& loader() { return loader_; }
   Table& table() { return table_; }
 
  private:
@@ -1269,53 +1257,23 @@ std::unique_ptr<Helper> Loader::StartHelper() {
   }
 }
 
-bool Loader::TakePending(Helper* helper) {
-  if (!pending_) return true;
-  pending_ = false;
-  build_.TakeStorageOf(helper->table());
-  const Loader& done = helper->loader();
-  return TakeHelperLines(done.lines(), done.oom(), done.ended());
-}
-
-// The helper reads the second part of each block while this thread stores
-// the lines the helper read of the block before and reads the first part.
-// This thread also reads the file and stores every row, so its part is the
-// smaller one: two fifths kept the two threads about equally busy (85 MB,
-// warm: 0.051-0.053 s against 0.055-0.058 s with halves taken in turn).
 bool Loader::ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e) {
-  if (!helper || e - b < Split().from_block_bytes) {
-    return TakePending(helper) && ProcessRegion(buf, b, e, false);
-  }
-  const size_t at = b + (e - b) * 2 / 5;
-  const void* lf = std::memchr(buf + at, '\n', e - at);
+  if (!helper || e - b < Split().from_block_bytes) return ProcessRegion(buf, b, e, false);
+  const void* lf = std::memchr(buf + b + (e - b) / 2, '\n', e - b - (e - b) / 2);
   const size_t m = static_cast<size_t>(static_cast<const char*>(lf) - buf) + 1;
-  const Loader& done = helper->loader();
-  if (m >= e || (pending_ && (done.oom() || done.ended()))) {
-    return TakePending(helper) && ProcessRegion(buf, b, e, false);
-  }
-  const bool had = pending_;
-  if (had) {
-    build_.TakeStorageOf(helper->table());
-    helper->loader().SwapLines(taken_);
-  }
+  if (m >= e) return ProcessRegion(buf, b, e, false);
   helper->Read(buf, m, e, MuchToCome());
-  pending_ = true;
   bool go_on;
   try {
-    go_on = (!had || TakeHelperLines(taken_, false, false)) && ProcessRegion(buf, b, m, false);
+    go_on = ProcessRegion(buf, b, m, false);
   } catch (...) {
     helper->Wait();  // it reads the buffer: not a byte may move before it is done
     build_.TakeStorageOf(helper->table());
-    pending_ = false;
     throw;
   }
   helper->Wait();
-  if (!go_on) {
-    // The lines of this block's second part come after the end.
-    build_.TakeStorageOf(helper->table());
-    pending_ = false;
-  }
-  return go_on;
+  build_.TakeStorageOf(helper->table());
+  return go_on && TakeHelperLines(helper->loader());
 }
 
 }  // namespace
