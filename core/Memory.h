@@ -61,7 +61,7 @@ void ReserveMemory(uint64_t bytes);
 // Zeroed memory for the cells of a table. Blocks of kMappedCellBytes and
 // more are mappings of their own, whole pages that MoveCellPages may hand on;
 // smaller ones come from the heap. Null when the system has none.
-inline constexpr size_t kMappedCellBytes = size_t{4} << 20;
+inline constexpr size_t kMappedCellBytes = size_t{1} << 20;
 void* NewCellBlock(size_t bytes);
 void FreeCellBlock(void* p, size_t bytes);
 // Moves the pages of [from, from + bytes) to `to`, both inside blocks of
