@@ -16,7 +16,6 @@
 // Every timed step runs kRepeats times and the best time counts; a warm-up
 // read first puts the file into the page cache.
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -224,27 +223,40 @@ struct MemoryFigures {
   uint64_t storage = 0;
 };
 
-// Peak memory of one load into a fresh table, measured in a forked child so
-// nothing the parent did before (or keeps) is counted: the child resets its
-// peak (clear_refs 5), loads, reads the peak and reports through a pipe.
+// The memory child's side (--memory-run): one load into a fresh table in a
+// fresh process, the figures written to stdout. The peak is reset first
+// (clear_refs 5), so only the load counts.
+int MemoryRunMain(const char* path, const char* lines, const char* fields) {
+  const InputFile input{"memory", std::atoll(lines), std::atoi(fields), 0, 0, false, 0, path};
+  MemoryFigures m;
+  core::Table table;
+  const int fd = open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+  const bool reset = fd >= 0 && write(fd, "5", 1) == 1;
+  if (fd >= 0) close(fd);
+  m.rss_before = StatusBytes("VmRSS:");
+  m.ok = reset && m.rss_before > 0 && Load(input, table);
+  m.hwm_after = StatusBytes("VmHWM:");
+  m.storage = table.StorageBytes();
+  return write(1, &m, sizeof m) == static_cast<ssize_t>(sizeof m) ? 0 : 1;
+}
+
+// Peak memory of one load into a fresh table, measured in a process of its
+// own (this program again, with --memory-run), as a user loads a file. A
+// forked child would inherit this process's heap, whose free memory a load
+// can reuse without raising the peak.
 bool MeasureLoadMemory(const InputFile& input, MemoryFigures* out) {
   int fds[2];
   if (pipe(fds) != 0) return false;
+  const std::string lines = std::to_string(input.lines);
+  const std::string fields = std::to_string(input.fields);
   const pid_t pid = fork();
   if (pid == 0) {
-    MemoryFigures m;
-    core::Table table;
-    // Free heap memory and blocks kept from the parent would otherwise be
-    // reused without raising the peak.
-    core::FreeKeptBlocks();
-    malloc_trim(0);
-    const int fd = open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
-    const bool reset = fd >= 0 && write(fd, "5", 1) == 1;
-    m.rss_before = StatusBytes("VmRSS:");
-    m.ok = reset && m.rss_before > 0 && Load(input, table);
-    m.hwm_after = StatusBytes("VmHWM:");
-    m.storage = table.StorageBytes();
-    _exit(write(fds[1], &m, sizeof m) == static_cast<ssize_t>(sizeof m) ? 0 : 1);
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    execl("/proc/self/exe", "marvesk_bench", "--memory-run", input.path.c_str(), lines.c_str(),
+          fields.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
   }
   close(fds[1]);
   if (pid < 0) {
@@ -1146,6 +1158,9 @@ bool RunHuge(InputFile& input, const std::string& dir) {
 int main(int argc, char** argv) {
   if (argc == 6 && std::strcmp(argv[1], "--huge-run") == 0) {
     return HugeRunMain(argv[2], argv[3], argv[4], argv[5]);
+  }
+  if (argc == 5 && std::strcmp(argv[1], "--memory-run") == 0) {
+    return MemoryRunMain(argv[2], argv[3], argv[4]);
   }
   bool quick = false;
   bool keep = false;
