@@ -1,8 +1,5 @@
 #include "core/Table.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -37,31 +34,16 @@ const char* ByteArena::Store(std::string_view text) {
 
 namespace {
 
-// Big columns are mapped on their own: their pages come fresh from the
-// kernel as they are written, and the heap keeps its reused memory for the
-// rest.
-constexpr size_t kMappedColumnBytes = size_t{4} << 20;
-
+// Big columns are mappings of their own, as big pool blocks are (see
+// NewCellBlock): their pages come fresh from the kernel as they are
+// written, and the heap keeps its reused memory for the rest.
 Cell* NewColumn(size_t n) {
-  const size_t bytes = n * sizeof(Cell);
-  if (bytes >= kMappedColumnBytes) {
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<Cell*>(p);
-  }
-  auto* cells = static_cast<Cell*>(std::calloc(n, sizeof(Cell)));
+  auto* cells = static_cast<Cell*>(NewCellBlock(n * sizeof(Cell)));
   if (!cells) throw std::bad_alloc();
   return cells;
 }
 
-void FreeColumn(Cell* cells, size_t n) {
-  if (!cells) return;
-  if (n * sizeof(Cell) >= kMappedColumnBytes) {
-    ::munmap(cells, n * sizeof(Cell));
-  } else {
-    std::free(cells);
-  }
-}
+void FreeColumn(Cell* cells, size_t n) { FreeCellBlock(cells, n * sizeof(Cell)); }
 
 }  // namespace
 
