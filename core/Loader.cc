@@ -494,6 +494,7 @@ class Loader {
       return;
     }
     ReserveRows();
+    build_.LimitBlocks(BlockCellsMost());
     const bool line_char = sep_ == '\n' || sep_ == '\r' || sep_ == kCtrlZ;
     if (quoted_ && (simple || line_char)) {
       ReadSimpleQuoted();
@@ -534,6 +535,12 @@ class Loader {
   void OpenRow() {
     row_ = build_.OpenRow();
     room_ = build_.OpenRowRoom();
+  }
+  // Pool blocks of a sixteenth of the file at most: its cells take about
+  // twice its bytes, so the last block of each thread leaves at most a 32nd
+  // of them unused. None for a file of unknown size.
+  size_t BlockCellsMost() const {
+    return static_cast<size_t>(reader_.file_size() / 16 / sizeof(Cell));
   }
   bool MuchToCome() const {
     return reader_.file_size() > reader_.bytes_read() &&
@@ -1248,6 +1255,7 @@ std::unique_ptr<Helper> Loader::StartHelper() {
     auto helper = std::make_unique<Helper>(sep_);
     // The blocks of the table before serve both threads.
     build_.ShareKeptWith(helper->table());
+    TableBuilder(helper->table()).LimitBlocks(BlockCellsMost());
     helper->Start();
     return helper;
   } catch (const std::system_error&) {

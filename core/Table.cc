@@ -158,6 +158,7 @@ void Table::Reset(int col_count, int row_count) {
   pool_dirty_ = false;
   pool_next_ = nullptr;
   pool_left_ = 0;
+  last_block_cells_ = 0;
   pool_bytes_ = 0;
   own_arena_.reset();
   arenas_.clear();
@@ -254,6 +255,7 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   // Cells of a block an earlier table had still hold its texts.
   pool_dirty_ = kept.cells != nullptr || freed != nullptr;
   blocks_.push_back(Block{cells, n});
+  last_block_cells_ = n;
   pool_bytes_ += n * sizeof(Cell);
   pool_next_ = cells + 1;
   pool_left_ = n - 1;
@@ -275,9 +277,9 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
 }
 
 size_t Table::NextBlockCells(size_t at_least) const {
-  const size_t block = blocks_.empty()
-                           ? kFirstPoolBlockCells
-                           : std::min((blocks_.back().count - 1) * 2, kMaxPoolBlockCells);
+  size_t block = last_block_cells_ == 0 ? kFirstPoolBlockCells
+                                        : std::min((last_block_cells_ - 1) * 2, kMaxPoolBlockCells);
+  if (block_limit_) block = std::min(block, std::max(block_limit_, kFirstPoolBlockCells));
   return std::max(block, at_least);
 }
 
@@ -441,6 +443,8 @@ void Table::swap(Table& other) noexcept {
   blocks_.swap(other.blocks_);
   std::swap(pool_next_, other.pool_next_);
   std::swap(pool_left_, other.pool_left_);
+  std::swap(last_block_cells_, other.last_block_cells_);
+  std::swap(block_limit_, other.block_limit_);
   std::swap(pool_bytes_, other.pool_bytes_);
   std::swap(spare_, other.spare_);
   kept_.swap(other.kept_);

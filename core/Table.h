@@ -300,6 +300,10 @@ class Table {
   // ResizeRow of empty rows) share a single allocation without slack.
   void ReserveCells(size_t n);
   bool PoolBlockFresh() const { return !pool_dirty_; }
+  // Pool blocks grow no bigger than `cells` (0: as big as they grow), so
+  // that a build which knows roughly how much is to come does not leave
+  // most of a big last block unused.
+  void LimitBlocks(size_t cells) { block_limit_ = cells; }
   // The pool blocks, for a copy that frees them as it passes their rows:
   // block i holds the cells [PoolBlock(i).first, + .second). FreePoolBlock
   // gives one back to the system; no row may read it afterwards. Two
@@ -362,6 +366,11 @@ class Table {
   bool pool_dirty_ = false;
   Cell* pool_next_ = nullptr;
   size_t pool_left_ = 0;
+  // Cells of the last block this table took itself. The next one doubles
+  // it even after TakeStorageOf moved the blocks on: a load's helper then
+  // goes on with big blocks instead of starting small in every region.
+  size_t last_block_cells_ = 0;
+  size_t block_limit_ = 0;
   uint64_t pool_bytes_ = 0;
 
   std::shared_ptr<ByteArena> own_arena_;

@@ -49,8 +49,13 @@ class TableBuilder {
   void ShareKeptWith(Table& other) { t_.ShareKeptWith(other); }
   void PlaceRow(int row, Cell* cells, size_t n) { t_.PlaceRow(row, cells, n); }
   // The rows are built: a block taken ahead for more, and the kept blocks
-  // not taken again, go back.
-  void Finish() { t_.FreeSpare(); }
+  // not taken again, go back, and blocks grow as they like again.
+  void Finish() {
+    t_.FreeSpare();
+    t_.LimitBlocks(0);
+  }
+  // Pool blocks of at most n cells while the rows are built (see Finish).
+  void LimitBlocks(size_t n) { t_.LimitBlocks(n); }
 
   // Appends one empty row (RowCount + 1).
   void AppendRow() { t_.AppendRow(); }

@@ -172,11 +172,11 @@ class PagesAhead {
     }
   }
 
-  // Moves the whole pages of the source block [begin, end) into the target
-  // rows, in even shares, ahead of source row `next` (the rows before it
-  // are written).
+  // Moves the whole pages of [begin, end), part of a source block that is a
+  // mapping of its own, into the target rows, in even shares, ahead of
+  // source row `next` (the rows before it are written).
   void Land(uintptr_t begin, uintptr_t end, int next) {
-    if (failed_ || end - begin < kMappedCellBytes) return;
+    if (failed_ || end <= begin) return;
     uintptr_t from = Above(begin);
     const uintptr_t limit = end & ~(page_ - 1);
     size_t open = 0;
@@ -229,6 +229,7 @@ class PassedRows {
         own_end_(own_end),
         entries_(src.RowEntry(own_from)),
         heads_(src.HeadEntry(own_from)),
+        first_(plan.spans().size(), 0),
         from_(plan.spans().size(), 0),
         upto_(plan.spans().size(), 0),
         freed_(plan.spans().size(), false) {}
@@ -239,7 +240,7 @@ class PassedRows {
       const auto [begin, stop] = PoolPlan::Cells(source_, r);
       const size_t i = plan_.Find(begin, hit_);
       if (i == PoolPlan::kNone || !plan_.spans()[i].ordered) continue;
-      if (from_[i] == 0) from_[i] = PieceAbove(begin);  // below: rows of other threads
+      if (from_[i] == 0) from_[i] = first_[i] = PieceAbove(begin);  // below: other threads' rows
       upto_[i] = stop;
     }
     const auto& spans = plan_.spans();
@@ -248,13 +249,19 @@ class PassedRows {
       const PoolPlan::Span& span = spans[i];
       if (span.last_row >= end) break;
       if (span.last_row < 0 || span.first_row < own_from_ || span.last_row >= own_end_) continue;
-      if (ahead_) ahead_->Land(span.begin, span.end, end);
+      if (first_[i]) {  // but for the pieces that went already
+        MoveAhead(span, span.begin, first_[i], end);
+        MoveAhead(span, from_[i], span.end, end);
+      } else {
+        MoveAhead(span, span.begin, span.end, end);
+      }
       src_.FreePoolBlock(span.block);
       freed_[i] = true;
     }
     for (size_t i = 0; i < spans.size(); ++i) {
       const uintptr_t upto = PieceBelow(upto_[i]);
       if (freed_[i] || from_[i] == 0 || upto <= from_[i]) continue;
+      MoveAhead(spans[i], from_[i], upto, end);  // what it leaves goes back
       GiveBackPages(reinterpret_cast<const void*>(from_[i]), upto - from_[i]);
       from_[i] = upto;
     }
@@ -263,13 +270,22 @@ class PassedRows {
   }
 
  private:
+  // The passed pages of [begin, end), within the span's block, into the
+  // target ahead of source row `next`, where the block is a mapping of its
+  // own (see NewCellBlock).
+  void MoveAhead(const PoolPlan::Span& span, uintptr_t begin, uintptr_t end, int next) {
+    if (!ahead_ || span.end - span.begin < kMappedCellBytes) return;
+    ahead_->Land(std::max(begin, span.begin), std::min(end, span.end), next);
+  }
+
   const Table& source_;
   TableBuilder& src_;
   const PoolPlan& plan_;
   PagesAhead* const ahead_;  // null: the blocks go back to the system
   const int own_from_, own_end_;
   PassedPages entries_, heads_;
-  std::vector<uintptr_t> from_, upto_;  // per span: given back up to from_
+  // Per span: the pieces [first_, from_) are given back, up to upto_ passed.
+  std::vector<uintptr_t> first_, from_, upto_;
   std::vector<bool> freed_;
   size_t next_ = 0;  // in plan_.by_last_row()
   size_t hit_ = 0;

@@ -19,6 +19,7 @@
 #include "core/Loader.h"
 #include "core/Memory.h"
 #include "core/Table.h"
+#include "core/TableBuilder.h"
 
 namespace core {
 namespace {
@@ -252,6 +253,35 @@ TEST_P(TwoThreadsTest, ReloadIntoTheBlocksOfTheTableBefore) {
       ASSERT_EQ(t.Get(col, row), expected) << "cell (" << col << ", " << row << ")";
     }
   }
+}
+
+// A load split between two threads stores its cells in few blocks: each
+// thread's blocks go on growing from region to region, up to a sixteenth
+// of the file, where starting small in every region would give hundreds.
+TEST_F(LoaderEquivalenceTest, TwoThreadsStoreTheCellsInFewBlocks) {
+  const ParallelLoad saved = GetParallelLoad();
+  SetParallelLoad(ParallelLoad{0, size_t{256} << 10, 1, true});
+  constexpr int kLines = 1000000;
+  std::string bytes;
+  for (int i = 0; i < kLines; ++i) bytes += "1;2;3;4;5;6;7;8;9\n";
+  const std::string path = WriteFile("blocks.txt", bytes);
+  Table t;
+  RecordingObserver obs(';');
+  FreeKeptBlocks();  // else the load may take blocks an earlier test gave back
+  const LoadResult r = LoadTable(path, false, t, obs);
+  SetParallelLoad(saved);
+  ASSERT_TRUE(r.status.ok());
+  ASSERT_EQ(t.Get(9, kLines), "9");
+  TableBuilder build(t);
+  const size_t most = bytes.size() / 16 / sizeof(Cell);
+  size_t blocks = 0;
+  for (size_t i = 0; i < build.PoolBlockCount(); ++i) {
+    const size_t cells = build.PoolBlock(i).second;
+    blocks += cells > 0;
+    EXPECT_LE(cells, most + 1);  // and the unused first cell
+  }
+  // Blocks of the most cells, and each thread's steps up to them.
+  EXPECT_LE(blocks, size_t{kLines} * 9 / most + 2 * 8);
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadSizes, TwoThreadsTest, ::testing::Values(61, 500, 1 << 20));

@@ -11,15 +11,22 @@
 #include "TestSupport.h"
 #include "core/Memory.h"
 #include "core/Table.h"
+#include "core/TableBuilder.h"
 
 namespace core {
 namespace {
 
 // A table as the loader leaves it: row numbers in column 0, column numbers in
-// row 0, and `cell(c, r)` in every data cell.
+// row 0, and `cell(c, r)` in every data cell; with `one_block`, all rows in
+// one pool block.
 template <typename CellText>
-void FillNumbered(Table& t, int data_cols, int data_rows, CellText cell) {
+void FillNumbered(Table& t, int data_cols, int data_rows, CellText cell, bool one_block = false) {
   t.Reset(data_cols + 1, data_rows + 1);
+  if (one_block) {
+    TableBuilder build(t);
+    build.ReserveCells(static_cast<size_t>(data_cols) * static_cast<size_t>(data_rows + 1));
+    for (int r = 0; r <= data_rows; ++r) build.ResizeRow(r, static_cast<size_t>(data_cols + 1));
+  }
   for (int c = 1; c <= data_cols; ++c) t.Set(c, 0, std::to_string(c));
   for (int r = 1; r <= data_rows; ++r) {
     t.Set(0, r, std::to_string(r));
@@ -360,8 +367,11 @@ TEST(TransposeGridFreeingSource, MovesPassedPagesIntoAFullTarget) {
   const bool moves = MoveCellPages(a, b, PageBytes());
   FreeCellBlock(a, kMappedCellBytes);
   FreeCellBlock(b, kMappedCellBytes);
-  for (const bool earlier : {false, true}) {
+  // A source in one block shared by both threads of the copy moves only the
+  // pieces they have passed.
+  for (const auto& [earlier, one_block] : {std::pair{false, false}, {true, false}, {false, true}}) {
     SCOPED_TRACE(earlier ? "target held a table" : "empty target");
+    SCOPED_TRACE(one_block ? "source in one block" : "source in growing blocks");
     const auto cell = [](int c, int r) {
       return r % 97 == 0 ? Name(c, r) + " longer than a cell" : Name(c, r);
     };
@@ -370,7 +380,7 @@ TEST(TransposeGridFreeingSource, MovesPassedPagesIntoAFullTarget) {
     Table expected;
     ASSERT_TRUE(TransposeGrid(plain, expected, nullptr).ok());
     Table view[2];
-    FillNumbered(view[0], 7, 200000, cell);
+    FillNumbered(view[0], 7, 200000, cell, one_block);
     if (earlier) FillNumbered(view[1], 9, 9, Name);
     FreeKeptBlocks();  // else the target may get a block an earlier test gave back
     const uint64_t moved = MovedCellBytes();
