@@ -879,6 +879,10 @@ class Loader {
       if (helper) (void)CatchOutOfMemory([&] { reader_.Reserve(Split().block_bytes); });
     }
     const Result read = CatchOutOfMemory([&] {
+      // This thread's first block before the helper asks for any: with
+      // memory short, the helper could else take it all, and not even the
+      // file's first rows would be stored.
+      if (helper && room_ == 0) GrowRow();
       while (!stop_) {
         if (reader_.pos() == reader_.end() && !reader_.Fill()) break;
         const char* buf = reader_.data();

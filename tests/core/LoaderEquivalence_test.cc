@@ -201,9 +201,9 @@ TEST_P(TwoThreadsTest, OutOfMemoryKeepsTheRowsBefore) {
   std::string bytes;
   for (int i = 1; i <= 30000; ++i) bytes += std::to_string(i) + ";x;kurz\n";
   const std::string path = WriteFile("oom.txt", bytes);
-  // Room for the row directory the load reserves and for the first block of
-  // each thread, whichever thread asks first: this one then always stores
-  // rows before memory ends.
+  // Room for the row directory the load reserves and for this thread's first
+  // block, which it takes before the helper asks for any: this one then
+  // always stores rows before memory ends.
   for (const uint64_t budget : {(uint64_t{3} << 19) + (uint64_t{1} << 17), uint64_t{2} << 20}) {
     SCOPED_TRACE("budget " + std::to_string(budget));
     Table t;
