@@ -951,7 +951,7 @@ bool RunQuotedAll(QuotedAll& q, const std::string& dir) {
 constexpr int kHugeRuns = 5;
 
 struct HugeRun {
-  double scan = 0, load = 0, transpose = 0, save = 0, plainwrite = 0, road = 0;
+  double scan = 0, load = 0, transpose = 0, back = 0, save = 0, plainwrite = 0, road = 0;
   double bytes_per_cell = 0;  // peak with both views, above the file's size
 };
 
@@ -977,9 +977,11 @@ bool OneHugeRun(const InputFile& input, const std::string& dir, HugeRun* run) {
   run->bytes_per_cell = (static_cast<double>(StatusBytes("VmHWM:") - base) -
                          static_cast<double>(input.size)) /
                         static_cast<double>(input.cells());
+  t0 = Now();
   if (!core::TransposeGridFreeingSource(*transposed, *loaded, nullptr).ok()) {
     return Fail(input, "the transposition back failed");
   }
+  run->back = Now() - t0;
   transposed.reset();
 
   const std::string save_path = dir + "/huge.save.txt";
@@ -1041,8 +1043,8 @@ int HugeRunMain(const char* what, const char* path, const char* lines, const cha
   HugeRun r;
   const bool road = std::strcmp(what, "road") == 0;
   if (!(road ? HugeRoad(input, dir, &r) : OneHugeRun(input, dir, &r))) return 1;
-  std::printf("%.4f %.4f %.4f %.4f %.4f %.4f %.2f\n", r.scan, r.load, r.transpose, r.save,
-              r.plainwrite, r.road, r.bytes_per_cell);
+  std::printf("%.4f %.4f %.4f %.4f %.4f %.4f %.4f %.2f\n", r.scan, r.load, r.transpose, r.back,
+              r.save, r.plainwrite, r.road, r.bytes_per_cell);
   return 0;
 }
 
@@ -1069,8 +1071,9 @@ bool SpawnHugeRun(const InputFile& input, const std::string& dir, const char* wh
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-         std::sscanf(out, "%lf %lf %lf %lf %lf %lf %lf", &run->scan, &run->load, &run->transpose,
-                     &run->save, &run->plainwrite, &run->road, &run->bytes_per_cell) == 7;
+         std::sscanf(out, "%lf %lf %lf %lf %lf %lf %lf %lf", &run->scan, &run->load,
+                     &run->transpose, &run->back, &run->save, &run->plainwrite, &run->road,
+                     &run->bytes_per_cell) == 8;
 }
 
 double Median(std::vector<double> v) {
@@ -1127,6 +1130,7 @@ bool RunHuge(InputFile& input, const std::string& dir) {
   } steps[] = {{"scan", &HugeRun::scan},
                {"load", &HugeRun::load},
                {"transpose", &HugeRun::transpose},
+               {"transpose back", &HugeRun::back},
                {"save", &HugeRun::save},
                {"plainwrite", &HugeRun::plainwrite},
                {"road", &HugeRun::road}};
@@ -1139,6 +1143,7 @@ bool RunHuge(InputFile& input, const std::string& dir) {
   auto median = [&](double HugeRun::*field) { return Median(figure(field)); };
   Print(input, "load/scan", 2, median(&HugeRun::load) / median(&HugeRun::scan));
   Print(input, "transpose/load", 2, median(&HugeRun::transpose) / median(&HugeRun::load));
+  Print(input, "transpose back/load", 2, median(&HugeRun::back) / median(&HugeRun::load));
   Print(input, "save/plain write", 2, median(&HugeRun::save) / median(&HugeRun::plainwrite));
   Print(input, "road/scan", 2, median(&HugeRun::road) / median(&HugeRun::scan));
   Print(input, "bytes/cell both views", 1, median(&HugeRun::bytes_per_cell));

@@ -213,6 +213,40 @@ class PagesAhead {
   bool failed_ = false;
 };
 
+// The pages of source rows a copy by column ranges has passed, moved into
+// the part of the target that this thread alone writes, ahead of the copy
+// (see PagesAhead): [begin, end) holds the target rows of its columns, one
+// after the other. The pages it shares with the other thread's rows stay.
+class RegionAhead {
+ public:
+  RegionAhead(uintptr_t begin, uintptr_t end)
+      : page_(PageBytes()), ready_(Above(begin)), stop_(end & ~(page_ - 1)) {}
+
+  // Moves the whole pages of [begin, end), passed cells of a source row in
+  // a block that is a mapping of its own, to the region's pages from
+  // `written` on (the target cells before it are written).
+  void Land(uintptr_t begin, uintptr_t end, uintptr_t written) {
+    const uintptr_t from = Above(begin);
+    const uintptr_t at = std::max(ready_, Above(written));
+    const uintptr_t limit = end & ~(page_ - 1);
+    if (failed_ || limit <= from || stop_ <= at) return;
+    const uintptr_t n = std::min(limit - from, stop_ - at);
+    if (!MoveCellPages(reinterpret_cast<void*>(from), reinterpret_cast<void*>(at), n)) {
+      failed_ = true;  // the copy faults its pages in as before
+      return;
+    }
+    ready_ = at + n;
+  }
+
+ private:
+  uintptr_t Above(uintptr_t a) const { return (a + page_ - 1) & ~(page_ - 1); }
+
+  const uintptr_t page_;
+  uintptr_t ready_;  // pages moved in below here
+  const uintptr_t stop_;
+  bool failed_ = false;
+};
+
 // What one thread of a freeing copy has given back of the source: blocks
 // whose rows are all its own go once the last of them is copied; of an
 // ordered block shared with other rows, the pages behind the rows it has
@@ -291,63 +325,101 @@ class PassedRows {
   size_t hit_ = 0;
 };
 
-// Columns [1, src_cols) of the source rows [row_begin, row_end) into the
-// target rows out[1..], and their column 0 below row0_end into out[0]: in
-// blocks of kColumnBlock columns (progress before each when `report`), then
-// done(last) once columns below `last` are copied.
-template <typename Done>
-void CopyColumnBlocks(const Table& source, Cell* const* out, int src_cols, int row0_end,
-                      int row_begin, int row_end, bool report, ProgressObserver* observer,
-                      const Done& done) {
-  for (int c0 = 0; c0 < src_cols; c0 += kColumnBlock) {
-    if (report && observer) observer->Progress(c0);
+// Columns [col_begin, col_end) (col_begin >= 1) of the source rows
+// [row_begin, row_end) into the target rows out[col_begin..], and with
+// col_begin 1 their column 0 below row0_end into out[0]: in blocks of
+// kColumnBlock columns, at(first column) before each, then done(last) once
+// the columns below `last` are copied.
+template <typename At, typename Done>
+void CopyColumnBlocks(const Table& source, Cell* const* out, int col_begin, int col_end,
+                      int row0_end, int row_begin, int row_end, const At& at, const Done& done) {
+  for (int c0 = col_begin == 1 ? 0 : col_begin; c0 < col_end;) {
+    at(c0);
     const size_t first = static_cast<size_t>(std::max(c0, 1));
-    const size_t last =
-        std::min(static_cast<size_t>(c0) + kColumnBlock, static_cast<size_t>(src_cols));
+    const int next = std::min((c0 / kColumnBlock + 1) * kColumnBlock, col_end);
+    const size_t last = static_cast<size_t>(next);
     // A table of column 0 alone still has it copied, in a stripe of no cells.
     for (size_t stripe = first; stripe < last || (c0 == 0 && stripe == first); stripe += kStripe) {
       CopyStripe(source, out, stripe, std::min(stripe + kStripe, last), row_begin, row_end,
                  c0 == 0 && stripe == first ? row0_end : 0);
     }
     done(last);
+    c0 = next;
   }
 }
+
+// The progress of a copy by column blocks: every kColumnBlock-th column up
+// to the position reached. Null observer: this thread reports nothing.
+class ColumnMarks {
+ public:
+  ColumnMarks(ProgressObserver* observer, int cols) : observer_(observer), cols_(cols) {}
+  void UpTo(int at) {
+    if (!observer_) return;
+    for (; next_ < cols_ && next_ <= at; next_ += kColumnBlock) observer_->Progress(next_);
+  }
+
+ private:
+  ProgressObserver* const observer_;
+  const int cols_;
+  int next_ = 0;
+};
 
 // Wider sources than this are copied column block by column block: each
 // step of a few rows would touch a page of every target row, and the rows
 // are long enough to give back their own pages.
 constexpr int kFreeByRowsMaxCols = 2048;
 
-// The source's column 0 and its rows [1, row0_end) go into the target's row
-// out[0], columns [1, src_cols) into out[1..], for the long rows [row_begin,
-// row_end) of a wide source: in column blocks, as TransposeGrid does, each
-// row giving back the pages of its cells copied so far. The pages lie inside
-// the row's own cells, so nothing another row needs goes.
-void CopyFreeingByColumns(const Table& source, Cell* const* out, int src_cols, int row0_end,
-                          int row_begin, int row_end, bool report, ProgressObserver* observer) {
+// Whether the two threads of a copy take a half of the columns each rather
+// than of the rows: the target rows of a source much wider than long are
+// short, and with the rows split both threads would write into every
+// target page, each faulting on the same fresh pages.
+bool SplitColumns(int src_rows, int src_cols) {
+  return src_cols > kFreeByRowsMaxCols && src_cols > src_rows;
+}
+
+// Columns [col_begin, col_end) of the long rows [row_begin, row_end) of a
+// wide source (and their column 0 below row0_end, with col_begin 1), as
+// CopyColumnBlocks copies them, each row giving back the pages of its cells
+// copied so far, or moving them `ahead` (when not null; this thread then
+// copies the columns of every row). The pages lie inside the row's cells of
+// these columns, so nothing another row or thread needs goes.
+template <typename At>
+void CopyFreeingByColumns(const Table& source, Cell* const* out, int col_begin, int col_end,
+                          int row0_end, int row_begin, int row_end, const At& at,
+                          RegionAhead* ahead = nullptr) {
   const uintptr_t page = kGiveBackBytes / 512;  // at least the system's page
+  const auto own = [&](int r) {                 // the end of this copy's cells of row r
+    return std::min(source.StoredLength(r), static_cast<size_t>(col_end));
+  };
   std::vector<uintptr_t> from(static_cast<size_t>(std::max(row_end - row_begin, 0)));
   std::vector<uintptr_t> piece(from.size());
   for (int r = row_begin; r < row_end; ++r) {
-    const auto [begin, end] = PoolPlan::Cells(source, r);
+    if (own(r) <= static_cast<size_t>(col_begin)) continue;
+    const uintptr_t begin = Address(source.StoredCells(r) + col_begin);
+    const uintptr_t end = Address(source.StoredCells(r) + own(r));
     const size_t i = static_cast<size_t>(r - row_begin);
     from[i] = (begin + page - 1) & ~(page - 1);
     // A few calls per row, in whole huge pages where the row is long.
     piece[i] = std::clamp<uintptr_t>(((end - begin) / 16) & ~(page - 1), page, kGiveBackBytes);
   }
-  CopyColumnBlocks(source, out, src_cols, row0_end, row_begin, row_end, report, observer,
-                   [&](size_t last) {
-                     for (int r = row_begin; r < row_end; ++r) {
-                       const size_t stored = std::min(source.StoredLength(r), last);
-                       if (stored <= 1) continue;
-                       const size_t i = static_cast<size_t>(r - row_begin);
-                       const uintptr_t upto = Address(source.StoredCells(r) + stored) & ~(page - 1);
-                       if (upto < from[i] + piece[i] && stored < source.StoredLength(r)) continue;
-                       if (upto <= from[i]) continue;
-                       GiveBackPages(reinterpret_cast<const void*>(from[i]), upto - from[i]);
-                       from[i] = upto;
-                     }
-                   });
+  CopyColumnBlocks(
+      source, out, col_begin, col_end, row0_end, row_begin, row_end, at, [&](size_t last) {
+        for (int r = row_begin; r < row_end; ++r) {
+          const size_t i = static_cast<size_t>(r - row_begin);
+          const size_t stored = std::min(own(r), last);
+          if (from[i] == 0 || stored <= static_cast<size_t>(col_begin)) continue;
+          const uintptr_t upto = Address(source.StoredCells(r) + stored) & ~(page - 1);
+          if (upto < from[i] + piece[i] && stored < own(r)) continue;
+          if (upto <= from[i]) continue;
+          // A row of this many cells lies in a block mapped on its own.
+          if (ahead && last < static_cast<size_t>(col_end) &&
+              (own(r) - static_cast<size_t>(col_begin)) * sizeof(Cell) >= kMappedCellBytes) {
+            ahead->Land(from[i], upto, Address(out[last] + 1));
+          }
+          GiveBackPages(reinterpret_cast<const void*>(from[i]), upto - from[i]);
+          from[i] = upto;
+        }
+      });
 }
 
 // The source's column 0 and its rows [1, row0_end) go into the target's row
@@ -453,13 +525,38 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   // The source's column 0 becomes the target's row 0, with the first
   // stripe; that row takes every cell of it up to its length.
   const int row0_end = src_cols > 0 ? static_cast<int>(length[0]) : 0;
-  auto copy = [&](int row_begin, int row_end, bool report) {
-    CopyColumnBlocks(source, out.data(), src_cols, row0_end, row_begin, row_end, report, observer,
-                     [](size_t) {});
+  // A wide source: the columns split, each thread copying its own of every
+  // row; the one with pace 2 reports for both.
+  auto by_columns = [&](bool free) {
+    OnRowHalves(1, src_cols - 1, CellsOf(1, src_rows - 1, src_cols), [&](int lo, int hi, int pace) {
+      ColumnMarks marks(pace != 0 ? observer : nullptr, src_cols);
+      const auto at = [&](int c0) { marks.UpTo(RowsDone(1, src_cols - 1, c0, pace)); };
+      if (free) {
+        const size_t end = length[static_cast<size_t>(hi)];
+        RegionAhead ahead(Address(out[static_cast<size_t>(lo)] + 1),
+                          Address(out[static_cast<size_t>(hi)] + std::max<size_t>(end, 1)));
+        CopyFreeingByColumns(source, out.data(), lo, hi + 1, row0_end, 1, src_rows, at,
+                             land ? &ahead : nullptr);
+      } else {
+        CopyColumnBlocks(source, out.data(), lo, hi + 1, row0_end, 1, src_rows, at, [](size_t) {});
+      }
+      marks.UpTo(src_cols);
+    });
   };
+  const bool split_columns = SplitColumns(src_rows, src_cols);
   if (!freeing) {
+    if (split_columns) {
+      by_columns(false);
+      return;
+    }
     OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
-                [&](int top, int bottom, int pace) { copy(top, bottom + 1, pace != 0); });
+                [&](int top, int bottom, int pace) {
+                  const auto at = [&](int c0) {
+                    if (pace != 0 && observer) observer->Progress(c0);
+                  };
+                  CopyColumnBlocks(source, out.data(), 1, src_cols, row0_end, top, bottom + 1, at,
+                                   [](size_t) {});
+                });
     return;
   }
   TableBuilder src(*freeing);
@@ -469,11 +566,18 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   for (const PoolPlan::Span& span : plan.spans()) {
     if (span.last_row < 0) src.FreePoolBlock(span.block);
   }
+  if (split_columns) {
+    by_columns(true);
+    return;
+  }
   OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
               [&](int top, int bottom, int pace) {
                 if (src_cols > kFreeByRowsMaxCols) {
-                  CopyFreeingByColumns(source, out.data(), src_cols, row0_end, top, bottom + 1,
-                                       pace != 0, observer);
+                  const auto at = [&](int c0) {
+                    if (pace != 0 && observer) observer->Progress(c0);
+                  };
+                  CopyFreeingByColumns(source, out.data(), 1, src_cols, row0_end, top, bottom + 1,
+                                       at);
                 } else {
                   std::unique_ptr<PagesAhead> ahead;
                   if (land)

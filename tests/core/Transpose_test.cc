@@ -253,15 +253,18 @@ TEST(TransposeProgress, EveryHundredthSourceColumn) {
     int col_count;
     int maximum;
     std::vector<int> positions;
+    int row_count = 3;
   };
+  std::vector<int> wide;  // copied by two threads, each taking half the columns
+  for (int c = 0; c <= 5000; c += 100) wide.push_back(c);
   const std::vector<Case> cases = {
-      {251, 250, {0, 100, 200}}, {2, 1, {0}}, {100, 99, {0}}, {101, 100, {0, 100}},
-      {201, 200, {0, 100, 200}}, {0, -1, {}},
+      {251, 250, {0, 100, 200}}, {2, 1, {0}}, {100, 99, {0}},          {101, 100, {0, 100}},
+      {201, 200, {0, 100, 200}}, {0, -1, {}}, {5001, 5000, wide, 300},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(testing::Message() << "ColCount " << k.col_count);
     Table source;
-    source.Reset(k.col_count, 3);
+    source.Reset(k.col_count, k.row_count);
     for (int c = 0; c < k.col_count; ++c) source.Set(c, 1, Name(c, 1));
     RecordingObserver observer;
     Table target;
