@@ -174,14 +174,15 @@ class PagesAhead {
 
   // Moves the whole pages of [begin, end), part of a source block that is a
   // mapping of its own, into the target rows, in even shares, ahead of
-  // source row `next` (the rows before it are written).
-  void Land(uintptr_t begin, uintptr_t end, int next) {
-    if (failed_ || end <= begin) return;
+  // source row `next` (the rows before it are written). True when all of
+  // them moved: nothing of [begin, end) is then left to give back.
+  bool Land(uintptr_t begin, uintptr_t end, int next) {
+    if (failed_ || end <= begin) return false;
     uintptr_t from = Above(begin);
     const uintptr_t limit = end & ~(page_ - 1);
     size_t open = 0;
     for (size_t c = 0; c < rows_.size(); ++c) open += Start(c, next) < rows_[c].stop;
-    if (open == 0 || limit <= from) return;
+    if (open == 0 || limit <= from) return false;
     const uintptr_t share = std::max<uintptr_t>((limit - from) / open & ~(page_ - 1), page_);
     for (size_t c = 0; c < rows_.size() && from < limit; ++c) {
       const uintptr_t at = Start(c, next);
@@ -189,11 +190,12 @@ class PagesAhead {
       const uintptr_t n = std::min({share, rows_[c].stop - at, limit - from});
       if (!MoveCellPages(reinterpret_cast<void*>(from), reinterpret_cast<void*>(at), n)) {
         failed_ = true;  // the copy faults its pages in as before
-        return;
+        return false;
       }
       from += n;
       rows_[c].ready = at + n;
     }
+    return from >= limit && begin == Above(begin) && end == limit;
   }
 
  private:
@@ -224,18 +226,20 @@ class RegionAhead {
 
   // Moves the whole pages of [begin, end), passed cells of a source row in
   // a block that is a mapping of its own, to the region's pages from
-  // `written` on (the target cells before it are written).
-  void Land(uintptr_t begin, uintptr_t end, uintptr_t written) {
+  // `written` on (the target cells before it are written). True when all
+  // of [begin, end) moved.
+  bool Land(uintptr_t begin, uintptr_t end, uintptr_t written) {
     const uintptr_t from = Above(begin);
     const uintptr_t at = std::max(ready_, Above(written));
     const uintptr_t limit = end & ~(page_ - 1);
-    if (failed_ || limit <= from || stop_ <= at) return;
+    if (failed_ || limit <= from || stop_ <= at) return false;
     const uintptr_t n = std::min(limit - from, stop_ - at);
     if (!MoveCellPages(reinterpret_cast<void*>(from), reinterpret_cast<void*>(at), n)) {
       failed_ = true;  // the copy faults its pages in as before
-      return;
+      return false;
     }
     ready_ = at + n;
+    return n == limit - from && begin == from && end == limit;
   }
 
  private:
@@ -295,8 +299,10 @@ class PassedRows {
     for (size_t i = 0; i < spans.size(); ++i) {
       const uintptr_t upto = PieceBelow(upto_[i]);
       if (freed_[i] || from_[i] == 0 || upto <= from_[i]) continue;
-      MoveAhead(spans[i], from_[i], upto, end);  // what it leaves goes back
-      GiveBackPages(reinterpret_cast<const void*>(from_[i]), upto - from_[i]);
+      // What it does not move goes back.
+      if (!MoveAhead(spans[i], from_[i], upto, end)) {
+        GiveBackPages(reinterpret_cast<const void*>(from_[i]), upto - from_[i]);
+      }
       from_[i] = upto;
     }
     entries_.UpTo(src_.RowEntry(end));
@@ -306,10 +312,10 @@ class PassedRows {
  private:
   // The passed pages of [begin, end), within the span's block, into the
   // target ahead of source row `next`, where the block is a mapping of its
-  // own (see NewCellBlock).
-  void MoveAhead(const PoolPlan::Span& span, uintptr_t begin, uintptr_t end, int next) {
-    if (!ahead_ || span.end - span.begin < kMappedCellBytes) return;
-    ahead_->Land(std::max(begin, span.begin), std::min(end, span.end), next);
+  // own (see NewCellBlock). True when all of them moved.
+  bool MoveAhead(const PoolPlan::Span& span, uintptr_t begin, uintptr_t end, int next) {
+    if (!ahead_ || span.end - span.begin < kMappedCellBytes) return false;
+    return ahead_->Land(std::max(begin, span.begin), std::min(end, span.end), next);
   }
 
   const Table& source_;
@@ -412,11 +418,11 @@ void CopyFreeingByColumns(const Table& source, Cell* const* out, int col_begin, 
           if (upto < from[i] + piece[i] && stored < own(r)) continue;
           if (upto <= from[i]) continue;
           // A row of this many cells lies in a block mapped on its own.
-          if (ahead && last < static_cast<size_t>(col_end) &&
-              (own(r) - static_cast<size_t>(col_begin)) * sizeof(Cell) >= kMappedCellBytes) {
-            ahead->Land(from[i], upto, Address(out[last] + 1));
-          }
-          GiveBackPages(reinterpret_cast<const void*>(from[i]), upto - from[i]);
+          const bool moved =
+              ahead && last < static_cast<size_t>(col_end) &&
+              (own(r) - static_cast<size_t>(col_begin)) * sizeof(Cell) >= kMappedCellBytes &&
+              ahead->Land(from[i], upto, Address(out[last] + 1));
+          if (!moved) GiveBackPages(reinterpret_cast<const void*>(from[i]), upto - from[i]);
           from[i] = upto;
         }
       });
