@@ -354,6 +354,14 @@ void CopyColumnBlocks(const Table& source, Cell* const* out, int col_begin, int 
   }
 }
 
+// The progress before each column block of a thread that copies all
+// columns of its rows: from the one with pace != 0 (see OnRowHalves).
+auto BlockProgress(ProgressObserver* observer, int pace) {
+  return [observer = pace != 0 ? observer : nullptr](int c0) {
+    if (observer) observer->Progress(c0);
+  };
+}
+
 // The progress of a copy by column blocks: every kColumnBlock-th column up
 // to the position reached. Null observer: this thread reports nothing.
 class ColumnMarks {
@@ -557,11 +565,8 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
     }
     OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
                 [&](int top, int bottom, int pace) {
-                  const auto at = [&](int c0) {
-                    if (pace != 0 && observer) observer->Progress(c0);
-                  };
-                  CopyColumnBlocks(source, out.data(), 1, src_cols, row0_end, top, bottom + 1, at,
-                                   [](size_t) {});
+                  CopyColumnBlocks(source, out.data(), 1, src_cols, row0_end, top, bottom + 1,
+                                   BlockProgress(observer, pace), [](size_t) {});
                 });
     return;
   }
@@ -579,11 +584,8 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   OnRowHalves(1, src_rows - 1, CellsOf(1, src_rows - 1, src_cols),
               [&](int top, int bottom, int pace) {
                 if (src_cols > kFreeByRowsMaxCols) {
-                  const auto at = [&](int c0) {
-                    if (pace != 0 && observer) observer->Progress(c0);
-                  };
                   CopyFreeingByColumns(source, out.data(), 1, src_cols, row0_end, top, bottom + 1,
-                                       at);
+                                       BlockProgress(observer, pace));
                 } else {
                   std::unique_ptr<PagesAhead> ahead;
                   if (land)
