@@ -474,12 +474,15 @@ void CopyFreeing(const Table& source, TableBuilder& src, const PoolPlan& plan, C
 }
 
 // The source's row 0 becomes the target's column 0, which the tables keep
-// apart from their rows.
-void CopyHeaderRow(const Table& source, Table& target, TableBuilder& build) {
+// apart from their rows: its cells [first, last), on any thread for its own
+// part of the target rows.
+void CopyHeaderRow(const Table& source, Table& target, TableBuilder& build, int first, int last) {
   if (source.RowCount() == 0 || target.RowCount() == 0) return;
-  build.MutableHead(0) = source.Head(0);
-  const int stored = std::min(static_cast<int>(source.StoredLength(0)), target.RowCount());
-  for (int c = 1; c < stored; ++c) build.MutableHead(c) = source.StoredCells(0)[c];
+  if (first == 0) build.MutableHead(0) = source.Head(0);
+  const int stored = std::min({static_cast<int>(source.StoredLength(0)), target.RowCount(), last});
+  for (int c = std::max(first, 1); c < stored; ++c) {
+    build.MutableHead(c) = source.StoredCells(0)[c];
+  }
 }
 
 // `freeing`: the source itself, when its memory is to go back as the copy
@@ -530,7 +533,9 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
         full || c == 0 ? build.SizeRowForWriting(c, n) : build.ResizeRow(c, n);
   }
   build.Finish();  // the kept blocks not taken go back
-  CopyHeaderRow(source, target, build);
+  const bool split_columns = SplitColumns(src_rows, src_cols);
+  // Split by columns, each thread copies its own part of the header row.
+  if (!split_columns) CopyHeaderRow(source, target, build, 0, src_cols);
 
   // Each target row is written at the places of the source rows, so the
   // two halves of the source rows fill disjoint halves of every target row:
@@ -543,6 +548,7 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   // row; the one with pace 2 reports for both.
   auto by_columns = [&](bool free) {
     OnRowHalves(1, src_cols - 1, CellsOf(1, src_rows - 1, src_cols), [&](int lo, int hi, int pace) {
+      CopyHeaderRow(source, target, build, lo == 1 ? 0 : lo, hi + 1);
       ColumnMarks marks(pace != 0 ? observer : nullptr, src_cols);
       const auto at = [&](int c0) { marks.UpTo(RowsDone(1, src_cols - 1, c0, pace)); };
       if (free) {
@@ -557,7 +563,6 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
       marks.UpTo(src_cols);
     });
   };
-  const bool split_columns = SplitColumns(src_rows, src_cols);
   if (!freeing) {
     if (split_columns) {
       by_columns(false);
