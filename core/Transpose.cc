@@ -84,6 +84,8 @@ class PassedPages {
 
 uintptr_t PieceBelow(uintptr_t a) { return a & ~(kGiveBackBytes - 1); }
 uintptr_t PieceAbove(uintptr_t a) { return PieceBelow(a + kGiveBackBytes - 1); }
+// The start of the first whole page of `page` bytes at or above a.
+uintptr_t PageAbove(uintptr_t a, uintptr_t page) { return (a + page - 1) & ~(page - 1); }
 
 // The source's pool blocks and which rows keep their cells in them.
 class PoolPlan {
@@ -203,7 +205,7 @@ class PagesAhead {
     uintptr_t ready = 0;  // pages moved in below here
     uintptr_t stop = 0;   // this thread's whole pages end here
   };
-  uintptr_t Above(uintptr_t a) const { return (a + page_ - 1) & ~(page_ - 1); }
+  uintptr_t Above(uintptr_t a) const { return PageAbove(a, page_); }
   // The first page of target row c that holds no written cell yet.
   uintptr_t Start(size_t c, int next) const {
     return std::max(rows_[c].ready, Above(Address(out_[c] + std::max(next, 1))));
@@ -243,7 +245,7 @@ class RegionAhead {
   }
 
  private:
-  uintptr_t Above(uintptr_t a) const { return (a + page_ - 1) & ~(page_ - 1); }
+  uintptr_t Above(uintptr_t a) const { return PageAbove(a, page_); }
 
   const uintptr_t page_;
   uintptr_t ready_;  // pages moved in below here
@@ -412,7 +414,7 @@ void CopyFreeingByColumns(const Table& source, Cell* const* out, int col_begin, 
     const uintptr_t begin = Address(source.StoredCells(r) + col_begin);
     const uintptr_t end = Address(source.StoredCells(r) + own(r));
     const size_t i = static_cast<size_t>(r - row_begin);
-    from[i] = (begin + page - 1) & ~(page - 1);
+    from[i] = PageAbove(begin, page);
     // A few calls per row, in whole huge pages where the row is long.
     piece[i] = std::clamp<uintptr_t>(((end - begin) / 16) & ~(page - 1), page, kGiveBackBytes);
   }
@@ -450,12 +452,11 @@ void CopyFreeing(const Table& source, TableBuilder& src, const PoolPlan& plan, C
       std::max<uint64_t>(1, kFreeStepCells / static_cast<uint64_t>(std::max(src_cols, 1))));
   const int src_rows = source.RowCount();
   PassedRows passed(source, src, plan, own_from, row_end, ahead);
-  int mark = 0;  // the next progress position, a multiple of kColumnBlock
+  ColumnMarks marks(pace != 0 ? observer : nullptr, src_cols);
   auto report = [&](int done) {
-    if (pace == 0 || !observer) return;
-    const int64_t at = static_cast<int64_t>(src_cols - 1) * RowsDone(1, src_rows - 1, done, pace) /
-                       std::max(src_rows - 1, 1);
-    for (; mark < src_cols && mark <= at; mark += kColumnBlock) observer->Progress(mark);
+    marks.UpTo(static_cast<int>(static_cast<int64_t>(src_cols - 1) *
+                                RowsDone(1, src_rows - 1, done, pace) /
+                                std::max(src_rows - 1, 1)));
   };
   report(0);
   const size_t cols = static_cast<size_t>(src_cols);
@@ -469,8 +470,7 @@ void CopyFreeing(const Table& source, TableBuilder& src, const PoolPlan& plan, C
     passed.Passed(top == row_begin ? own_from : top, end);
     report(end - 1);
   }
-  if (pace == 0 || !observer) return;
-  for (; mark < src_cols; mark += kColumnBlock) observer->Progress(mark);
+  marks.UpTo(src_cols);
 }
 
 // The source's row 0 becomes the target's column 0, which the tables keep
