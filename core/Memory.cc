@@ -281,8 +281,133 @@ void GiveBackPages(const void* p, size_t bytes) {
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 }
 
-void* NewCellBlock(size_t bytes) {
+namespace {
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The size of a huge page, 0 when the system gives none to memory that
+// asks for them (transparent huge pages off, or not this system's).
+size_t HugePageBytes() {
+  static const size_t bytes = [] {
+#if defined(MADV_HUGEPAGE)
+    std::ifstream enabled("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string modes;
+    std::getline(enabled, modes);
+    if (modes.find("[always]") == std::string::npos &&
+        modes.find("[madvise]") == std::string::npos) {
+      return size_t{0};
+    }
+    std::ifstream pmd("/sys/kernel/mm/transparent_hugepage/hpage_pmd_size");
+    size_t n = 0;
+    if (!(pmd >> n)) n = size_t{2} << 20;
+    // Pages much bigger than this (64 KB base pages) would make the
+    // probe, and every block's slack, too dear.
+    return n >= PageBytes() && n <= (size_t{32} << 20) && (n & (n - 1)) == 0 ? n : size_t{0};
+#else
+    return size_t{0};
+#endif
+  }();
+  return bytes;
+}
+
+// A mapping of `bytes` that starts on a multiple of `align` (a power of
+// two); null when there is none.
+void* MapAligned(size_t bytes, size_t align) {
+  if (bytes > SIZE_MAX - align) return nullptr;
+  void* p =
+      ::mmap(nullptr, bytes + align, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(p);
+  const uintptr_t start = (begin + align - 1) & ~(align - 1);
+  if (start > begin) ::munmap(p, start - begin);
+  const uintptr_t tail = begin + bytes + align - (start + bytes);
+  if (tail > 0) ::munmap(reinterpret_cast<void*>(start + bytes), tail);
+  return reinterpret_cast<void*>(start);
+}
+
+// -1: measured; 0 or 1: fixed by ScopedHugePages.
+std::atomic<int> fixed_huge_pages{-1};
+
+PageSizeChoice& ProcessPageSizes() {
+  static PageSizeChoice* const choice = new PageSizeChoice;  // never destroyed: see Populator
+  return *choice;
+}
+
+}  // namespace
+
+bool SystemHasHugePages() { return HugePageBytes() != 0; }
+
+bool MeasureFreshPages(FreshPageCosts* costs) {
+#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+  const size_t huge = HugePageBytes();
+  if (huge == 0) return false;
+  // One huge page of each kind, side by side in fresh memory.
+  auto* p = static_cast<char*>(MapAligned(2 * huge, huge));
+  if (!p) return false;
+  const size_t page = PageBytes();
+  auto touch = [page, huge](char* q) {
+    const double t0 = SteadySeconds();
+    for (size_t i = 0; i < huge; i += page) reinterpret_cast<volatile char*>(q)[i] = 1;
+    return SteadySeconds() - t0;
+  };
+  const bool advised =
+      ::madvise(p, huge, MADV_NOHUGEPAGE) == 0 && ::madvise(p + huge, huge, MADV_HUGEPAGE) == 0;
+  if (advised) {
+    costs->small_seconds = touch(p) * static_cast<double>(kProbeBytes) / static_cast<double>(huge);
+    costs->huge_seconds =
+        touch(p + huge) * static_cast<double>(kProbeBytes) / static_cast<double>(huge);
+  }
+  ::munmap(p, 2 * huge);
+  return advised;
+#else
+  (void)costs;
+  return false;
+#endif
+}
+
+bool PageSizeChoice::HugeCheaper(double now, const std::function<bool(FreshPageCosts*)>& measure) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (now >= measured_at_ && now - measured_at_ < kValidSeconds) return huge_cheaper_;
+  FreshPageCosts costs{};
+  huge_cheaper_ = measure(&costs) && costs.huge_seconds < costs.small_seconds;
+  measured_at_ = now;
+  return huge_cheaper_;
+}
+
+bool FreshHugePagesCheaper() {
+  const int fixed = fixed_huge_pages.load();
+  if (fixed >= 0) return fixed == 1 && SystemHasHugePages();
+  if (!SystemHasHugePages()) return false;
+  return ProcessPageSizes().HugeCheaper(SteadySeconds(), MeasureFreshPages);
+}
+
+ScopedHugePages::ScopedHugePages(bool huge) : saved_(fixed_huge_pages.exchange(huge ? 1 : 0)) {}
+
+ScopedHugePages::~ScopedHugePages() { fixed_huge_pages.store(saved_); }
+
+void* NewCellBlock(size_t bytes, bool* huge) {
+  if (huge) *huge = false;
   if (bytes < kMappedCellBytes) return std::calloc(bytes, 1);
+#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+  if (bytes >= kHugeCellBytes && SystemHasHugePages()) {
+    if (FreshHugePagesCheaper()) {
+      void* p = MapAligned(bytes, HugePageBytes());
+      if (p && ::madvise(p, bytes, MADV_HUGEPAGE) == 0) {
+        if (huge) *huge = true;
+        return p;
+      }
+      if (p) return p;  // small pages, as the system has it
+    } else {
+      // Small pages even where the system would give huge ones unasked.
+      void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p == MAP_FAILED) return nullptr;
+      ::madvise(p, bytes, MADV_NOHUGEPAGE);
+      return p;
+    }
+  }
+#endif
   void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   return p == MAP_FAILED ? nullptr : p;
 }
@@ -320,14 +445,14 @@ bool MoveCellPages(void* from, void* to, size_t bytes) {
 #endif
 }
 
-bool FreedBlocks::Keep(void* p, size_t bytes, double now) {
+bool FreedBlocks::Keep(void* p, size_t bytes, double now, bool huge) {
   if (bytes < kMinBytes) return false;
   std::lock_guard<std::mutex> lock(mutex_);
-  kept_.push_back(Entry{p, bytes, now});
+  kept_.push_back(Entry{p, bytes, now, huge});
   return true;
 }
 
-void* FreedBlocks::Take(size_t bytes, size_t* got) {
+void* FreedBlocks::Take(size_t bytes, size_t* got, bool* huge) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto best = kept_.end();
   for (auto it = kept_.begin(); it != kept_.end(); ++it) {
@@ -337,6 +462,7 @@ void* FreedBlocks::Take(size_t bytes, size_t* got) {
   if (best == kept_.end()) return nullptr;
   void* p = best->p;
   *got = best->bytes;
+  if (huge) *huge = best->huge;
   kept_.erase(best);
   return p;
 }
@@ -379,10 +505,6 @@ size_t FreedBlocks::KeptBytes() const {
 }
 
 namespace {
-
-double SteadySeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // The process's kept blocks and the thread that frees them when due. Never
 // destroyed: the thread may still wait on them while the program ends.
@@ -434,10 +556,10 @@ bool StartFreeing(ProcessBlocks& b) {
 
 }  // namespace
 
-void FreeBlockLater(void* p, size_t bytes) {
+void FreeBlockLater(void* p, size_t bytes, bool huge) {
   ProcessBlocks& b = Blocks();
   if (bytes < FreedBlocks::kMinBytes || !StartFreeing(b) ||
-      !b.blocks.Keep(p, bytes, SteadySeconds())) {
+      !b.blocks.Keep(p, bytes, SteadySeconds(), huge)) {
     FreeCellBlock(p, bytes);
     return;
   }
@@ -448,7 +570,9 @@ void FreeBlockLater(void* p, size_t bytes) {
   b.kept.notify_one();
 }
 
-void* TakeFreedBlock(size_t bytes, size_t* got) { return Blocks().blocks.Take(bytes, got); }
+void* TakeFreedBlock(size_t bytes, size_t* got, bool* huge) {
+  return Blocks().blocks.Take(bytes, got, huge);
+}
 
 bool FreeKeptBlocks() { return Blocks().blocks.FreeAll(); }
 

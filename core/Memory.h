@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -60,33 +61,107 @@ void ReserveMemory(uint64_t bytes);
 
 // Zeroed memory for the cells of a table. Blocks of kMappedCellBytes and
 // more are mappings of their own, whole pages that MoveCellPages may hand on;
-// smaller ones come from the heap. Null when the system has none.
+// smaller ones come from the heap. Blocks of kHugeCellBytes and more start
+// on a huge page and take huge pages whenever those are cheaper now than
+// small ones (see FreshHugePagesCheaper), else small pages only; *huge (when
+// not null) tells which. Null when the system has none.
 inline constexpr size_t kMappedCellBytes = size_t{1} << 20;
-void* NewCellBlock(size_t bytes);
+inline constexpr size_t kHugeCellBytes = size_t{4} << 20;
+void* NewCellBlock(size_t bytes, bool* huge = nullptr);
 void FreeCellBlock(void* p, size_t bytes);
 // Moves the pages of [from, from + bytes) to `to`, both inside blocks of
 // NewCellBlock of kMappedCellBytes or more, all three multiples of the
 // system's page size (PageBytes): `to` then holds what `from` held, without
 // a page fault or a copy, and `from` reads zero. What `to` held is dropped.
 // False when the system cannot move pages so; nothing has changed then.
+// Never for blocks in huge pages: the pieces of a huge page moved so can
+// cost a virtual machine many times their reading from then on (a table
+// read 10 to 20 times slower after a view switch moved them).
 bool MoveCellPages(void* from, void* to, size_t bytes);
 size_t PageBytes();
 // The bytes MoveCellPages has moved in this process.
 uint64_t MovedCellBytes();
+
+// An allocator for the big arrays that go with a table (its row directory,
+// the scratch of a view switch): from NewCellBlock, so that they take their
+// pages as the cells do.
+template <typename T>
+struct CellBlockAllocator {
+  using value_type = T;
+  CellBlockAllocator() = default;
+  template <typename U>
+  CellBlockAllocator(const CellBlockAllocator<U>&) {}  // NOLINT: rebinding
+  T* allocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    void* p = NewCellBlock(n * sizeof(T));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t n) { FreeCellBlock(p, n * sizeof(T)); }
+  friend bool operator==(const CellBlockAllocator&, const CellBlockAllocator&) { return true; }
+};
+template <typename T>
+using CellBlockVector = std::vector<T, CellBlockAllocator<T>>;
+
+// Fresh memory costs the kernel far more than filling it costs a load: each
+// page must be found and cleared, and on a virtual machine often provided
+// by the host on its first touch. Which page size is cheaper depends on the
+// machine and changes with its state: on one virtual machine here small
+// pages cost 0.4 s a gigabyte and huge ones 5-12 s (the host provided each
+// anew), on another day small ones 2.4-3.2 s and huge ones
+// 0.7-1.1 s. So the two are measured side by side on a few fresh megabytes
+// (MeasureFreshPages), and again when the last measurement is older than
+// PageSizeChoice::kValidSeconds.
+struct FreshPageCosts {
+  double small_seconds;  // kProbeBytes in small pages
+  double huge_seconds;   // kProbeBytes in huge pages
+};
+inline constexpr size_t kProbeBytes = size_t{2} << 20;
+// False when the system has no huge pages to give (none configured, or the
+// memory could not be had); the costs are then not set.
+bool MeasureFreshPages(FreshPageCosts* costs);
+
+class PageSizeChoice {
+ public:
+  static constexpr double kValidSeconds = 2.0;
+
+  // Whether fresh memory is cheaper in huge pages at `now` (seconds on a
+  // steady clock), from the last measurement while it is valid, else from
+  // a new one taken with `measure` (MeasureFreshPages); its false means
+  // small pages until the next is due. Safe on several threads: one
+  // measures, the others wait for it.
+  bool HugeCheaper(double now, const std::function<bool(FreshPageCosts*)>& measure);
+
+ private:
+  std::mutex mutex_;
+  double measured_at_ = -1e300;
+  bool huge_cheaper_ = false;
+};
+
+// The process's choice for NewCellBlock: measured, unless a test or a
+// benchmark fixed it with ScopedHugePages.
+bool FreshHugePagesCheaper();
+class ScopedHugePages {
+ public:
+  // true: huge pages for every block of kHugeCellBytes or more where the
+  // system has them; false: small pages only.
+  explicit ScopedHugePages(bool huge);
+  ~ScopedHugePages();
+  ScopedHugePages(const ScopedHugePages&) = delete;
+  ScopedHugePages& operator=(const ScopedHugePages&) = delete;
+
+ private:
+  int saved_;
+};
+// Whether the system can give huge pages to a block that asks for them.
+bool SystemHasHugePages();
 
 // Big blocks a table gives back are kept for a moment before they go back
 // to the system, for the next table that asks: a load after a load, the
 // view a switch makes from the one it leaves, get memory whose pages are
 // there already. Fresh pages are the dearest part of a load: the kernel
 // must find and clear them, and a virtual machine may have its host provide
-// them on their first touch.
-//
-// Table storage stays in small pages: huge ones save page faults only
-// where the system has them ready. On a virtual machine that hands its free
-// memory back to the host, they are ready only just after the process freed
-// them, and otherwise cost the host tens of milliseconds each: a fresh
-// 85 MB load took 0.5-1.1 s in huge pages against 0.09-0.12 s in small
-// ones, a fresh 1 GB load 5-12 s against 1.0-1.1 s.
+// them on their first touch (see FreshPageCosts).
 class FreedBlocks {
  public:
   // Smaller blocks go back to the allocator at once.
@@ -100,13 +175,14 @@ class FreedBlocks {
   ~FreedBlocks() { FreeAll(); }
 
   // Keeps the block p (from NewCellBlock) of `bytes`, freed at
-  // `now` (seconds on a steady clock); false when it is too small to keep,
-  // and then the caller frees it.
-  bool Keep(void* p, size_t bytes, double now);
+  // `now` (seconds on a steady clock), `huge` as NewCellBlock told; false
+  // when it is too small to keep, and then the caller frees it.
+  bool Keep(void* p, size_t bytes, double now, bool huge = false);
   // The smallest kept block of at least `bytes` and at most twice that (a
   // small table would keep a much bigger block for good), its size in
-  // *got; null when there is none. It holds what its last owner left in it.
-  void* Take(size_t bytes, size_t* got);
+  // *got and (when not null) in *huge whether it is in huge pages; null
+  // when there is none. It holds what its last owner left in it.
+  void* Take(size_t bytes, size_t* got, bool* huge = nullptr);
   // Frees the blocks that are due at `now`; returns when the next one is
   // (infinity when none is kept).
   double FreeDue(double now);
@@ -119,6 +195,7 @@ class FreedBlocks {
     void* p;
     size_t bytes;
     double freed_at;
+    bool huge;
   };
   mutable std::mutex mutex_;
   std::vector<Entry> kept_;  // in the order they were freed
@@ -127,14 +204,14 @@ class FreedBlocks {
 // The process's kept blocks: FreedBlocks::Keep (freeing the block at once
 // when it is too small), Take and FreeAll on one FreedBlocks whose due
 // blocks a thread of its own frees.
-void FreeBlockLater(void* p, size_t bytes);
-void* TakeFreedBlock(size_t bytes, size_t* got);
+void FreeBlockLater(void* p, size_t bytes, bool huge = false);
+void* TakeFreedBlock(size_t bytes, size_t* got, bool* huge = nullptr);
 bool FreeKeptBlocks();
 size_t KeptBlockBytes();
 
 // Advice for a big buffer that is filled right after it is taken, such as
-// the clipboard text of a block (table storage is not advised, see
-// FreedBlocks): huge pages save most of its page faults, and a buffer taken
+// the clipboard text of a block (table storage takes its pages as
+// NewCellBlock says): huge pages save most of its page faults, and a buffer taken
 // again and again gets the huge pages its last one freed. Where the system
 // has none, nothing changes; where its free memory lies in small pieces,
 // the faults may wait for the kernel to compact it.

@@ -93,7 +93,7 @@ Table::Table() {
 }
 
 void Table::FreeBlock(const Block& b) {
-  if (b.cells) FreeBlockLater(b.cells, b.count * sizeof(Cell));
+  if (b.cells) FreeBlockLater(b.cells, b.count * sizeof(Cell), b.huge);
 }
 
 void Table::FreePoolBlock(size_t i) {
@@ -101,6 +101,11 @@ void Table::FreePoolBlock(size_t i) {
   // own storage takes its pages from there.
   FreeCellBlock(blocks_[i].cells, blocks_[i].count * sizeof(Cell));
   blocks_[i].cells = nullptr;
+}
+
+bool Table::PoolHasHugeBlocks() const {
+  return std::any_of(blocks_.begin(), blocks_.end(),
+                     [](const Block& b) { return b.cells && b.huge; });
 }
 
 Table::~Table() {
@@ -236,25 +241,28 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   const Block kept = kept_.empty() ? Block{nullptr, 0} : TakeKept(n);
   size_t freed_bytes = 0;
   void* freed = nullptr;  // a block another table gave back
+  bool huge = false;
   if (kept.cells) {
     cells = kept.cells;
     n = kept.count;
+    huge = kept.huge;
   } else if (spare_.cells && spare_.count >= n) {
     cells = spare_.cells;
     n = spare_.count;
+    huge = spare_.huge;
     spare_ = Block{nullptr, 0};
-  } else if ((freed = TakeFreedBlock(n * sizeof(Cell), &freed_bytes))) {
+  } else if ((freed = TakeFreedBlock(n * sizeof(Cell), &freed_bytes, &huge))) {
     cells = static_cast<Cell*>(freed);
     n = freed_bytes / sizeof(Cell);
   } else {
     ReserveMemory(n * sizeof(Cell));
     // Fresh zero pages for large blocks: no initialising pass.
-    cells = static_cast<Cell*>(NewCellBlock(n * sizeof(Cell)));
+    cells = static_cast<Cell*>(NewCellBlock(n * sizeof(Cell), &huge));
     if (!cells) throw std::bad_alloc();
   }
   // Cells of a block an earlier table had still hold its texts.
   pool_dirty_ = kept.cells != nullptr || freed != nullptr;
-  blocks_.push_back(Block{cells, n});
+  blocks_.push_back(Block{cells, n, huge});
   last_block_cells_ = n;
   pool_bytes_ += n * sizeof(Cell);
   pool_next_ = cells + 1;
@@ -270,7 +278,7 @@ void Table::NewPoolBlock(size_t n, bool ahead) {
   } catch (const std::bad_alloc&) {
     return;  // no room to spare: the next block is taken when it is needed
   }
-  spare_.cells = static_cast<Cell*>(NewCellBlock(next * sizeof(Cell)));
+  spare_.cells = static_cast<Cell*>(NewCellBlock(next * sizeof(Cell), &spare_.huge));
   if (!spare_.cells) return;
   spare_.count = next;
   PopulateInBackground(spare_.cells, next * sizeof(Cell));

@@ -30,6 +30,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/Memory.h"
+
 namespace core {
 
 static_assert(std::endian::native == std::endian::little, "Cell layout assumes little endian");
@@ -313,6 +315,9 @@ class Table {
     return {blocks_[i].cells, blocks_[i].count};
   }
   void FreePoolBlock(size_t i);
+  // Whether a pool block in use lies in huge pages, whose pieces are never
+  // moved (see MoveCellPages).
+  bool PoolHasHugeBlocks() const;
   // Where the directory entry and the column-0 cell of `row` lie
   // (row <= RowCount), for giving their pages back (see GiveBackPages).
   const void* RowEntry(int row) const { return rows_.data() + row; }
@@ -342,7 +347,8 @@ class Table {
   ByteArena& OwnArena();
 
   int col_count_ = 2;
-  std::vector<RowRef> rows_;
+  // Big for a big table: its pages are taken as the cells' are.
+  CellBlockVector<RowRef> rows_;
   CellColumn heads_;  // column 0, one cell for each row
   bool utf8_ = true;
 
@@ -351,6 +357,7 @@ class Table {
   struct Block {
     Cell* cells;
     size_t count;
+    bool huge = false;  // in huge pages (see NewCellBlock)
   };
   // Big blocks are kept a moment for the next table (see FreedBlocks).
   static void FreeBlock(const Block& b);

@@ -93,6 +93,7 @@ class TableBuilder {
   size_t PoolBlockCount() const { return t_.PoolBlockCount(); }
   std::pair<const Cell*, size_t> PoolBlock(size_t i) const { return t_.PoolBlock(i); }
   void FreePoolBlock(size_t i) { t_.FreePoolBlock(i); }
+  bool PoolHasHugeBlocks() const { return t_.PoolHasHugeBlocks(); }
   const void* RowEntry(int row) const { return t_.RowEntry(row); }
   const void* HeadEntry(int row) const { return t_.HeadEntry(row); }
 

@@ -164,7 +164,7 @@ class PagesAhead {
  public:
   // This thread writes the source rows [row_begin, row_end) into the target
   // rows out[c], which have length[c] cells.
-  PagesAhead(Cell* const* out, const std::vector<uint32_t>& length, int row_begin, int row_end)
+  PagesAhead(Cell* const* out, const CellBlockVector<uint32_t>& length, int row_begin, int row_end)
       : out_(out), page_(PageBytes()) {
     rows_.resize(length.size());
     for (size_t c = 0; c < length.size(); ++c) {
@@ -499,7 +499,7 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   // stores column c; the cells after it read empty anyway. First length[c]
   // := the last row whose stored part ends at column c, then a suffix
   // maximum gives them all. Target row 0 takes the source's column 0.
-  std::vector<uint32_t> length(static_cast<size_t>(src_cols), 0);
+  CellBlockVector<uint32_t> length(static_cast<size_t>(src_cols), 0);
   bool full = true;  // every source row stores every column
   for (int r = 1; r < src_rows; ++r) {
     const size_t n = std::min(source.StoredLength(r), static_cast<size_t>(src_cols));
@@ -521,10 +521,11 @@ void Copy(const Table& source, Table& target, ProgressObserver* observer, Table*
   if (total > SIZE_MAX / sizeof(Cell)) throw std::bad_alloc();
   build.ReserveCells(static_cast<size_t>(total));
   // A freeing copy may move the source's pages into a fresh target whose
-  // every cell it writes.
-  const bool land =
-      freeing && full && build.PoolBlockFresh() && total * sizeof(Cell) >= kMappedCellBytes;
-  std::vector<Cell*> out(static_cast<size_t>(src_cols));
+  // every cell it writes, where neither lies in huge pages.
+  const bool land = freeing && full && build.PoolBlockFresh() &&
+                    total * sizeof(Cell) >= kMappedCellBytes && !build.PoolHasHugeBlocks() &&
+                    !TableBuilder(*freeing).PoolHasHugeBlocks();
+  CellBlockVector<Cell*> out(static_cast<size_t>(src_cols));
   // Of a full table every target cell is copied, so none needs clearing
   // first; nor does row 0, which takes every cell of the source's column 0.
   for (int c = 0; c < src_cols; ++c) {

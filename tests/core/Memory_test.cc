@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <new>
 #include <string>
@@ -141,6 +143,89 @@ TEST(HugePageWatch, ASlowTouchStopsThemForAWhile) {
     SCOPED_TRACE(testing::Message() << t.took << " s at " << t.at);
     watch.Touched(t.took, t.at);
     EXPECT_EQ(watch.WorthAsking(t.at), t.asking_after);
+  }
+}
+
+// The page size is measured once, then taken from the measurement while
+// it is valid; a failed measurement means small pages until the next.
+TEST(PageSizeChoice, MeasuresWhenDueAndKeepsTheCheaper) {
+  constexpr double kValid = PageSizeChoice::kValidSeconds;
+  struct Step {
+    double at;
+    int outcome;  // what a measurement would give: 0 fails, 1 small cheaper, 2 huge cheaper
+    bool measures;
+    bool huge;
+  };
+  const Step steps[] = {
+      {100, 2, true, true},
+      {100 + kValid / 2, 1, false, true},
+      {100 + kValid, 1, true, false},
+      {100 + kValid * 1.5, 2, false, false},
+      {100 + kValid * 2.5, 0, true, false},
+      {100 + kValid * 3, 2, false, false},
+      {100 + kValid * 4, 2, true, true},
+      {50, 1, true, false},  // a clock that went back: measured anew
+  };
+  PageSizeChoice choice;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(testing::Message() << "at " << s.at);
+    bool measured = false;
+    const bool huge = choice.HugeCheaper(s.at, [&](FreshPageCosts* costs) {
+      measured = true;
+      *costs = s.outcome == 2 ? FreshPageCosts{0.004, 0.002} : FreshPageCosts{0.001, 0.025};
+      return s.outcome != 0;
+    });
+    EXPECT_EQ(measured, s.measures);
+    EXPECT_EQ(huge, s.huge);
+  }
+}
+
+// The kernel's flags of the mapping that holds p ("hg": huge pages asked
+// for, "nh": refused), from /proc/self/smaps.
+std::string MappingFlags(const void* p) {
+  std::ifstream smaps("/proc/self/smaps");
+  const auto at = reinterpret_cast<uintptr_t>(p);
+  bool inside = false;
+  for (std::string line; std::getline(smaps, line);) {
+    unsigned long begin = 0, end = 0;
+    if (std::sscanf(line.c_str(), "%lx-%lx ", &begin, &end) == 2 && line.find(' ') > 8) {
+      inside = at >= begin && at < end;
+    } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+      return line;
+    }
+  }
+  return "";
+}
+
+// Big blocks take huge pages or small ones as chosen, start on a huge page
+// when they take huge ones, and come zero-filled either way.
+TEST(NewCellBlock, TakesThePagesChosen) {
+  constexpr size_t kMB = size_t{1} << 20;
+  for (const bool chosen : {false, true}) {
+    ScopedHugePages pages(chosen);
+    for (const size_t bytes :
+         {kMappedCellBytes, kHugeCellBytes - 16, kHugeCellBytes, 10 * kMB + 16}) {
+      SCOPED_TRACE(testing::Message() << (chosen ? "huge" : "small") << ", " << bytes << " bytes");
+      bool huge = !chosen;
+      auto* p = static_cast<unsigned char*>(NewCellBlock(bytes, &huge));
+      ASSERT_NE(p, nullptr);
+      const bool big = bytes >= kHugeCellBytes && SystemHasHugePages();
+      EXPECT_EQ(huge, chosen && big);
+      const std::string flags = MappingFlags(p);
+      EXPECT_EQ(flags.find(" hg") != std::string::npos, chosen && big) << flags;
+      EXPECT_EQ(flags.find(" nh") != std::string::npos, !chosen && big) << flags;
+      if (huge) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % (2 * kMB), 0u);
+      }
+      EXPECT_EQ(std::count(p, p + bytes, 0), static_cast<std::ptrdiff_t>(bytes));
+      p[0] = p[bytes - 1] = 1;
+      FreeCellBlock(p, bytes);
+    }
+  }
+  FreshPageCosts costs{};
+  if (SystemHasHugePages() && MeasureFreshPages(&costs)) {
+    EXPECT_GT(costs.small_seconds, 0);
+    EXPECT_GT(costs.huge_seconds, 0);
   }
 }
 

@@ -361,7 +361,8 @@ TEST(TransposeGridFreeingSource, SwitchesGiveWhatTheCopyGivesAndLeaveTheSourceCl
 // of the source blocks it has passed into the target ahead of the copy: the
 // moved pages still hold source cells, so every target cell must be written
 // over, and none the copy wrote may be moved over. There and back, with a
-// target that held nothing and one that held a small table.
+// target that held nothing and one that held a small table. Tables in huge
+// pages move none of theirs, and give the same.
 TEST(TransposeGridFreeingSource, MovesPassedPagesIntoAFullTarget) {
   // Whether this system moves pages at all (else the copy faults them in).
   void* a = NewCellBlock(kMappedCellBytes);
@@ -370,29 +371,39 @@ TEST(TransposeGridFreeingSource, MovesPassedPagesIntoAFullTarget) {
   const bool moves = MoveCellPages(a, b, PageBytes());
   FreeCellBlock(a, kMappedCellBytes);
   FreeCellBlock(b, kMappedCellBytes);
-  // A source in one block shared by both threads of the copy moves only the
-  // pieces they have passed.
-  for (const auto& [earlier, one_block] : {std::pair{false, false}, {true, false}, {false, true}}) {
-    SCOPED_TRACE(earlier ? "target held a table" : "empty target");
-    SCOPED_TRACE(one_block ? "source in one block" : "source in growing blocks");
-    const auto cell = [](int c, int r) {
-      return r % 97 == 0 ? Name(c, r) + " longer than a cell" : Name(c, r);
-    };
-    Table plain;
-    FillNumbered(plain, 7, 200000, cell);
-    Table expected;
-    ASSERT_TRUE(TransposeGrid(plain, expected, nullptr).ok());
-    Table view[2];
-    FillNumbered(view[0], 7, 200000, cell, one_block);
-    if (earlier) FillNumbered(view[1], 9, 9, Name);
-    FreeKeptBlocks();  // else the target may get a block an earlier test gave back
-    const uint64_t moved = MovedCellBytes();
-    ASSERT_TRUE(TransposeGridFreeingSource(view[0], view[1], nullptr, 0).ok());
-    EXPECT_EQ(Snapshot(view[1]), Snapshot(expected));
-    ASSERT_TRUE(TransposeGridFreeingSource(view[1], view[0], nullptr, 0).ok());
-    EXPECT_EQ(Snapshot(view[0]), Snapshot(plain));
-    if (moves) {
-      EXPECT_GT(MovedCellBytes(), moved);
+  const auto cell = [](int c, int r) {
+    return r % 97 == 0 ? Name(c, r) + " longer than a cell" : Name(c, r);
+  };
+  Table plain;
+  FillNumbered(plain, 7, 200000, cell);
+  Table expected;
+  ASSERT_TRUE(TransposeGrid(plain, expected, nullptr).ok());
+  const auto there = Snapshot(expected);
+  const auto back = Snapshot(plain);
+  for (const bool huge : {false, true}) {
+    SCOPED_TRACE(huge ? "huge pages" : "small pages");
+    ScopedHugePages pages(huge);
+    // A source in one block shared by both threads of the copy moves only
+    // the pieces they have passed.
+    for (const auto& [earlier, one_block] :
+         {std::pair{false, false}, {true, false}, {false, true}}) {
+      SCOPED_TRACE(earlier ? "target held a table" : "empty target");
+      SCOPED_TRACE(one_block ? "source in one block" : "source in growing blocks");
+      FreeKeptBlocks();  // else a table may get a block an earlier one gave back
+      Table view[2];
+      FillNumbered(view[0], 7, 200000, cell, one_block);
+      if (earlier) FillNumbered(view[1], 9, 9, Name);
+      EXPECT_EQ(TableBuilder(view[0]).PoolHasHugeBlocks(), huge && SystemHasHugePages());
+      const uint64_t moved = MovedCellBytes();
+      ASSERT_TRUE(TransposeGridFreeingSource(view[0], view[1], nullptr, 0).ok());
+      EXPECT_EQ(Snapshot(view[1]), there);
+      ASSERT_TRUE(TransposeGridFreeingSource(view[1], view[0], nullptr, 0).ok());
+      EXPECT_EQ(Snapshot(view[0]), back);
+      if (moves && !(huge && SystemHasHugePages())) {
+        EXPECT_GT(MovedCellBytes(), moved);
+      } else {
+        EXPECT_EQ(MovedCellBytes(), moved);
+      }
     }
   }
 }
