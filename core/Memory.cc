@@ -355,9 +355,8 @@ bool MeasureFreshPages(FreshPageCosts* costs) {
   const bool advised =
       ::madvise(p, huge, MADV_NOHUGEPAGE) == 0 && ::madvise(p + huge, huge, MADV_HUGEPAGE) == 0;
   if (advised) {
-    costs->small_seconds = touch(p) * static_cast<double>(kProbeBytes) / static_cast<double>(huge);
-    costs->huge_seconds =
-        touch(p + huge) * static_cast<double>(kProbeBytes) / static_cast<double>(huge);
+    costs->small_seconds = touch(p);
+    costs->huge_seconds = touch(p + huge);
   }
   ::munmap(p, 2 * huge);
   return advised;
@@ -391,25 +390,21 @@ void* NewCellBlock(size_t bytes, bool* huge) {
   if (huge) *huge = false;
   if (bytes < kMappedCellBytes) return std::calloc(bytes, 1);
 #if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
-  if (bytes >= kHugeCellBytes && SystemHasHugePages()) {
-    if (FreshHugePagesCheaper()) {
-      void* p = MapAligned(bytes, HugePageBytes());
-      if (p && ::madvise(p, bytes, MADV_HUGEPAGE) == 0) {
-        if (huge) *huge = true;
-        return p;
-      }
-      if (p) return p;  // small pages, as the system has it
-    } else {
-      // Small pages even where the system would give huge ones unasked.
-      void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (p == MAP_FAILED) return nullptr;
-      ::madvise(p, bytes, MADV_NOHUGEPAGE);
-      return p;
-    }
+  const bool choosing = bytes >= kHugeCellBytes && SystemHasHugePages();
+  if (choosing && FreshHugePagesCheaper()) {
+    void* p = MapAligned(bytes, HugePageBytes());
+    const bool advised = p && ::madvise(p, bytes, MADV_HUGEPAGE) == 0;
+    if (huge) *huge = advised;
+    return p;
   }
 #endif
   void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  return p == MAP_FAILED ? nullptr : p;
+  if (p == MAP_FAILED) return nullptr;
+#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+  // Small pages even where the system would give huge ones unasked.
+  if (choosing) ::madvise(p, bytes, MADV_NOHUGEPAGE);
+#endif
+  return p;
 }
 
 void FreeCellBlock(void* p, size_t bytes) {

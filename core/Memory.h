@@ -113,10 +113,9 @@ using CellBlockVector = std::vector<T, CellBlockAllocator<T>>;
 // (MeasureFreshPages), and again when the last measurement is older than
 // PageSizeChoice::kValidSeconds.
 struct FreshPageCosts {
-  double small_seconds;  // kProbeBytes in small pages
-  double huge_seconds;   // kProbeBytes in huge pages
+  double small_seconds;  // one huge page's worth of memory in small pages
+  double huge_seconds;   // the same in one huge page
 };
-inline constexpr size_t kProbeBytes = size_t{2} << 20;
 // False when the system has no huge pages to give (none configured, or the
 // memory could not be had); the costs are then not set.
 bool MeasureFreshPages(FreshPageCosts* costs);
