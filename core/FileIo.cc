@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <mutex>
 #include <utility>
 
 namespace core {
@@ -23,6 +24,15 @@ Hooks& Installed() {
 ssize_t SysRead(int fd, void* buf, size_t n) {
   const Hooks& h = Installed();
   return h.read ? h.read(fd, buf, n) : ::read(fd, buf, n);
+}
+
+ssize_t SysPread(int fd, void* buf, size_t n, off_t offset) {
+  const Hooks& h = Installed();
+  if (!h.read) return ::pread(fd, buf, n, offset);
+  static std::mutex one_at_a_time;
+  std::lock_guard<std::mutex> lock(one_at_a_time);
+  if (::lseek(fd, offset, SEEK_SET) != offset) return -1;
+  return h.read(fd, buf, n);
 }
 
 ssize_t SysWrite(int fd, const void* buf, size_t n) {

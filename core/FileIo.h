@@ -18,6 +18,9 @@ using WriteFn = std::function<ssize_t(int fd, const void* buf, size_t n)>;
 using SyncFn = std::function<int(int fd)>;
 
 ssize_t SysRead(int fd, void* buf, size_t n);
+// As ::pread. With a read hook installed it seeks and reads through the
+// hook, one call at a time, so that the hook sees the offset with lseek.
+ssize_t SysPread(int fd, void* buf, size_t n, off_t offset);
 ssize_t SysWrite(int fd, const void* buf, size_t n);
 int SysFsync(int fd);
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 #include "core/FileIo.h"
 #include "core/Memory.h"
@@ -15,6 +17,8 @@ namespace core {
 namespace {
 
 constexpr size_t kChunk = size_t{1} << 20;
+constexpr char kShrunkText[] = "the file became shorter while it was read";
+constexpr size_t kLineSlack = size_t{64} << 10;
 
 // Appends like std::string::append, but a line that outgrows the headroom
 // fails with std::bad_alloc before the system would kill the program for it.
@@ -26,6 +30,43 @@ void AppendChecked(std::string* line, const char* p, size_t n) {
     line->reserve(cap);
   }
   line->append(p, n);
+}
+
+// The buffers of the last load's regions, one for each thread, for the
+// next load: fresh pages would cost more than reading into them (on a
+// virtual machine several times more).
+struct SpareBuffer {
+  char* p;
+  size_t bytes;
+};
+constexpr size_t kSpareBuffers = 2;
+constexpr size_t kSpareBufferMostBytes = size_t{32} << 20;
+std::mutex spare_mutex;
+SpareBuffer spares[kSpareBuffers];
+
+char* TakeSpareBuffer(size_t bytes, size_t* got) {
+  std::lock_guard<std::mutex> lock(spare_mutex);
+  for (SpareBuffer& s : spares) {
+    if (s.p && s.bytes >= bytes) {
+      *got = s.bytes;
+      return std::exchange(s.p, nullptr);
+    }
+  }
+  return nullptr;
+}
+
+// Keeps the buffer in place of none or of a smaller one, which is freed.
+bool KeepSpareBuffer(char* p, size_t bytes) {
+  if (bytes > kSpareBufferMostBytes) return false;
+  SpareBuffer* slot = nullptr;
+  std::lock_guard<std::mutex> lock(spare_mutex);
+  for (SpareBuffer& s : spares) {
+    if (!slot || !s.p || (slot->p && s.bytes < slot->bytes)) slot = &s;
+  }
+  if (slot->p && slot->bytes >= bytes) return false;
+  delete[] slot->p;
+  *slot = SpareBuffer{p, bytes};
+  return true;
 }
 
 }  // namespace
@@ -105,7 +146,7 @@ bool FileReader::Fill() {
       // was cut while we read it, and its last line may be cut too.
       if (bytes_read_ < file_size_) {
         failed_ = true;
-        error_ = "the file became shorter while it was read";
+        error_ = kShrunkText;
       }
       return false;
     }
@@ -113,6 +154,125 @@ bool FileReader::Fill() {
     bytes_read_ += static_cast<uint64_t>(r);
     std::memset(buf_.data() + end_, 0, kPadding);
     return true;
+  }
+}
+
+LineRegion::~LineRegion() { Release(); }
+
+void LineRegion::Release() {
+  if (buf_ && !KeepSpareBuffer(buf_, capacity_)) delete[] buf_;
+  buf_ = nullptr;
+  capacity_ = 0;
+}
+
+void LineRegion::Reserve(size_t bytes) { Grow(bytes + kPadding); }
+
+void LineRegion::Grow(size_t need) {
+  if (need <= capacity_) return;
+  // Room for the usual last line behind the range at once; a longer line
+  // doubles it. Not zero-filled: only the bytes read are looked at.
+  const size_t want = std::max(need + kLineSlack, capacity_ * 2);
+  size_t got = 0;
+  char* bigger = TakeSpareBuffer(want, &got);
+  if (!bigger) {
+    ReserveMemory(want);
+    bigger = new char[want];
+    got = want;
+  }
+  if (size_) std::memcpy(bigger, buf_, size_);
+  Release();
+  buf_ = bigger;
+  capacity_ = got;
+}
+
+LineRegion::Got LineRegion::Fetch(int fd, uint64_t start, size_t n) {
+  Grow(size_ + n + kPadding);
+  Got got = Got::kAll;
+  for (size_t done = 0; done < n;) {
+    const ssize_t r = SysPread(fd, buf_ + size_, n - done, static_cast<off_t>(start + size_));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      error_ = std::strerror(errno);
+      got = Got::kFailed;
+      break;
+    }
+    if (r == 0) {
+      got = Got::kEnd;
+      break;
+    }
+    size_ += static_cast<size_t>(r);
+    done += static_cast<size_t>(r);
+  }
+  std::memset(buf_ + size_, 0, kPadding);
+  return got;
+}
+
+bool LineRegion::Failed(size_t line_end_from) {
+  final_ = false;
+  end_ = begin_;
+  if (size_ > line_end_from) {
+    const void* lf = ::memrchr(buf_ + line_end_from, '\n', size_ - line_end_from);
+    if (lf) end_ = static_cast<size_t>(static_cast<const char*>(lf) - buf_) + 1;
+  }
+  return false;
+}
+
+bool LineRegion::Shrunk() {
+  error_ = kShrunkText;
+  return Failed(begin_);
+}
+
+bool LineRegion::Read(int fd, uint64_t from, uint64_t to, uint64_t file_size) {
+  size_ = begin_ = end_ = 0;
+  final_ = false;
+  error_.clear();
+  const bool last = to >= file_size;
+  // From the byte before: whether a line starts at `from` is told by it.
+  const uint64_t start = from == 0 ? 0 : from - 1;
+  const uint64_t own = last ? (file_size > start ? file_size - start : 0) : to - start;
+  Got got = Fetch(fd, start, own);
+  while (last && got == Got::kAll) got = Fetch(fd, start, std::max<size_t>(size_, 4096));
+  const char* const buf = buf_;
+  // Where the first line that starts in the range begins; lines starting at
+  // `to` or later are the next range's.
+  const size_t range = last ? size_ : std::min<size_t>(size_, own);
+  if (from > 0) {
+    const void* lf = range > 1 ? std::memchr(buf, '\n', range - 1) : nullptr;
+    if (!lf) {
+      // No line starts here (a line of the range before covers it), or
+      // none before the failure.
+      end_ = begin_ = size_;
+      if (got == Got::kFailed) return false;
+      if (got == Got::kEnd && start + size_ < file_size) return Shrunk();
+      final_ = last;
+      return true;
+    }
+    begin_ = static_cast<size_t>(static_cast<const char*>(lf) - buf) + 1;
+  }
+  if (got == Got::kFailed) return Failed(begin_);
+  if (got == Got::kEnd && start + size_ < file_size) return Shrunk();
+  if (last) {
+    end_ = size_;
+    final_ = true;
+    return true;
+  }
+  // The range's last line goes on up to the LF at its last byte or after.
+  for (size_t look = static_cast<size_t>(own - 1);;) {
+    const void* lf = std::memchr(buf_ + look, '\n', size_ - look);
+    if (lf) {
+      end_ = static_cast<size_t>(static_cast<const char*>(lf) - buf_) + 1;
+      return true;
+    }
+    if (got == Got::kEnd) {
+      if (start + size_ < file_size) return Shrunk();
+      // The line ends the file.
+      end_ = size_;
+      final_ = true;
+      return true;
+    }
+    look = size_;
+    got = Fetch(fd, start, std::max<size_t>(size_, 4096));
+    if (got == Got::kFailed) return Failed(begin_);
   }
 }
 

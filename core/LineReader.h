@@ -32,6 +32,8 @@ class FileReader {
   bool Rewind();
   void Close();
   bool is_open() const { return fd_ >= 0; }
+  // For LineRegion, which reads at offsets of its own.
+  int fd() const { return fd_; }
 
   // True at the end of the file or before a Ctrl-Z.
   bool AtEof();
@@ -70,6 +72,58 @@ class FileReader {
   std::string error_;
   uint64_t file_size_ = 0;
   uint64_t bytes_read_ = 0;  // since the last Open or Rewind
+};
+
+// The lines of a file that start at a byte of a given range, read with
+// pread: two threads may each read a range of the same open file. A line
+// belongs to the range its first byte lies in, so ranges side by side
+// give every line once.
+class LineRegion {
+ public:
+  static constexpr size_t kPadding = FileReader::kPadding;
+
+  LineRegion() = default;
+  LineRegion(const LineRegion&) = delete;
+  LineRegion& operator=(const LineRegion&) = delete;
+  ~LineRegion();
+
+  // Reads the lines that start in [from, to) of the file open as fd, whose
+  // size was file_size when it was opened. A range that reaches file_size
+  // goes on to the file's end, and its last line needs no line end. True
+  // when all was read; false on a read error or a file that ended before
+  // file_size, and then [begin, end) holds the lines complete before the
+  // failure. Throws std::bad_alloc when a line does not fit the headroom.
+  bool Read(int fd, uint64_t from, uint64_t to, uint64_t file_size);
+  // Room for ranges of `bytes` and their last lines, so that Read need not
+  // copy what it read to a bigger buffer. Throws std::bad_alloc.
+  void Reserve(size_t bytes);
+
+  // The lines read are data()[begin()..end()), followed by kPadding zero
+  // bytes; final: they end with the file's end.
+  const char* data() const { return buf_; }
+  size_t begin() const { return begin_; }
+  size_t end() const { return end_; }
+  bool final() const { return final_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  enum class Got { kAll, kEnd, kFailed };
+  // Appends up to n bytes of the file, which start at byte start + size_.
+  Got Fetch(int fd, uint64_t start, size_t n);
+  // A failure after size_ bytes: the lines complete before it stay.
+  bool Failed(size_t line_end_from);
+  bool Shrunk();
+
+  void Grow(size_t need);
+  void Release();
+
+  char* buf_ = nullptr;
+  size_t capacity_ = 0;
+  size_t size_ = 0;  // bytes read into buf_
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  bool final_ = false;
+  std::string error_;
 };
 
 }  // namespace core

@@ -224,6 +224,20 @@ struct HelperLine {
   bool utf8_bad;
 };
 
+// What the helper read of one region.
+struct HelperLog {
+  std::vector<HelperLine> lines;
+  bool ended = false;   // a Ctrl-Z at the start of a line: the file ends there
+  bool oom = false;     // a line did not fit; the lines before it are logged
+  bool failed = false;  // the reading failed behind the lines logged
+  std::string error;
+  void Clear() {
+    lines.clear();
+    ended = oom = failed = false;
+    error.clear();
+  }
+};
+
 // The state of one load: detection, the reading pass and the finish.
 class Loader {
  public:
@@ -239,24 +253,28 @@ class Loader {
     OpenRow();
   }
 
-  // The helper's side: reads the complete lines of [m, e) into lines(),
-  // while the reader reads those of [b, m).
-  void ReadForReader(const char* buf, size_t m, size_t e, bool ahead) {
+  // The helper's side: reads the lines that start in [from, to) of the
+  // file open as fd into the log, while the reader reads others.
+  void ReadForReader(int fd, uint64_t from, uint64_t to, uint64_t size, bool ahead) {
     much_to_come_ = ahead;
-    lines_.clear();
-    ended_ = oom_ = false;
-    size_t b = m;
+    log_.Clear();
     try {
-      ended_ = !ProcessRegion(buf, b, e, false);
+      region_.Reserve(RegionBytesMost());
+      const bool read = region_.Read(fd, from, to, size);
+      if (region_.end() > region_.begin()) {
+        log_.ended =
+            !ProcessRegion(region_.data(), region_.begin(), region_.end(), region_.final());
+      }
+      if (!read && !log_.ended) {
+        log_.failed = true;
+        log_.error = region_.error();
+      }
     } catch (const std::bad_alloc&) {
-      oom_ = true;  // the lines before stay
+      log_.oom = true;  // the lines before stay
     }
   }
-  const std::vector<HelperLine>& lines() const { return lines_; }
-  // The block held a Ctrl-Z at the start of a line: the file ends there.
-  bool ended() const { return ended_; }
-  // A line of the block did not fit; the lines before it are logged.
-  bool oom() const { return oom_; }
+  // Only while the helper waits.
+  void TakeLog(HelperLog* out) { std::swap(*out, log_); }
 
   LoadResult Run(const std::string& path, bool auto_detect, bool simple) {
     path_ = path;
@@ -284,8 +302,9 @@ class Loader {
                 " konnte nicht vollständig gelesen werden. Angezeigt werden die Zeilen bis zur "
                 "Fehlerstelle";
     }
-    result_.status = Result::Error(code, std::move(message),
-                                   code == Code::kOutOfMemory ? std::string() : reader_.error());
+    std::string detail;
+    if (code != Code::kOutOfMemory) detail = read_error_.empty() ? reader_.error() : read_error_;
+    result_.status = Result::Error(code, std::move(message), std::move(detail));
   }
 
   void OpenFailed() {
@@ -543,8 +562,8 @@ class Loader {
     return static_cast<size_t>(reader_.file_size() / 16 / sizeof(Cell));
   }
   bool MuchToCome() const {
-    return reader_.file_size() > reader_.bytes_read() &&
-           reader_.file_size() - reader_.bytes_read() >= kAheadBytes;
+    const uint64_t read = std::max(reader_.bytes_read(), regions_at_);
+    return reader_.file_size() > read && reader_.file_size() - read >= kAheadBytes;
   }
   void GrowRow() {
     // Cells 1..nfields_ are written (none while the pool is still empty).
@@ -616,10 +635,14 @@ class Loader {
       Fail(Code::kOutOfMemory);
       return false;
     }
-    if (table_.RowCount() < k + 1 && !CatchOutOfMemory([&] { build_.AppendRow(); }).ok()) {
-      // The line whose storing failed is dropped.
-      Fail(Code::kOutOfMemory);
-      return false;
+    if (table_.RowCount() < k + 1) {
+      if (build_.AppendRowFits()) {
+        build_.AppendRow();
+      } else if (!CatchOutOfMemory([&] { build_.AppendRow(); }).ok()) {
+        // The line whose storing failed is dropped.
+        Fail(Code::kOutOfMemory);
+        return false;
+      }
     }
     if (table_.ColCount() < static_cast<int>(n + 1)) table_.SetColCount(static_cast<int>(n + 1));
     return true;
@@ -655,14 +678,14 @@ class Loader {
       line.cells = build_.TakeOpenRow(n + 1);
       OpenRow();
     }
-    lines_.push_back(line);
+    log_.lines.push_back(line);
     return true;
   }
 
   // The lines the helper read, taken as if read here: the same rows, the
   // same progress and the same Escape polls. False when the reading ends.
-  bool TakeHelperLines(const Loader& helper) {
-    for (const HelperLine& line : helper.lines()) {
+  bool TakeHelperLines(const HelperLog& log) {
+    for (const HelperLine& line : log.lines) {
       CountLine();
       if (line.utf8_bad) utf8_bad_ = true;
       if (line.n > 0) {
@@ -679,11 +702,19 @@ class Loader {
       }
       if (!ReportLine()) return false;
     }
-    if (helper.oom()) {
+    if (log.oom) {
       OutOfMemory();
       return false;
     }
-    return !helper.ended();
+    if (log.failed) ReadFailed(log.error);
+    return !log.ended && !log.failed;
+  }
+
+  // A region could not be read to its end: the rows before stay.
+  void ReadFailed(const std::string& error) {
+    read_error_ = error;
+    stop_ = true;
+    Fail(Code::kReadFailed);
   }
 
   // Splits an already cleaned line text (no CR, no Ctrl-Z) into the open row.
@@ -814,6 +845,11 @@ class Loader {
     const char* const buf = g.buf;
     const size_t end = g.end;
     size_t field_start = g.field_start;
+    // The open row too: the cells written through row would else make the
+    // compiler reload these members after every cell.
+    Cell* row = row_;
+    size_t nfields = nfields_;
+    size_t room = room_;
     size_t i = g.line_start;
     while (i < end) {
       uint64_t m = SpecialMask(buf + i, v, &g.high);
@@ -823,12 +859,22 @@ class Loader {
         const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
         m &= m - 1;
         if (buf[pos] == sep) {
-          PushField(buf + field_start, pos - field_start);
+          if (nfields + 1 >= room) {
+            nfields_ = nfields;
+            GrowRow();
+            row = row_;
+            room = room_;
+          }
+          row[++nfields] = build_.MakeCellPadded(buf + field_start, pos - field_start);
           field_start = pos + 1;
           continue;
         }
         g.field_start = field_start;
+        nfields_ = nfields;
         const size_t jump = OnLineBreak(g, pos);
+        row = row_;
+        nfields = nfields_;
+        room = room_;
         if (jump == kStop) return false;
         field_start = g.field_start;
         if (jump != kGoOn) {
@@ -839,6 +885,7 @@ class Loader {
       i = next;
     }
     g.field_start = field_start;
+    nfields_ = nfields;
     return true;
   }
 
@@ -866,23 +913,17 @@ class Loader {
 
   // A helper thread for a big file, when the machine has a second core.
   std::unique_ptr<Helper> StartHelper();
-  // Reads [b, e) (complete lines) with the helper taking the lines of its
-  // second half, when it is big enough. False when the reading stops.
-  bool ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e);
 
   void ReadFast() {
     OpenRow();
-    std::unique_ptr<Helper> helper;
-    if (reader_.file_size() >= Split().from_file_bytes) {
-      helper = StartHelper();
-      // Bigger blocks: fewer meetings with the helper.
-      if (helper) (void)CatchOutOfMemory([&] { reader_.Reserve(Split().block_bytes); });
+    if (reader_.file_size() >= Split().from_file_bytes &&
+        Split().block_bytes >= std::max<size_t>(Split().from_block_bytes, 2)) {
+      if (std::unique_ptr<Helper> helper = StartHelper()) {
+        ReadRegions(*helper);
+        return;
+      }
     }
     const Result read = CatchOutOfMemory([&] {
-      // This thread's first block before the helper asks for any: with
-      // memory short, the helper could else take it all, and not even the
-      // file's first rows would be stored.
-      if (helper && room_ == 0) GrowRow();
       while (!stop_) {
         if (reader_.pos() == reader_.end() && !reader_.Fill()) break;
         const char* buf = reader_.data();
@@ -901,14 +942,26 @@ class Loader {
           e = reader_.end();
           final = true;
         }
-        const bool go_on =
-            final ? ProcessRegion(buf, b, e, final) : ProcessSplit(helper.get(), buf, b, e);
+        const bool go_on = ProcessRegion(buf, b, e, final);
         reader_.set_pos(e);
         if (!go_on) break;
       }
     });
-    helper.reset();                 // waits for it: its cells are taken over below
     if (!read.ok()) OutOfMemory();  // a long field or the line buffer did not fit
+  }
+
+  // Both threads read: the file goes in blocks, each split at a byte into a
+  // region of this thread's and one of the helper's, and each thread reads
+  // and scans its own bytes. The helper's lines of one block go into the
+  // table while it reads its region of the next; where the split lies
+  // follows which of the two had to wait.
+  void ReadRegions(Helper& helper);
+  // Either thread's share of a block, in 64ths, and the least either gets.
+  static constexpr int kShares = 64;
+  static constexpr int kSharesLeast = 8;
+  static size_t RegionBytesMost() {
+    return static_cast<size_t>(Split().block_bytes / kShares * (kShares - kSharesLeast) +
+                               Split().block_bytes % kShares);
   }
 
   void ReadSimpleQuoted() {
@@ -1166,12 +1219,13 @@ class Loader {
   // The helper's side.
   bool helping_ = false;
   bool much_to_come_ = false;  // the helper takes its blocks ahead
-  bool ended_ = false;
-  bool oom_ = false;
-  std::vector<HelperLine> lines_;
-  std::string text_;     // the record read byte-wise, as loaded
-  std::string field_;    // its field being read
-  std::string scratch_;  // a quoted field's text without its doubled quotes
+  HelperLog log_;
+  LineRegion region_;        // the helper's bytes
+  uint64_t regions_at_ = 0;  // the reader's block starts here
+  std::string read_error_;   // why a region could not be read
+  std::string text_;         // the record read byte-wise, as loaded
+  std::string field_;        // its field being read
+  std::string scratch_;      // a quoted field's text without its doubled quotes
 };
 
 // The second thread of a load: a loader of its own, reading into a table of
@@ -1196,17 +1250,23 @@ class Helper {
     thread_ = std::thread([this] { Run(); });
   }
 
-  // Hands the helper the complete lines of [m, e).
-  void Read(const char* buf, size_t m, size_t e, bool ahead) {
+  // Hands the helper the lines that start in [from, to) of the file open
+  // as fd, whose size is `size`.
+  void Read(int fd, uint64_t from, uint64_t to, uint64_t size, bool ahead) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      buf_ = buf;
-      m_ = m;
-      e_ = e;
+      fd_ = fd;
+      from_ = from;
+      to_ = to;
+      size_ = size;
       ahead_ = ahead;
       busy_ = true;
     }
     wake_.notify_all();
+  }
+  bool Busy() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return busy_;
   }
   // Until the lines handed over are read.
   void Wait() {
@@ -1214,7 +1274,8 @@ class Helper {
     wake_.wait(lock, [this] { return !busy_; });
   }
 
-  const Loader& loader() const { return loader_; }
+  // What the helper read of the region handed over last (it is waited for).
+  void TakeLog(HelperLog* log) { loader_.TakeLog(log); }
   Table& table() { return table_; }
 
  private:
@@ -1230,7 +1291,7 @@ class Helper {
       wake_.wait(lock, [this] { return busy_ || quit_; });
       if (quit_) return;
       lock.unlock();
-      loader_.ReadForReader(buf_, m_, e_, ahead_);
+      loader_.ReadForReader(fd_, from_, to_, size_, ahead_);
       lock.lock();
       busy_ = false;
       wake_.notify_all();
@@ -1243,9 +1304,10 @@ class Helper {
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  const char* buf_ = nullptr;
-  size_t m_ = 0;
-  size_t e_ = 0;
+  int fd_ = -1;
+  uint64_t from_ = 0;
+  uint64_t to_ = 0;
+  uint64_t size_ = 0;
   bool ahead_ = false;
   bool busy_ = false;
   bool quit_ = false;
@@ -1269,23 +1331,66 @@ std::unique_ptr<Helper> Loader::StartHelper() {
   }
 }
 
-bool Loader::ProcessSplit(Helper* helper, const char* buf, size_t b, size_t e) {
-  if (!helper || e - b < Split().from_block_bytes) return ProcessRegion(buf, b, e, false);
-  const void* lf = std::memchr(buf + b + (e - b) / 2, '\n', e - b - (e - b) / 2);
-  const size_t m = static_cast<size_t>(static_cast<const char*>(lf) - buf) + 1;
-  if (m >= e) return ProcessRegion(buf, b, e, false);
-  helper->Read(buf, m, e, MuchToCome());
-  bool go_on;
-  try {
-    go_on = ProcessRegion(buf, b, m, false);
-  } catch (...) {
-    helper->Wait();  // it reads the buffer: not a byte may move before it is done
-    build_.TakeStorageOf(helper->table());
-    throw;
-  }
-  helper->Wait();
-  build_.TakeStorageOf(helper->table());
-  return go_on && TakeHelperLines(helper->loader());
+void Loader::ReadRegions(Helper& helper) {
+  int share = kShares / 2;
+  const uint64_t size = reader_.file_size();
+  const uint64_t block = Split().block_bytes;
+  const int fd = reader_.fd();
+  bool helper_has_region = false;
+  LineRegion mine;
+  HelperLog log;
+  // The helper's region read last: its cells' blocks and its log.
+  auto take = [&] {
+    helper.Wait();
+    build_.TakeStorageOf(helper.table());
+    helper.TakeLog(&log);
+  };
+  const Result read = CatchOutOfMemory([&] {
+    // This thread's first block before the helper asks for any: with
+    // memory short, the helper could else take it all, and not even the
+    // file's first rows would be stored.
+    if (room_ == 0) GrowRow();
+    mine.Reserve(RegionBytesMost());
+    for (uint64_t at = 0; !stop_; at += block) {
+      regions_at_ = at;
+      const uint64_t to = at + block;
+      const uint64_t mid = at + std::max<uint64_t>(block * (kShares - share) / kShares, 1);
+      const bool split = mid < size;
+      bool go_on = true;
+      if (helper_has_region) take();
+      // The helper's next region first: it reads while its lines before
+      // go into the table.
+      if (split) helper.Read(fd, mid, to, size, MuchToCome());
+      if (helper_has_region) go_on = TakeHelperLines(log);
+      helper_has_region = split;
+      if (!go_on) break;
+      const bool read_all = mine.Read(fd, at, split ? mid : to, size);
+      if (mine.end() > mine.begin() &&
+          !ProcessRegion(mine.data(), mine.begin(), mine.end(), mine.final())) {
+        break;
+      }
+      if (!read_all) {
+        ReadFailed(mine.error());
+        break;
+      }
+      if (split) {
+        // Whoever waits gets less to read next time.
+        share += helper.Busy() ? -1 : 1;
+        share = std::clamp(share, kSharesLeast, kShares - kSharesLeast);
+      }
+      if (to >= size) {
+        // The file's last region, the helper's when it has one.
+        if (helper_has_region) {
+          take();
+          TakeHelperLines(log);
+        }
+        break;
+      }
+    }
+  });
+  // A region the helper still reads is dropped; the helper's end waits
+  // for it.
+  if (!read.ok()) OutOfMemory();  // a long field or the region's buffer did not fit
 }
 
 }  // namespace

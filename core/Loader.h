@@ -59,15 +59,17 @@ struct [[nodiscard]] LoadResult {
   bool looks_quoted = false;
 };
 
-// A big file is read by two threads: each block of complete lines the
-// reader gets is split at a line end in its middle, a helper thread reads
-// the second half into cells of its own while this one reads the first,
-// and the helper's lines then go into the table in order, with the same
-// progress, Escape polls and results as one thread alone would give. Only
-// the block scanner of LoadTable without quoted fields splits.
+// A big file is read by two threads: it goes in blocks of block_bytes,
+// each split at a byte into two regions, and each thread reads the lines
+// that start in its region, with a read of its own, into cells of its own.
+// The helper thread's lines go into the table in order, while it reads its
+// region of the next block, with the same progress, Escape polls and
+// results as one thread alone would give. Only the block scanner of
+// LoadTable without quoted fields splits, and only blocks of at least
+// from_block_bytes.
 struct ParallelLoad {
   uint64_t from_file_bytes = uint64_t{16} << 20;
-  size_t block_bytes = size_t{8} << 20;  // what one read may bring
+  size_t block_bytes = size_t{4} << 20;
   size_t from_block_bytes = size_t{1} << 20;
   bool always = false;  // a helper also on a machine of one core (tests)
 };

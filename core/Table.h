@@ -290,6 +290,10 @@ class Table {
     rows_.erase(first, first + n);
     heads_.resize(rows_.size());
   }
+  // Whether AppendRow takes no memory.
+  bool AppendRowFits() const {
+    return rows_.size() < rows_.capacity() && heads_.size() < heads_.capacity();
+  }
   // Appends one empty row (RowCount + 1).
   void AppendRow() {
     if (rows_.size() == rows_.capacity() || heads_.size() == heads_.capacity()) GrowRows();

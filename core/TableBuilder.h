@@ -57,8 +57,10 @@ class TableBuilder {
   // Pool blocks of at most n cells while the rows are built (see Finish).
   void LimitBlocks(size_t n) { t_.LimitBlocks(n); }
 
-  // Appends one empty row (RowCount + 1).
+  // Appends one empty row (RowCount + 1); AppendRowFits: without taking
+  // memory, so it cannot fail.
   void AppendRow() { t_.AppendRow(); }
+  bool AppendRowFits() const { return t_.AppendRowFits(); }
   // Room for n rows without moving the row directory.
   void ReserveRows(size_t n) { t_.ReserveRows(n); }
   // One pool block for n more cells, so that the rows sized next (by

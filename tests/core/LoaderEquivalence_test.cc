@@ -136,14 +136,15 @@ TEST_F(LoaderEquivalenceTest, LinesLongerThanTheReadChunk) {
 }
 
 // Two threads splitting every block must give what one thread gives, down to
-// the progress reports and Escape polls. Reads of `read_bytes` make many small
-// blocks, each split in two.
+// the progress reports and Escape polls. Blocks of 512 bytes, each split in
+// two, make many regions whose last lines go on past their ends; reads come
+// back at most GetParam() bytes at a time.
 class TwoThreadsTest : public LoaderEquivalenceTest, public ::testing::WithParamInterface<size_t> {
  protected:
   void SetUp() override {
     LoaderEquivalenceTest::SetUp();
     saved_ = GetParallelLoad();
-    SetParallelLoad(ParallelLoad{0, 4096, 1, true});
+    SetParallelLoad(ParallelLoad{0, 512, 1, true});
   }
   void TearDown() override {
     SetParallelLoad(saved_);

@@ -76,7 +76,8 @@ class LoaderFaultTest : public TempDirTest {
 };
 
 // A failure in the reading pass keeps the complete rows before it, drops
-// the line it cut, and says so; the same on both paths, detected or not.
+// the line it cut, and says so; the same on both paths, detected or not,
+// and with two threads, the failure in the region of either.
 TEST_F(LoaderFaultTest, ReadFailurePartWayKeepsTheRowsBefore) {
   const std::string text = Lines(1000);
   const std::string path = WriteFile("f.txt", text);
@@ -84,28 +85,36 @@ TEST_F(LoaderFaultTest, ReadFailurePartWayKeepsTheRowsBefore) {
   const std::string message = "Datei " + path +
                               " konnte nicht vollst\xC3\xA4ndig gelesen werden. Angezeigt werden "
                               "die Zeilen bis zur Fehlerstelle";
-  for (const Fault fault : {Fault::kError, Fault::kEarlyEnd, Fault::kShrink}) {
-    for (const bool detect : {false, true}) {
-      for (const auto& p : kPaths) {
-        SCOPED_TRACE(std::string(p.name) + " fault " + std::to_string(static_cast<int>(fault)) +
-                     (detect ? " detected" : ""));
-        WriteFile("f.txt", text);  // the shrinking case cuts the file itself
-        Table t;
-        LoadResult res;
-        {
-          ScopedFileIo io(FaultyRead(fault, cut, path));
-          res = Load(p.load, path, detect, t);
+  const ParallelLoad one_thread = GetParallelLoad();
+  // Blocks of 1000 bytes: the cut lies in the helper's region or in this
+  // thread's, as the split moves, and in the last line of a region too.
+  const size_t blocks[] = {0, 1000, 4000};
+  for (const size_t block : blocks) {
+    SetParallelLoad(block ? ParallelLoad{0, block, 1, true} : one_thread);
+    for (const Fault fault : {Fault::kError, Fault::kEarlyEnd, Fault::kShrink}) {
+      for (const bool detect : {false, true}) {
+        for (const auto& p : kPaths) {
+          SCOPED_TRACE(std::string(p.name) + " fault " + std::to_string(static_cast<int>(fault)) +
+                       (detect ? " detected" : "") + " block " + std::to_string(block));
+          WriteFile("f.txt", text);  // the shrinking case cuts the file itself
+          Table t;
+          LoadResult res;
+          {
+            ScopedFileIo io(FaultyRead(fault, cut, path));
+            res = Load(p.load, path, detect, t);
+          }
+          EXPECT_EQ(res.status.code(), Code::kReadFailed);
+          EXPECT_EQ(res.status.message(), message);
+          EXPECT_EQ(res.stored_rows, 499);
+          ASSERT_EQ(t.RowCount(), 500);
+          EXPECT_EQ(t.Get(1, 499), "zeile 499");
+          EXPECT_EQ(t.Get(3, 499), "b");
+          EXPECT_EQ(t.ColCount(), 4);
         }
-        EXPECT_EQ(res.status.code(), Code::kReadFailed);
-        EXPECT_EQ(res.status.message(), message);
-        EXPECT_EQ(res.stored_rows, 499);
-        ASSERT_EQ(t.RowCount(), 500);
-        EXPECT_EQ(t.Get(1, 499), "zeile 499");
-        EXPECT_EQ(t.Get(3, 499), "b");
-        EXPECT_EQ(t.ColCount(), 4);
       }
     }
   }
+  SetParallelLoad(one_thread);
 }
 
 // Before the separator is chosen a failure is one of opening the file.
