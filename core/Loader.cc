@@ -845,11 +845,6 @@ class Loader {
     const char* const buf = g.buf;
     const size_t end = g.end;
     size_t field_start = g.field_start;
-    // The open row too: the cells written through row would else make the
-    // compiler reload these members after every cell.
-    Cell* row = row_;
-    size_t nfields = nfields_;
-    size_t room = room_;
     size_t i = g.line_start;
     while (i < end) {
       uint64_t m = SpecialMask(buf + i, v, &g.high);
@@ -859,22 +854,12 @@ class Loader {
         const size_t pos = i + static_cast<size_t>(__builtin_ctzll(m));
         m &= m - 1;
         if (buf[pos] == sep) {
-          if (nfields + 1 >= room) {
-            nfields_ = nfields;
-            GrowRow();
-            row = row_;
-            room = room_;
-          }
-          row[++nfields] = build_.MakeCellPadded(buf + field_start, pos - field_start);
+          PushField(buf + field_start, pos - field_start);
           field_start = pos + 1;
           continue;
         }
         g.field_start = field_start;
-        nfields_ = nfields;
         const size_t jump = OnLineBreak(g, pos);
-        row = row_;
-        nfields = nfields_;
-        room = room_;
         if (jump == kStop) return false;
         field_start = g.field_start;
         if (jump != kGoOn) {
@@ -885,7 +870,6 @@ class Loader {
       i = next;
     }
     g.field_start = field_start;
-    nfields_ = nfields;
     return true;
   }
 
