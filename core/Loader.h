@@ -69,7 +69,7 @@ struct [[nodiscard]] LoadResult {
 // from_block_bytes.
 struct ParallelLoad {
   uint64_t from_file_bytes = uint64_t{16} << 20;
-  size_t block_bytes = size_t{4} << 20;
+  size_t block_bytes = size_t{2} << 20;
   size_t from_block_bytes = size_t{1} << 20;
   bool always = false;  // a helper also on a machine of one core (tests)
 };
