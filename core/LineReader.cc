@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <utility>
 
 #include "core/FileIo.h"
@@ -30,43 +29,6 @@ void AppendChecked(std::string* line, const char* p, size_t n) {
     line->reserve(cap);
   }
   line->append(p, n);
-}
-
-// The buffers of the last load's regions, one for each thread, for the
-// next load: fresh pages would cost more than reading into them (on a
-// virtual machine several times more).
-struct SpareBuffer {
-  char* p;
-  size_t bytes;
-};
-constexpr size_t kSpareBuffers = 2;
-constexpr size_t kSpareBufferMostBytes = size_t{32} << 20;
-std::mutex spare_mutex;
-SpareBuffer spares[kSpareBuffers];
-
-char* TakeSpareBuffer(size_t bytes, size_t* got) {
-  std::lock_guard<std::mutex> lock(spare_mutex);
-  for (SpareBuffer& s : spares) {
-    if (s.p && s.bytes >= bytes) {
-      *got = s.bytes;
-      return std::exchange(s.p, nullptr);
-    }
-  }
-  return nullptr;
-}
-
-// Keeps the buffer in place of none or of a smaller one, which is freed.
-bool KeepSpareBuffer(char* p, size_t bytes) {
-  if (bytes > kSpareBufferMostBytes) return false;
-  SpareBuffer* slot = nullptr;
-  std::lock_guard<std::mutex> lock(spare_mutex);
-  for (SpareBuffer& s : spares) {
-    if (!slot || !s.p || (slot->p && s.bytes < slot->bytes)) slot = &s;
-  }
-  if (slot->p && slot->bytes >= bytes) return false;
-  delete[] slot->p;
-  *slot = SpareBuffer{p, bytes};
-  return true;
 }
 
 }  // namespace
@@ -157,39 +119,24 @@ bool FileReader::Fill() {
   }
 }
 
-LineRegion::~LineRegion() { Release(); }
-
-void LineRegion::Release() {
-  if (buf_ && !KeepSpareBuffer(buf_, capacity_)) delete[] buf_;
-  buf_ = nullptr;
-  capacity_ = 0;
-}
-
 void LineRegion::Reserve(size_t bytes) { Grow(bytes + kPadding); }
 
 void LineRegion::Grow(size_t need) {
-  if (need <= capacity_) return;
+  if (need <= buf_.size()) return;
   // Room for the usual last line behind the range at once; a longer line
   // doubles it. Not zero-filled: only the bytes read are looked at.
-  const size_t want = std::max(need + kLineSlack, capacity_ * 2);
-  size_t got = 0;
-  char* bigger = TakeSpareBuffer(want, &got);
-  if (!bigger) {
-    ReserveMemory(want);
-    bigger = new char[want];
-    got = want;
-  }
-  if (size_) std::memcpy(bigger, buf_, size_);
-  Release();
-  buf_ = bigger;
-  capacity_ = got;
+  const size_t want = std::max(need + kLineSlack, buf_.size() * 2);
+  ReserveMemory(want);
+  SpareBytes bigger(want);
+  if (size_) std::memcpy(bigger.get(), buf_.get(), size_);
+  buf_ = std::move(bigger);
 }
 
 LineRegion::Got LineRegion::Fetch(int fd, uint64_t start, size_t n) {
   Grow(size_ + n + kPadding);
   Got got = Got::kAll;
   for (size_t done = 0; done < n;) {
-    const ssize_t r = SysPread(fd, buf_ + size_, n - done, static_cast<off_t>(start + size_));
+    const ssize_t r = SysPread(fd, buf_.get() + size_, n - done, static_cast<off_t>(start + size_));
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
       error_ = std::strerror(errno);
@@ -203,7 +150,7 @@ LineRegion::Got LineRegion::Fetch(int fd, uint64_t start, size_t n) {
     size_ += static_cast<size_t>(r);
     done += static_cast<size_t>(r);
   }
-  std::memset(buf_ + size_, 0, kPadding);
+  std::memset(buf_.get() + size_, 0, kPadding);
   return got;
 }
 
@@ -211,8 +158,8 @@ bool LineRegion::Failed(size_t line_end_from) {
   final_ = false;
   end_ = begin_;
   if (size_ > line_end_from) {
-    const void* lf = ::memrchr(buf_ + line_end_from, '\n', size_ - line_end_from);
-    if (lf) end_ = static_cast<size_t>(static_cast<const char*>(lf) - buf_) + 1;
+    const void* lf = ::memrchr(buf_.get() + line_end_from, '\n', size_ - line_end_from);
+    if (lf) end_ = static_cast<size_t>(static_cast<const char*>(lf) - buf_.get()) + 1;
   }
   return false;
 }
@@ -232,7 +179,7 @@ bool LineRegion::Read(int fd, uint64_t from, uint64_t to, uint64_t file_size) {
   const uint64_t own = last ? (file_size > start ? file_size - start : 0) : to - start;
   Got got = Fetch(fd, start, own);
   while (last && got == Got::kAll) got = Fetch(fd, start, std::max<size_t>(size_, 4096));
-  const char* const buf = buf_;
+  const char* const buf = buf_.get();
   // Where the first line that starts in the range begins; lines starting at
   // `to` or later are the next range's.
   const size_t range = last ? size_ : std::min<size_t>(size_, own);
@@ -258,9 +205,9 @@ bool LineRegion::Read(int fd, uint64_t from, uint64_t to, uint64_t file_size) {
   }
   // The range's last line goes on up to the LF at its last byte or after.
   for (size_t look = static_cast<size_t>(own - 1);;) {
-    const void* lf = std::memchr(buf_ + look, '\n', size_ - look);
+    const void* lf = std::memchr(buf_.get() + look, '\n', size_ - look);
     if (lf) {
-      end_ = static_cast<size_t>(static_cast<const char*>(lf) - buf_) + 1;
+      end_ = static_cast<size_t>(static_cast<const char*>(lf) - buf_.get()) + 1;
       return true;
     }
     if (got == Got::kEnd) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Memory.h"
+
 namespace core {
 
 inline constexpr char kCtrlZ = 26;
@@ -82,11 +84,6 @@ class LineRegion {
  public:
   static constexpr size_t kPadding = FileReader::kPadding;
 
-  LineRegion() = default;
-  LineRegion(const LineRegion&) = delete;
-  LineRegion& operator=(const LineRegion&) = delete;
-  ~LineRegion();
-
   // Reads the lines that start in [from, to) of the file open as fd, whose
   // size was file_size when it was opened. A range that reaches file_size
   // goes on to the file's end, and its last line needs no line end. True
@@ -100,7 +97,7 @@ class LineRegion {
 
   // The lines read are data()[begin()..end()), followed by kPadding zero
   // bytes; final: they end with the file's end.
-  const char* data() const { return buf_; }
+  const char* data() const { return buf_.get(); }
   size_t begin() const { return begin_; }
   size_t end() const { return end_; }
   bool final() const { return final_; }
@@ -115,10 +112,8 @@ class LineRegion {
   bool Shrunk();
 
   void Grow(size_t need);
-  void Release();
 
-  char* buf_ = nullptr;
-  size_t capacity_ = 0;
+  SpareBytes buf_;
   size_t size_ = 0;  // bytes read into buf_
   size_t begin_ = 0;
   size_t end_ = 0;

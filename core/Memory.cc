@@ -628,4 +628,53 @@ void AdviseHugePages(void* p, size_t bytes) {
 #endif
 }
 
+namespace {
+
+// The buffers given back, the smallest first to go when a bigger one comes.
+struct SpareBuffer {
+  char* p;
+  size_t bytes;
+};
+constexpr size_t kSpareBuffers = 4;  // a load's two and a save's two
+constexpr size_t kSpareBytesMost = size_t{32} << 20;
+std::mutex spare_mutex;
+SpareBuffer spare_buffers[kSpareBuffers];
+
+}  // namespace
+
+SpareBytes::SpareBytes(size_t bytes) {
+  {
+    // The smallest that fits.
+    std::lock_guard<std::mutex> lock(spare_mutex);
+    SpareBuffer* best = nullptr;
+    for (SpareBuffer& b : spare_buffers) {
+      if (b.p && b.bytes >= bytes && (!best || b.bytes < best->bytes)) best = &b;
+    }
+    if (best) {
+      p_ = std::exchange(best->p, nullptr);
+      bytes_ = best->bytes;
+      return;
+    }
+  }
+  bytes_ = (bytes + kAlign - 1) / kAlign * kAlign;
+  p_ = static_cast<char*>(std::aligned_alloc(kAlign, bytes_));
+  if (!p_) throw std::bad_alloc();
+}
+
+SpareBytes::~SpareBytes() {
+  if (!p_) return;
+  if (bytes_ <= kSpareBytesMost) {
+    std::lock_guard<std::mutex> lock(spare_mutex);
+    SpareBuffer* slot = nullptr;
+    for (SpareBuffer& b : spare_buffers) {
+      if (!slot || !b.p || (slot->p && b.bytes < slot->bytes)) slot = &b;
+    }
+    if (!slot->p || slot->bytes < bytes_) {
+      std::swap(slot->p, p_);  // the smaller one goes instead
+      std::swap(slot->bytes, bytes_);
+    }
+  }
+  std::free(p_);
+}
+
 }  // namespace core

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace core {
@@ -258,6 +259,39 @@ void GiveBackPages(const void* p, size_t bytes);
 // Line buffers up to this size are taken without asking the headroom: the
 // check reads files of the system, and lines are rarely longer.
 inline constexpr uint64_t kUncheckedLineBytes = uint64_t{1} << 20;
+
+// A buffer of at least `bytes`, aligned to 4096 bytes, for work a load or
+// a save does anew each time: one that went before is taken again when it
+// fits, since fresh pages cost more here than the reading or formatting
+// done in them. The process keeps a few such buffers of some MB.
+class SpareBytes {
+ public:
+  static constexpr size_t kAlign = 4096;
+
+  SpareBytes() = default;
+  // Throws std::bad_alloc when there is no memory for it.
+  explicit SpareBytes(size_t bytes);
+  SpareBytes(SpareBytes&& other) noexcept { swap(other); }
+  SpareBytes& operator=(SpareBytes&& other) noexcept {
+    SpareBytes gone(std::move(other));
+    swap(gone);
+    return *this;
+  }
+  SpareBytes(const SpareBytes&) = delete;
+  SpareBytes& operator=(const SpareBytes&) = delete;
+  ~SpareBytes();
+
+  char* get() const { return p_; }
+  size_t size() const { return bytes_; }
+  void swap(SpareBytes& other) noexcept {
+    std::swap(p_, other.p_);
+    std::swap(bytes_, other.bytes_);
+  }
+
+ private:
+  char* p_ = nullptr;
+  size_t bytes_ = 0;
+};
 
 }  // namespace core
 

@@ -14,6 +14,7 @@
 
 #include "core/FileUtil.h"
 #include "core/LineReader.h"
+#include "core/Memory.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,6 +26,7 @@ namespace {
 // Bigger than AtomicFileWriter's own buffer, so full chunks go straight to
 // write() instead of being copied a second time.
 constexpr size_t kChunk = size_t{2} << 20;
+static_assert(SpareBytes::kAlign % AtomicFileWriter::kDirectAlign == 0);
 // Room a short cell takes at most: its 16 bytes copied whole, then the separator.
 constexpr size_t kShortRoom = sizeof(Cell) + 1;
 
@@ -120,11 +122,8 @@ class RowFormatter {
   RowFormatter(AtomicFileWriter& out, char separator, bool quoted)
       : out_(out), writer_(out), sep_(separator), quoted_(quoted) {
     // Aligned, so that a save straight to the disk takes full chunks as
-    // they are.
-    for (auto& buffer : buffers_) {
-      buffer = NewAlignedBytes(kChunk);
-      if (!buffer) throw std::bad_alloc();
-    }
+    // they are; the last save's, when there was one.
+    for (auto& buffer : buffers_) buffer = SpareBytes(kChunk);
     buf_ = buffers_[0].get();
     pos_ = buf_;
     end_ = buf_ + kChunk;
@@ -299,7 +298,7 @@ class RowFormatter {
   }
 
   AtomicFileWriter& out_;
-  AlignedBytes buffers_[2];
+  SpareBytes buffers_[2];
   ChunkWriter writer_;  // after the buffers: it may write from them until it ends
   int turn_ = 0;
   char* buf_;  // the buffer being filled

@@ -286,4 +286,40 @@ TEST(FreedBlocks, TheProcessFreesKeptBlocksWhenDue) {
 }
 
 }  // namespace
+// A buffer given back serves the next taker it fits, the smallest that
+// fits first; a bigger wish gets a fresh one; all are aligned.
+TEST(SpareBytes, TheNextTakerGetsOneThatWentBefore) {
+  constexpr size_t kMb = size_t{1} << 20;
+  // What earlier tests gave back is held here for the test's length.
+  std::vector<SpareBytes> held;
+  held.reserve(4);
+  for (int i = 0; i < 4; ++i) held.emplace_back(1);
+  const char* small_place;
+  const char* big_place;
+  {
+    SpareBytes small(3 * kMb);
+    SpareBytes big(5 * kMb);
+    EXPECT_GE(small.size(), 3 * kMb);
+    small_place = small.get();
+    big_place = big.get();
+  }
+  struct Case {
+    size_t wish;
+    const char* place;  // null: a fresh one
+  };
+  const Case cases[] = {{2 * kMb, small_place}, {4 * kMb, big_place}, {6 * kMb, nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wish);
+    SpareBytes b(c.wish);
+    EXPECT_GE(b.size(), c.wish);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b.get()) % SpareBytes::kAlign, 0u);
+    if (c.place) {
+      EXPECT_EQ(b.get(), c.place);
+    } else {
+      EXPECT_NE(b.get(), small_place);
+      EXPECT_NE(b.get(), big_place);
+    }
+  }
+}
+
 }  // namespace core
