@@ -95,8 +95,8 @@ class LineRegion {
   // copy what it read to a bigger buffer. Throws std::bad_alloc.
   void Reserve(size_t bytes);
 
-  // The lines read are data()[begin()..end()), followed by kPadding zero
-  // bytes; final: they end with the file's end.
+  // The lines read are data()[begin()..end()), followed by at least
+  // kPadding readable bytes; final: they end with the file's end.
   const char* data() const { return buf_.get(); }
   size_t begin() const { return begin_; }
   size_t end() const { return end_; }
