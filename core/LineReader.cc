@@ -223,12 +223,6 @@ bool LineRegion::Read(int fd, uint64_t from, uint64_t to, uint64_t file_size) {
   }
 }
 
-void FileReader::Reserve(size_t bytes) {
-  if (buf_.size() >= bytes + kPadding) return;
-  ReserveMemory(bytes + kPadding);
-  buf_.resize(bytes + kPadding);
-}
-
 bool FileReader::AtEof() {
   if (pos_ == end_ && !Fill()) return true;
   return buf_[pos_] == kCtrlZ;

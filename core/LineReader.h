@@ -61,9 +61,6 @@ class FileReader {
   // False when nothing more could be read: end of file or a read error.
   // Throws std::bad_alloc when a grown buffer would not fit the headroom.
   bool Fill();
-  // Lets one Fill read up to `bytes` at once (the buffer only grows).
-  // Throws std::bad_alloc when that would not fit the headroom.
-  void Reserve(size_t bytes);
 
  private:
   int fd_ = -1;

@@ -944,8 +944,7 @@ class Loader {
   static constexpr int kShares = 64;
   static constexpr int kSharesLeast = 8;
   static size_t RegionBytesMost() {
-    return static_cast<size_t>(Split().block_bytes / kShares * (kShares - kSharesLeast) +
-                               Split().block_bytes % kShares);
+    return Split().block_bytes - Split().block_bytes / kShares * kSharesLeast;
   }
 
   void ReadSimpleQuoted() {
@@ -1335,19 +1334,18 @@ void Loader::ReadRegions(Helper& helper) {
     // file's first rows would be stored.
     if (room_ == 0) GrowRow();
     mine.Reserve(RegionBytesMost());
-    for (uint64_t at = 0; !stop_; at += block) {
+    for (uint64_t at = 0;; at += block) {
       regions_at_ = at;
       const uint64_t to = at + block;
       const uint64_t mid = at + std::max<uint64_t>(block * (kShares - share) / kShares, 1);
       const bool split = mid < size;
-      bool go_on = true;
-      if (helper_has_region) take();
+      const bool helper_had_region = helper_has_region;
+      if (helper_had_region) take();
       // The helper's next region first: it reads while its lines before
       // go into the table.
       if (split) helper.Read(fd, mid, to, size, MuchToCome());
-      if (helper_has_region) go_on = TakeHelperLines(log);
       helper_has_region = split;
-      if (!go_on) break;
+      if (helper_had_region && !TakeHelperLines(log)) break;
       const bool read_all = mine.Read(fd, at, split ? mid : to, size);
       if (mine.end() > mine.begin() &&
           !ProcessRegion(mine.data(), mine.begin(), mine.end(), mine.final())) {
